@@ -1,0 +1,88 @@
+#include "PLC_Lib3/PLC_Lib3.h"
+
+#include <string>
+
+namespace PLC_Lib3 {
+
+void OpenPlcPort(ComLib3& com, std::int32_t port) {
+  com.FlushKeys();
+  com.OpenComPort(port, 9600, 'E', 8, 1);
+}
+
+ShortString ApplyMinusRule(const ShortString& command) {
+  ShortString copy = command;
+  std::size_t dash = copy.view().find('-');
+  if (dash == std::string_view::npos) return copy;
+  copy.Delete(dash + 1, 1);
+  std::int32_t v = TextToInt(copy.view().substr(dash)).value;
+  copy.Truncate(dash);
+  unsigned low = static_cast<std::uint32_t>(v) & 0xFFFFu;
+  copy.Append(std::to_string((65536u - low) % 65536u));
+  return copy;
+}
+
+ShortString CleanReply(const char* bytes, std::size_t count) {
+  ShortString r(std::string_view(bytes, count));
+  if (r.size() >= 2) r.Truncate(r.size() - 2);
+  return r;
+}
+
+void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply) {
+  if (com.EscFlag) {
+    reply.Clear();
+    return;
+  }
+  com.PurgeComPort(port);
+  ShortString copy = ApplyMinusRule(command);
+  std::string line(copy.view());
+  line += '\r';
+  ShortString cleaned;
+  for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+    char buf[kReadBytes];
+    com.PurgeComPort(port);
+    com.WriteComPort(port, line);
+    if (attempt == kMaxAttempts) com.DelayTicks(1);
+    std::size_t n = com.ReadComPort(port, buf, kReadBytes);
+    cleaned = CleanReply(buf, n);
+    if (!cleaned.empty() && cleaned.At(1) != 'E') break;
+    if (com.EscFlag) break;
+  }
+  reply = cleaned;
+}
+
+void PlcConnect(ComLib3& com, std::int32_t port, ShortString& reply) {
+  PlcTransact(com, port, "CR", reply);
+}
+
+void PlcDisconnect(ComLib3& com, std::int32_t port, ShortString& reply) {
+  PlcTransact(com, port, "CQ", reply);
+}
+
+void PlcReadRelay(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& reply) {
+  PlcTransact(com, port, ShortString("RD " + std::to_string(number)), reply);
+}
+
+ShortString TimerField(const ShortString& reply) {
+  ShortString r = reply;
+  r.Delete(1, 2);
+  r.Delete(6, 6);
+  return r;
+}
+
+void PlcReadTimer(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& value_text) {
+  ShortString reply;
+  PlcTransact(com, port, ShortString("RD T" + std::to_string(number)), reply);
+  value_text = TimerField(reply);
+}
+
+void PlcReadDm(ComLib3& com, std::int32_t port, std::uint16_t dm, ShortString& reply) {
+  PlcTransact(com, port, ShortString("RD DM" + std::to_string(dm)), reply);
+}
+
+void PlcWriteDm(ComLib3& com, std::int32_t port, std::uint16_t dm, std::uint16_t value,
+                ShortString& reply) {
+  PlcTransact(com, port, ShortString("WR DM" + std::to_string(dm) + " " + std::to_string(value)),
+              reply);
+}
+
+}  // namespace PLC_Lib3

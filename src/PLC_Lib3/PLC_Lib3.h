@@ -1,0 +1,41 @@
+// The controller protocol: one command/reply transaction with purges, retries and the
+// rewriting of a negative number, and the builders of the controller commands.
+#pragma once
+
+#include <cstdint>
+
+#include "PLC_Lib3/TextToInt.h"
+#include "comLib3/comLib3.h"
+
+namespace PLC_Lib3 {
+
+using comLib3::ComLib3;
+using console::ShortString;
+
+inline constexpr int kMaxAttempts = 4;
+inline constexpr std::size_t kReadBytes = 50;
+
+// Flushes the keyboard state, then opens the port at 9600 baud, 8 data bits, even
+// parity, 1 stop bit. The outcome is reported by the port table itself.
+void OpenPlcPort(ComLib3& com, std::int32_t port);
+
+// The command as the line will carry it: the first "-" and the number after it become
+// the number's 16-bit two's complement; anything after that number is dropped.
+ShortString ApplyMinusRule(const ShortString& command);
+
+// The last two characters of a read are not part of the reply; one character stays.
+ShortString CleanReply(const char* bytes, std::size_t count);
+
+void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply);
+void PlcConnect(ComLib3& com, std::int32_t port, ShortString& reply);
+void PlcDisconnect(ComLib3& com, std::int32_t port, ShortString& reply);
+void PlcReadRelay(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& reply);
+void PlcReadTimer(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& value_text);
+void PlcReadDm(ComLib3& com, std::int32_t port, std::uint16_t dm, ShortString& reply);
+void PlcWriteDm(ComLib3& com, std::int32_t port, std::uint16_t dm, std::uint16_t value,
+                ShortString& reply);
+
+// Characters 3 to 7 of a timer reply, followed by any from position 14 on.
+ShortString TimerField(const ShortString& reply);
+
+}  // namespace PLC_Lib3

@@ -1,0 +1,34 @@
+// The serial seam: one open port, and the means to open one by its COM number.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace comLib3 {
+
+enum class Parity { kNone, kOdd, kEven };
+
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  // Line settings; 0 when accepted, otherwise the platform's error code.
+  virtual int Configure(unsigned baud, int data_bits, Parity parity, int stop_bits) = 0;
+  // A read returns when its byte count is reached or this long after it began.
+  virtual void SetReadTimeout(std::chrono::milliseconds total) = 0;
+  // Drops what waits in both directions.
+  virtual void Purge() = 0;
+  virtual void Write(std::string_view bytes) = 0;
+  // Bytes read, 0 to count; never waits longer than the read time-out.
+  virtual std::size_t Read(char* buf, std::size_t count) = 0;
+};
+
+class SerialPorts {
+ public:
+  virtual ~SerialPorts() = default;
+  // The device of port COMn, or null with the platform's error code in `error`.
+  virtual std::unique_ptr<SerialDevice> Open(int port, int& error) = 0;
+};
+
+}  // namespace comLib3

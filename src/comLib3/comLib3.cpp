@@ -1,0 +1,137 @@
+#include "comLib3/comLib3.h"
+
+namespace comLib3 {
+
+using console::Char;
+
+ComLib3::ComLib3(console::Console& con, Clock& clock, SerialPorts& ports)
+    : con_(con), clock_(clock), ports_(ports) {
+  FlushKeys();
+  ScreenCols = WindowRight();
+  ScreenRows = WindowBottom();
+}
+
+std::uint8_t ComLib3::PollKeys() {
+  if (EscFlag || !con_.KeyPressed()) return 0;
+  std::uint8_t first = con_.ReadKey();
+  std::uint8_t result = first;
+  if (first == 0) result = con_.ReadKey();
+  if (first == 27) {
+    EscFlag = true;
+  } else if (first == 8) {
+    KeyLine.RemoveLast();
+  } else {
+    KeyLine.Append(static_cast<char>(first));
+  }
+  return result;
+}
+
+std::uint8_t ComLib3::WaitKey() {
+  if (EscFlag) return 0;
+  std::uint8_t k = con_.ReadKey();
+  if (k == 0) {
+    con_.ReadKey();
+  } else if (k == 27) {
+    EscFlag = true;
+  }
+  return k;
+}
+
+void ComLib3::DelayTicks(int n) {
+  // The step counter is 16 bits wide, as the callers expect.
+  std::uint16_t count = 0;
+  do {
+    clock_.Sleep(std::chrono::milliseconds(100));
+    ++count;
+  } while (static_cast<int>(count) < n && !EscFlag);
+}
+
+void ComLib3::FlushKeys() {
+  while (con_.KeyPressed()) con_.ReadKey();
+  KeyLine.Zero();
+  EscFlag = false;
+}
+
+int ComLib3::EditLine(ShortString& s, int max_len) {
+  ShortString buf = s;
+  con_.Write(buf);
+  DelayTicks(1);
+  if (!EscFlag) {
+    for (;;) {
+      std::uint8_t k = WaitKey();
+      if (k == 8) {
+        if (!buf.empty()) {
+          con_.Write(Char{8}, " ", Char{8});
+          buf.RemoveLast();
+        }
+      } else if (k != 13 && k != 0) {
+        con_.Write(Char{k});
+        buf.Append(static_cast<char>(k));
+      }
+      if (k == 13 || EscFlag) break;
+    }
+  }
+  if (EscFlag) return -1;
+  con_.Write("\r\n");
+  s.Assign(buf.view().substr(0, static_cast<std::uint8_t>(max_len)));
+  return static_cast<int>(buf.size());
+}
+
+const PortSlot* ComLib3::Slot(std::int32_t port) const {
+  if (port < 1 || port > kPortCount) return nullptr;
+  return &PortHandles[static_cast<std::size_t>(port - 1)];
+}
+
+SerialDevice* ComLib3::OpenDevice(std::int32_t port) {
+  const PortSlot* slot = Slot(port);
+  return slot != nullptr && slot->state == PortSlot::State::kOpen ? slot->device.get() : nullptr;
+}
+
+int ComLib3::OpenComPort(std::int32_t port, unsigned baud, char parity, int data_bits,
+                         int stop_bits) {
+  int error = kNoSuchDevice;
+  SerialDevice* dev = nullptr;
+  if (port >= 1 && port <= kPortCount) {
+    PortSlot& slot = PortHandles[static_cast<std::size_t>(port - 1)];
+    // A device still open in the slot is closed first, so that it neither leaks nor
+    // blocks its own port.
+    slot.device.reset();
+    error = 0;
+    slot.device = ports_.Open(port, error);
+    slot.state = slot.device ? PortSlot::State::kOpen : PortSlot::State::kInvalid;
+    dev = slot.device.get();
+  }
+  if (dev == nullptr) {
+    con_.Write("Invalid Port Number: ", console::Int{port}, "   E", console::Int{error});
+    con_.ReadKey();
+    return error;
+  }
+  char p = parity >= 'a' && parity <= 'z' ? static_cast<char>(parity - 'a' + 'A') : parity;
+  Parity par = p == 'E' ? Parity::kEven : p == 'O' ? Parity::kOdd : Parity::kNone;
+  int result = dev->Configure(baud, data_bits, par, stop_bits == 2 ? 2 : 1);
+  dev->SetReadTimeout(kReadTotalTimeout);
+  return result;
+}
+
+void ComLib3::PurgeComPort(std::int32_t port) {
+  if (SerialDevice* dev = OpenDevice(port)) dev->Purge();
+}
+
+void ComLib3::CloseComPort(std::int32_t port) {
+  if (port < 1 || port > kPortCount) return;
+  PortSlot& slot = PortHandles[static_cast<std::size_t>(port - 1)];
+  slot.device.reset();
+  slot.state = PortSlot::State::kInvalid;
+}
+
+void ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {
+  if (SerialDevice* dev = OpenDevice(port)) dev->Write(bytes);
+}
+
+std::size_t ComLib3::ReadComPort(std::int32_t port, char* buf, std::size_t count) {
+  if (SerialDevice* dev = OpenDevice(port)) return dev->Read(buf, count);
+  clock_.Sleep(kReadTotalTimeout);
+  return 0;
+}
+
+}  // namespace comLib3

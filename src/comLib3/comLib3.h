@@ -1,0 +1,78 @@
+// Keyboard state with the typed-ahead line and the abort flag, abortable delays, the line
+// editor, screen geometry, and the table of open serial ports.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "comLib3/Clock.h"
+#include "comLib3/SerialDevice.h"
+#include "console/Console.h"
+#include "console/ShortString.h"
+
+namespace comLib3 {
+
+using console::ShortString;
+
+inline constexpr int kPortCount = 128;
+// The total read time-out that OpenComPort sets.
+inline constexpr std::chrono::milliseconds kReadTotalTimeout{55};
+// The code reported for a port number outside 1 to 128: no such device.
+inline constexpr int kNoSuchDevice = 2;
+
+// One slot of the port table.
+struct PortSlot {
+  enum class State { kNeverOpened, kInvalid, kOpen };
+  State state = State::kNeverOpened;
+  std::unique_ptr<SerialDevice> device;
+};
+
+class ComLib3 {
+ public:
+  // Module start: pending keys dropped, KeyLine emptied, EscFlag cleared, screen measured.
+  ComLib3(console::Console& con, Clock& clock, SerialPorts& ports);
+
+  // Keyboard and delays.
+  std::uint8_t PollKeys();
+  std::uint8_t WaitKey();
+  void DelayTicks(int n);
+  void FlushKeys();
+  int EditLine(ShortString& s, int max_len);
+
+  // Geometry.
+  int WindowRight() const { return (con_.WindowLowerRight() & 0xFF) + 1; }
+  int WindowBottom() const { return (con_.WindowLowerRight() >> 8) + 1; }
+  void FullScreenWindow() { con_.Window(1, 1, ScreenCols, ScreenRows); }
+  void NewLine() { con_.Write(console::Char{13}, "\r\n"); }
+
+  // Serial ports. A port number outside 1 to 128 is a port that cannot be opened.
+  int OpenComPort(std::int32_t port, unsigned baud, char parity, int data_bits, int stop_bits);
+  void PurgeComPort(std::int32_t port);
+  void CloseComPort(std::int32_t port);
+  // The transaction's write and read on the port's device. A port that is not open
+  // writes nothing and its read waits out the read window, so a dead line never spins.
+  void WriteComPort(std::int32_t port, std::string_view bytes);
+  std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
+  const PortSlot* Slot(std::int32_t port) const;
+
+  console::Console& con() { return con_; }
+  Clock& clock() { return clock_; }
+
+  ShortString KeyLine;
+  bool EscFlag = false;
+  std::array<PortSlot, kPortCount> PortHandles;
+  int ScreenCols = 0;
+  int ScreenRows = 0;
+
+ private:
+  SerialDevice* OpenDevice(std::int32_t port);
+
+  console::Console& con_;
+  Clock& clock_;
+  SerialPorts& ports_;
+};
+
+}  // namespace comLib3

@@ -1,0 +1,44 @@
+// Turns the bytes a terminal sends into the console's key codes: printable characters as
+// they are, Enter as 13, Backspace as 8, a lone ESC as 27, and the VT sequences of the
+// cursor, editing and function keys as 0 followed by the PC scan code. An unknown
+// sequence is swallowed whole. Time is passed in, so no test has to wait.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+namespace console {
+
+class KeyDecoder {
+ public:
+  using TimePoint = std::chrono::steady_clock::time_point;
+  // How long an ESC waits for the rest of a sequence before it counts as the ESC key.
+  static constexpr std::chrono::milliseconds kEscWait{25};
+
+  void Feed(std::uint8_t byte, TimePoint now);
+  // True while a key code waits (a lone ESC counts once its wait has passed).
+  bool Ready(TimePoint now);
+  std::optional<std::uint8_t> Next(TimePoint now);
+  // When a sequence in progress will be resolved by time alone.
+  std::optional<TimePoint> Deadline() const;
+
+ private:
+  void Expire(TimePoint now);
+  void FinishCsi(char final_byte);
+  void Extended(std::uint8_t scan) {
+    out_.push_back(0);
+    out_.push_back(scan);
+  }
+  void Plain(std::uint8_t byte);
+
+  std::deque<std::uint8_t> out_;
+  std::string seq_;  // an escape sequence in progress, beginning with ESC
+  TimePoint seq_start_{};
+  char32_t utf8_ = 0;
+  int utf8_left_ = 0;
+};
+
+}  // namespace console

@@ -1,0 +1,93 @@
+// The climate monitor: start-up with device-variant detection, guarded reads with the
+// single-key commands, the activity indicators, the monitor cycle with the climate rows,
+// the operating-time counters with their reset, and the shutdown.
+#pragma once
+
+#include <cstdint>
+
+#include "PLC_Lib3/PLC_Lib3.h"
+#include "comLib3/comLib3.h"
+#include "console/ShortString.h"
+
+namespace monitor {
+
+using comLib3::ComLib3;
+using console::ShortString;
+
+// Counter labels by device variant.
+inline constexpr const char* kLabelCooler2 = "t_Cooler   ";
+inline constexpr const char* kLabelDefrost = "t_Defrost  ";
+inline constexpr const char* kLabelHeatEff = "_HeatEff.  ";
+inline constexpr const char* kLabelCoolEff = "_CoolEff.  ";
+inline constexpr const char* kLabelHeater = "_Heater    ";
+inline constexpr const char* kLabelCooler = "_Cooler    ";
+
+inline constexpr int kResetPromptRow = 20;
+inline constexpr const char* kResetPrompt = "Reset Timers [Y/N] ";
+
+class Monitor {
+ public:
+  explicit Monitor(ComLib3& com) : com_(com) {}
+
+  // The main sequence from the port prompt to the shutdown; the process's exit status.
+  int Run();
+
+  // Start-up and shutdown.
+  void DetectDeviceVariant(std::int32_t port);
+  void SelectCounterLabels();
+  void ProbeControllerModel(std::int32_t port);
+  void Shutdown();
+
+  // Guarded reads and key commands.
+  std::int32_t ReadDmValue(std::int32_t port, std::uint16_t dm, char kind);
+  std::int32_t ReadDmStable(std::int32_t port, std::uint16_t dm, char kind);
+  std::uint16_t ReadTimerValue(std::int32_t port, std::uint16_t timer);
+
+  // Activity indicators.
+  void VentIndicator(bool fresh);
+  void TempCtlIndicator(bool fresh);
+  void FloorHtrIndicator(bool fresh);
+  void TempModeIndicator(bool fresh);
+
+  // Monitor cycle and climate rows.
+  void MonitorPreparation();
+  void MonitorPass();
+  void MonitorCycle();
+
+  // Operating-time counters.
+  void RefreshCounters();
+  void ResetCounters(bool keep_total);
+
+  // Start-up results.
+  std::int32_t ComPort = 0;
+  bool StopFlag = false;
+  bool ResetRequest = false;
+  std::int32_t ReadCount = 0;
+  std::int32_t DeviceVariant = 0;
+  ShortString CounterLabel119, CounterLabel121, CounterLabel125, CounterLabel127;
+  std::uint16_t VentRelay = 0, TempCtlRelay = 0, FloorHtrRelay = 0, TempModeRelay = 0;
+
+  // Indicator state.
+  ShortString VentReply, TempCtlReply, FloorHtrReply, TempModeReply;
+  std::int32_t VentPhase = 0, TempCtlPhase = 0, FloorHtrPhase = 0;
+  std::uint16_t SavedCursorX = 0, SavedCursorY = 0;
+
+  // Monitor references, flags and counters.
+  std::int32_t Base890 = 0, Base893 = 0, Base894 = 0, Base39 = 0, Base895 = 0;
+  bool HighRange = false;
+  std::int32_t CycleCount = 0;
+  std::uint16_t T106Min = 0, T107Min = 0;
+
+ private:
+  void KeyCommands(std::int32_t port);
+  void SaveCursor();
+  void RestoreCursor();
+  std::int64_t ReadCounter(std::uint16_t low_dm);
+
+  ComLib3& com_;
+};
+
+// True for the variants that have an evaporator and a defrost schedule.
+inline bool HasDefrost(std::int32_t variant) { return variant == 1 || variant == 9; }
+
+}  // namespace monitor

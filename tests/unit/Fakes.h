@@ -1,0 +1,196 @@
+// Test doubles for the three seams: an in-memory console with scripted keys, a scripted
+// serial line that records every call, and a virtual clock that advances instantly.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "comLib3/Clock.h"
+#include "comLib3/SerialDevice.h"
+#include "console/Console.h"
+
+namespace fakes {
+
+using namespace std::chrono_literals;
+using Ms = std::chrono::milliseconds;
+
+class VirtualClock : public comLib3::Clock {
+ public:
+  Duration Now() override { return now_; }
+  void Sleep(Ms ms) override {
+    now_ += ms;
+    sleeps.push_back(ms);
+  }
+  void Advance(Duration d) { now_ += d; }
+  Ms NowMs() const { return std::chrono::duration_cast<Ms>(now_); }
+  std::vector<Ms> sleeps;
+
+ private:
+  Duration now_{};
+};
+
+// Keys become available at a virtual time; ReadKey with none ready waits (advancing the
+// clock) for the next, and fails the test when the script is exhausted.
+class FakeConsole : public console::Console {
+ public:
+  FakeConsole(int cols = 80, int rows = 25, VirtualClock* clock = nullptr)
+      : Console(cols, rows), clock_(clock) {}
+
+  void Type(std::string_view keys, Ms at = Ms(0)) {
+    for (char c : keys) keys_.push_back({at, static_cast<std::uint8_t>(c)});
+  }
+  void TypeCode(std::uint8_t code, Ms at = Ms(0)) { keys_.push_back({at, code}); }
+  std::size_t PendingKeys() const { return keys_.size(); }
+
+  bool KeyPressed() override { return !keys_.empty() && Due(keys_.front().at); }
+  std::uint8_t ReadKey() override {
+    if (keys_.empty()) throw std::runtime_error("ReadKey: no more scripted keys");
+    if (clock_ != nullptr && !Due(keys_.front().at)) {
+      clock_->Advance(keys_.front().at - clock_->NowMs());
+    }
+    std::uint8_t k = keys_.front().code;
+    keys_.pop_front();
+    ++reads;
+    return k;
+  }
+  void Flush() override { ++flushes; }
+
+  std::string Row(int y) const { return screen().RowText(y); }
+  // Columns x1..x2 of a screen row.
+  std::string Text(int x1, int y, int len) const { return Row(y).substr(x1 - 1, len); }
+  console::Cell CellAt(int x, int y) const { return screen().At(x, y); }
+
+  int flushes = 0;
+  int reads = 0;
+
+ private:
+  struct Key {
+    Ms at;
+    std::uint8_t code;
+  };
+  bool Due(Ms at) const { return clock_ == nullptr || clock_->NowMs() >= at; }
+  VirtualClock* clock_;
+  std::deque<Key> keys_;
+};
+
+// One call on the line, as a test sees it.
+struct LineEvent {
+  enum Kind { kConfigure, kTimeout, kPurge, kWrite, kRead } kind;
+  std::string data;  // written bytes, or the bytes a read returned
+  Ms at;
+};
+
+// A serial line whose controller is a function from the command (without its CR) to the
+// bytes it answers. What waits is dropped by a purge; a read takes up to its count and,
+// short of it, returns when its window has passed.
+class ScriptedLine : public comLib3::SerialDevice {
+ public:
+  using Responder = std::function<std::string(const std::string& command)>;
+  ScriptedLine(VirtualClock& clock, Responder responder)
+      : clock_(clock), responder_(std::move(responder)) {}
+
+  int Configure(unsigned b, int bits, comLib3::Parity p, int stops) override {
+    baud = b;
+    data_bits = bits;
+    parity = p;
+    stop_bits = stops;
+    Note(LineEvent::kConfigure, "");
+    return configure_result;
+  }
+  void SetReadTimeout(Ms total) override {
+    timeout = total;
+    Note(LineEvent::kTimeout, std::to_string(total.count()));
+  }
+  void Purge() override {
+    waiting_.clear();
+    Note(LineEvent::kPurge, "");
+  }
+  void Write(std::string_view bytes) override {
+    Note(LineEvent::kWrite, std::string(bytes));
+    std::string cmd(bytes);
+    if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
+    if (responder_) waiting_ += responder_(cmd);
+  }
+  std::size_t Read(char* buf, std::size_t count) override {
+    Ms began = clock_.NowMs();
+    std::size_t n = waiting_.size() < count ? waiting_.size() : count;
+    waiting_.copy(buf, n);
+    std::string got = waiting_.substr(0, n);
+    waiting_.erase(0, n);
+    if (n < count) clock_.Advance(timeout);
+    events.push_back({LineEvent::kRead, got, began});
+    return n;
+  }
+
+  // The commands written, without their CR.
+  std::vector<std::string> Commands() const {
+    std::vector<std::string> out;
+    for (const auto& e : events) {
+      if (e.kind == LineEvent::kWrite) out.push_back(e.data.substr(0, e.data.size() - 1));
+    }
+    return out;
+  }
+  int Count(LineEvent::Kind k) const {
+    int n = 0;
+    for (const auto& e : events) n += e.kind == k;
+    return n;
+  }
+  void Forget() { events.clear(); }
+
+  std::vector<LineEvent> events;
+  Ms timeout{0};
+  unsigned baud = 0;
+  int data_bits = 0;
+  comLib3::Parity parity = comLib3::Parity::kNone;
+  int stop_bits = 0;
+  int configure_result = 0;
+
+ private:
+  void Note(LineEvent::Kind k, std::string data) { events.push_back({k, std::move(data), clock_.NowMs()}); }
+  VirtualClock& clock_;
+  Responder responder_;
+  std::string waiting_;
+};
+
+// Each call answers with the next scripted reply; past the end, silence.
+inline ScriptedLine::Responder Replies(std::vector<std::string> replies) {
+  auto queue = std::make_shared<std::deque<std::string>>(replies.begin(), replies.end());
+  return [queue](const std::string&) {
+    if (queue->empty()) return std::string();
+    std::string r = queue->front();
+    queue->pop_front();
+    return r;
+  };
+}
+
+// Hands out one ScriptedLine per port; the test keeps a pointer to it.
+class FakePorts : public comLib3::SerialPorts {
+ public:
+  FakePorts(VirtualClock& clock, ScriptedLine::Responder responder)
+      : clock_(clock), responder_(std::move(responder)) {}
+  std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override {
+    opened.push_back(port);
+    if (fail_error != 0) {
+      error = fail_error;
+      return nullptr;
+    }
+    auto line = std::make_unique<ScriptedLine>(clock_, responder_);
+    last = line.get();
+    error = 0;
+    return line;
+  }
+  ScriptedLine* last = nullptr;
+  int fail_error = 0;
+  std::vector<int> opened;
+
+ private:
+  VirtualClock& clock_;
+  ScriptedLine::Responder responder_;
+};
+
+}  // namespace fakes

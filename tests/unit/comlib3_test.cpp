@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "PLC_Lib3/TextToInt.h"
+#include "comLib3/comLib3.h"
+#include "console/TextInput.h"
+
+namespace {
+
+using namespace fakes;
+
+struct ComLib3Test : testing::Test {
+  VirtualClock clock;
+  FakeConsole con{80, 25, &clock};
+  FakePorts ports{clock, nullptr};
+  comLib3::ComLib3 com{con, clock, ports};
+};
+
+TEST_F(ComLib3Test, StartMeasuresTheScreenAndDropsKeysTypedBefore) {
+  VirtualClock c;
+  FakeConsole early(100, 40, &c);
+  early.Type("xyz");
+  FakePorts p(c, nullptr);
+  comLib3::ComLib3 lib(early, c, p);
+  EXPECT_EQ(lib.ScreenCols, 100);
+  EXPECT_EQ(lib.ScreenRows, 40);
+  EXPECT_EQ(early.PendingKeys(), 0u);
+  EXPECT_TRUE(lib.KeyLine.empty());
+  EXPECT_FALSE(lib.EscFlag);
+}
+
+TEST_F(ComLib3Test, PollKeys) {
+  EXPECT_EQ(com.PollKeys(), 0);  // nothing waiting
+  EXPECT_TRUE(com.KeyLine.empty());
+
+  con.Type("a");
+  EXPECT_EQ(com.PollKeys(), 'a');
+  EXPECT_EQ(com.KeyLine, "a");
+
+  con.TypeCode(8);
+  EXPECT_EQ(com.PollKeys(), 8);
+  EXPECT_TRUE(com.KeyLine.empty());
+  con.TypeCode(8);
+  EXPECT_EQ(com.PollKeys(), 8);  // Backspace on an empty line
+  EXPECT_TRUE(com.KeyLine.empty());
+
+  con.TypeCode(0);
+  con.TypeCode(72);
+  EXPECT_EQ(com.PollKeys(), 72);  // an extended key: its code 0 is filed
+  EXPECT_EQ(com.KeyLine.size(), 1u);
+  EXPECT_EQ(com.KeyLine.At(1), '\0');
+
+  com.KeyLine.Clear();
+  con.TypeCode(27);
+  con.Type("k");
+  EXPECT_EQ(com.PollKeys(), 27);
+  EXPECT_TRUE(com.EscFlag);
+  EXPECT_TRUE(com.KeyLine.empty());
+  EXPECT_EQ(com.PollKeys(), 0);  // the abort flag holds the next key back
+  EXPECT_EQ(con.PendingKeys(), 1u);
+}
+
+TEST_F(ComLib3Test, KeyLineDropsTheKeysBeyond255) {
+  for (int i = 0; i < 300; ++i) con.Type("x");
+  while (con.KeyPressed()) com.PollKeys();
+  EXPECT_EQ(com.KeyLine.size(), 255u);
+}
+
+TEST_F(ComLib3Test, WaitKey) {
+  con.TypeCode(0);
+  con.TypeCode(80);
+  con.Type("b");
+  EXPECT_EQ(com.WaitKey(), 0);  // both codes consumed
+  EXPECT_EQ(com.WaitKey(), 'b');
+  con.TypeCode(27);
+  con.Type("c");
+  EXPECT_EQ(com.WaitKey(), 27);
+  EXPECT_TRUE(com.EscFlag);
+  EXPECT_EQ(com.WaitKey(), 0);  // with the flag set nothing is read
+  EXPECT_EQ(con.PendingKeys(), 1u);
+}
+
+TEST_F(ComLib3Test, DelayTicks) {
+  struct Case {
+    int n;
+    bool esc;
+    Ms want;
+  } cases[] = {{1, false, 100ms}, {5, false, 500ms}, {0, false, 100ms},
+               {-3, false, 100ms}, {5, true, 100ms}};
+  for (const auto& c : cases) {
+    com.EscFlag = c.esc;
+    Ms before = clock.NowMs();
+    com.DelayTicks(c.n);
+    EXPECT_EQ(clock.NowMs() - before, c.want) << c.n << " esc " << c.esc;
+  }
+}
+
+TEST_F(ComLib3Test, FlushKeysDropsEverythingAndClearsTheFlag) {
+  con.Type("abc");
+  com.KeyLine = "xy";
+  com.EscFlag = true;
+  com.FlushKeys();
+  EXPECT_EQ(con.PendingKeys(), 0u);
+  EXPECT_TRUE(com.KeyLine.empty());
+  EXPECT_EQ(com.KeyLine.At(1), '\0');
+  EXPECT_FALSE(com.EscFlag);
+}
+
+TEST_F(ComLib3Test, EditLineBackspacesThroughTheInitialText) {
+  console::ShortString s("AB");
+  con.Type("\b\b\b\r");
+  EXPECT_EQ(com.EditLine(s, 255), 0);
+  EXPECT_TRUE(s.empty());
+  EXPECT_EQ(con.Row(1).substr(0, 3), "   ");
+  EXPECT_EQ(con.WhereX(), 1);
+  EXPECT_EQ(con.WhereY(), 2);  // CR LF written
+}
+
+TEST_F(ComLib3Test, EditLineWaitsBeforeTheFirstKey) {
+  console::ShortString s;
+  con.Type("Q\r", 0ms);
+  Ms before = clock.NowMs();
+  EXPECT_EQ(com.EditLine(s, 255), 1);
+  EXPECT_EQ(clock.NowMs() - before, 100ms);
+  EXPECT_EQ(s, "Q");
+}
+
+TEST_F(ComLib3Test, EditLineMaxLenCutsTheResultNotTheTyping) {
+  console::ShortString s;
+  con.Type("ABCDE\r");
+  EXPECT_EQ(com.EditLine(s, 3), 5);
+  EXPECT_EQ(s, "ABC");
+  EXPECT_EQ(con.Row(1).substr(0, 6), "ABCDE ");
+  // Extended keys are neither shown nor stored; typing past 255 is shown, not stored.
+  console::ShortString t;
+  con.TypeCode(0);
+  con.TypeCode(75);
+  for (int i = 0; i < 260; ++i) con.Type("z");
+  con.Type("\r");
+  EXPECT_EQ(com.EditLine(t, 255), 255);
+}
+
+TEST_F(ComLib3Test, EditLineEsc) {
+  console::ShortString s("keep");
+  con.Type("xy");
+  con.TypeCode(27);
+  int y = con.WhereY();
+  EXPECT_EQ(com.EditLine(s, 255), -1);
+  EXPECT_EQ(s, "keep");
+  EXPECT_EQ(con.WhereY(), y);  // no line end
+  EXPECT_TRUE(com.EscFlag);
+
+  // Set on entry: the text is shown, 100 ms pass, no key is read.
+  con.Type("z");
+  Ms before = clock.NowMs();
+  EXPECT_EQ(com.EditLine(s, 255), -1);
+  EXPECT_EQ(clock.NowMs() - before, 100ms);
+  EXPECT_EQ(con.PendingKeys(), 1u);
+}
+
+TEST_F(ComLib3Test, GeometryFollowsTheWindow) {
+  con.Window(10, 5, 30, 12);
+  EXPECT_EQ(com.WindowRight(), 30);
+  EXPECT_EQ(com.WindowBottom(), 12);
+  com.FullScreenWindow();
+  EXPECT_EQ(com.WindowRight(), 80);
+  EXPECT_EQ(com.WindowBottom(), 25);
+  con.GotoXY(5, 3);
+  com.NewLine();
+  EXPECT_EQ(con.WhereX(), 1);
+  EXPECT_EQ(con.WhereY(), 4);
+}
+
+TEST_F(ComLib3Test, OpenComPortAppliesTheSettings) {
+  struct Case {
+    char parity;
+    int stop;
+    comLib3::Parity want_parity;
+    int want_stop;
+  } cases[] = {{'E', 1, comLib3::Parity::kEven, 1},
+               {'e', 1, comLib3::Parity::kEven, 1},
+               {'O', 2, comLib3::Parity::kOdd, 2},
+               {'N', 3, comLib3::Parity::kNone, 1}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(com.OpenComPort(1, 9600, c.parity, 8, c.stop), 0);
+    ASSERT_NE(ports.last, nullptr);
+    EXPECT_EQ(ports.last->baud, 9600u);
+    EXPECT_EQ(ports.last->data_bits, 8);
+    EXPECT_EQ(ports.last->parity, c.want_parity);
+    EXPECT_EQ(ports.last->stop_bits, c.want_stop);
+    EXPECT_EQ(ports.last->timeout, 55ms);
+  }
+  EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kOpen);
+  com.CloseComPort(1);
+  EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kInvalid);
+  com.CloseComPort(1);  // closing again changes nothing
+  EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kInvalid);
+}
+
+TEST_F(ComLib3Test, PortThatCannotBeOpened) {
+  ports.fail_error = 2;
+  con.Type("k");
+  EXPECT_EQ(com.OpenComPort(7, 9600, 'E', 8, 1), 2);
+  EXPECT_EQ(con.Row(1).substr(0, 26), "Invalid Port Number: 7   E");
+  EXPECT_EQ(con.Row(1).substr(26, 2), "2 ");
+  EXPECT_EQ(con.WhereY(), 1);  // no line end
+  EXPECT_EQ(con.PendingKeys(), 0u);  // the key was awaited
+  EXPECT_EQ(com.PortHandles[6].state, comLib3::PortSlot::State::kInvalid);
+  // Its reads still wait out the window, so a dead line never spins.
+  char buf[50];
+  Ms before = clock.NowMs();
+  EXPECT_EQ(com.ReadComPort(7, buf, 50), 0u);
+  EXPECT_EQ(clock.NowMs() - before, 55ms);
+}
+
+TEST_F(ComLib3Test, PortNumbersOutsideTheTableAreRefused) {
+  for (std::int32_t port : {0, -1, 129, 65537, 2147483647}) {
+    con.ClrScr();
+    con.Type("k");
+    EXPECT_EQ(com.OpenComPort(port, 9600, 'E', 8, 1), comLib3::kNoSuchDevice) << port;
+    EXPECT_EQ(con.Row(1).substr(0, 21 + std::to_string(port).size() + 5),
+              "Invalid Port Number: " + std::to_string(port) + "   E2");
+    com.PurgeComPort(port);
+    com.WriteComPort(port, "CR\r");
+    com.CloseComPort(port);
+  }
+  EXPECT_TRUE(ports.opened.empty());  // no device was asked for
+  for (const auto& slot : com.PortHandles) {
+    EXPECT_EQ(slot.state, comLib3::PortSlot::State::kNeverOpened);
+  }
+}
+
+std::int32_t ReadPort(FakeConsole& con) {
+  return console::ReadInteger(con, [](std::string_view t, std::int32_t& v) {
+    auto r = PLC_Lib3::TextToInt(t);
+    v = r.value;
+    return r.ok();
+  });
+}
+
+TEST(ReadInteger, SkipsBlanksAndEmptyLines) {
+  struct Case {
+    const char* typed;
+    std::int32_t want;
+  } cases[] = {{" 3 \r", 3}, {"\r\r  12\r", 12}, {"5 junk\r", 5}, {"9x\b\r", 9}, {"$1F\r", 31}};
+  for (const auto& c : cases) {
+    FakeConsole con;
+    con.Type(c.typed);
+    EXPECT_EQ(ReadPort(con), c.want) << c.typed;
+    EXPECT_EQ(con.PendingKeys(), 0u);
+  }
+}
+
+TEST(ReadInteger, ATokenThatDoesNotConvertWholeIsFatal) {
+  for (const char* typed : {"3a\r", "a\r", "99999999999\r", "-\r"}) {
+    FakeConsole con;
+    con.Type(typed);
+    try {
+      ReadPort(con);
+      ADD_FAILURE() << typed;
+    } catch (const console::FatalError& e) {
+      EXPECT_EQ(e.code(), 106);
+      EXPECT_STREQ(e.what(), "Invalid numeric input");
+    }
+  }
+}
+
+TEST(ReadInteger, EchoesWhatIsTyped) {
+  FakeConsole con;
+  con.Write("Enter Comport ");
+  con.Type("12\b3\r");
+  EXPECT_EQ(ReadPort(con), 13);
+  EXPECT_EQ(con.Row(1).substr(0, 17), "Enter Comport 13 ");
+  EXPECT_EQ(con.WhereY(), 2);
+}
+
+}  // namespace

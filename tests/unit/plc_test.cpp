@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include "Fakes.h"
+#include "PLC_Lib3/PLC_Lib3.h"
+
+namespace {
+
+using namespace fakes;
+using console::ShortString;
+using PLC_Lib3::PlcTransact;
+
+struct PlcTest : testing::Test {
+  VirtualClock clock;
+  FakeConsole con{80, 25, &clock};
+  std::shared_ptr<ScriptedLine::Responder> responder = std::make_shared<ScriptedLine::Responder>();
+  FakePorts ports{clock, [r = responder](const std::string& c) { return *r ? (*r)(c) : std::string(); }};
+  comLib3::ComLib3 com{con, clock, ports};
+  ScriptedLine* line = nullptr;
+
+  void SetUp() override {
+    PLC_Lib3::OpenPlcPort(com, 1);
+    line = ports.last;
+    line->Forget();
+  }
+  void Answer(ScriptedLine::Responder r) { *responder = std::move(r); }
+  ShortString Transact(const char* cmd) {
+    ShortString reply;
+    PlcTransact(com, 1, cmd, reply);
+    return reply;
+  }
+};
+
+TEST_F(PlcTest, OpenPlcPortFlushesAndUsesTheControllersSettings) {
+  com.EscFlag = true;
+  com.KeyLine = "x";
+  PLC_Lib3::OpenPlcPort(com, 2);
+  EXPECT_FALSE(com.EscFlag);
+  EXPECT_TRUE(com.KeyLine.empty());
+  EXPECT_EQ(ports.last->baud, 9600u);
+  EXPECT_EQ(ports.last->parity, comLib3::Parity::kEven);
+  EXPECT_EQ(ports.last->data_bits, 8);
+  EXPECT_EQ(ports.last->stop_bits, 1);
+}
+
+TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
+  Ms start = clock.NowMs();
+  EXPECT_EQ(Transact("RD DM992"), "");
+  using K = LineEvent;
+  std::vector<K::Kind> kinds;
+  for (const auto& e : line->events) kinds.push_back(e.kind);
+  EXPECT_EQ(kinds, (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kRead, K::kPurge,
+                                         K::kWrite, K::kRead, K::kPurge, K::kWrite, K::kRead,
+                                         K::kPurge, K::kWrite, K::kRead}));
+  for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
+  // Reads straight after the first three writes; 100 ms before the fourth read.
+  const auto& ev = line->events;
+  EXPECT_EQ(ev[3].at - ev[2].at, 0ms);
+  EXPECT_EQ(ev[6].at - ev[5].at, 0ms);
+  EXPECT_EQ(ev[9].at - ev[8].at, 0ms);
+  EXPECT_EQ(ev[12].at - ev[11].at, 100ms);
+  EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
+}
+
+TEST_F(PlcTest, RetryRuleOnScriptedReplies) {
+  struct Case {
+    std::vector<std::string> replies;
+    const char* want;
+    int writes;
+  } cases[] = {
+      {{"E1\r\n", "E1\r\n", "E1\r\n", "E1\r\n"}, "E1", 4},
+      {{"", "1\r\n"}, "1", 2},
+      {{"X"}, "X", 1},        // a single byte stays
+      {{"E", "E", "E", "E"}, "E", 4},  // a single E is an error
+      {{"\r\n", "\r\n", "\r\n", "OK\r\n"}, "OK", 4},  // two bytes are empty once cleaned
+      {{"00123\r\n"}, "00123", 1},
+      {{"e1\r\n"}, "e1", 1},  // only an upper-case E is an error
+      {{"E0\r\n", "", "", ""}, "", 4},  // the reply of the last attempt counts
+  };
+  for (const auto& c : cases) {
+    line->Forget();
+    Answer(Replies(c.replies));
+    EXPECT_EQ(Transact("RD 3000"), c.want);
+    EXPECT_EQ(line->Count(LineEvent::kWrite), c.writes);
+  }
+}
+
+TEST_F(PlcTest, OnlyFiftyBytesAreReadAndFortyEightKept) {
+  Answer([](const std::string&) { return std::string(70, 'A'); });
+  Ms start = clock.NowMs();
+  ShortString r = Transact("RD DM1");
+  EXPECT_EQ(r.size(), 48u);
+  EXPECT_EQ(line->Count(LineEvent::kWrite), 1);
+  EXPECT_EQ(clock.NowMs() - start, 0ms);  // a full read returns at once
+  Answer([](const std::string&) { return std::string(50, 'B'); });
+  EXPECT_EQ(Transact("RD DM1").size(), 48u);
+}
+
+TEST_F(PlcTest, WhatArrivedLateIsPurgedBeforeTheNextAttempt) {
+  int n = 0;
+  // Each answer lands in the buffer; the purge before the next write drops it.
+  Answer([&n](const std::string&) { return ++n == 1 ? std::string("E1\r\n") : std::string("7\r\n"); });
+  EXPECT_EQ(Transact("RD 1"), "7");
+  EXPECT_EQ(line->Count(LineEvent::kPurge), 3);  // once before the attempts, once each
+}
+
+TEST_F(PlcTest, MinusRule) {
+  struct Case {
+    const char* typed;
+    const char* sent;
+  } cases[] = {
+      {"WR DM100 -5", "WR DM100 65531"},  {"WR DM100 -5 7", "WR DM100 65531"},
+      {"WR DM10 -$10", "WR DM10 65520"},  {"RD DM5 -70000", "RD DM5 61072"},
+      {"RD -0", "RD 0"},                  {"RD -", "RD 0"},
+      {"RD -abc", "RD 0"},                {"RD -1-2", "RD 65535"},
+      {"A-65536", "A0"},                  {"RD DM5", "RD DM5"},
+      {"-1", "65535"},                    {"", ""},
+  };
+  for (const auto& c : cases) {
+    line->Forget();
+    Answer(Replies({"OK\r\n"}));
+    ShortString command(c.typed);
+    ShortString reply;
+    PlcTransact(com, 1, command, reply);
+    EXPECT_EQ(command, c.typed);  // the caller's command is never changed
+    ASSERT_EQ(line->Commands().size(), 1u);
+    EXPECT_EQ(line->Commands()[0], c.sent) << c.typed;
+    EXPECT_EQ(line->events[2].data, std::string(c.sent) + "\r");
+  }
+}
+
+TEST_F(PlcTest, MinusRuleKeepsTheCommandWithin255) {
+  std::string longcmd(250, 'A');
+  longcmd += "-1";
+  EXPECT_EQ(PLC_Lib3::ApplyMinusRule(ShortString(longcmd)).size(), 255u);
+}
+
+TEST_F(PlcTest, BuildersCommandTexts) {
+  Answer([](const std::string&) { return std::string("1,00042,00100\r\n"); });
+  ShortString r;
+  PLC_Lib3::PlcConnect(com, 1, r);
+  PLC_Lib3::PlcDisconnect(com, 1, r);
+  PLC_Lib3::PlcReadRelay(com, 1, 3000, r);
+  PLC_Lib3::PlcReadRelay(com, 1, -1, r);
+  PLC_Lib3::PlcReadDm(com, 1, 65535, r);
+  PLC_Lib3::PlcWriteDm(com, 1, 100, 65535, r);
+  PLC_Lib3::PlcReadTimer(com, 1, 106, r);
+  EXPECT_EQ(r, "00042");
+  EXPECT_EQ(line->Commands(), (std::vector<std::string>{"CR", "CQ", "RD 3000", "RD 65535",
+                                                         "RD DM65535", "WR DM100 65535", "RD T106"}));
+}
+
+TEST(TimerField, CutsTheCurrentValue) {
+  struct Case {
+    const char* reply;
+    const char* field;
+  } cases[] = {{"1,00042,00100", "00042"}, {"0,12345,6", "12345"}, {"ab12345", "12345"},
+               {"abc", "c"},               {"E1", ""},             {"", ""},
+               {"1,00042,00100XYZ", "00042XYZ"}};
+  for (const auto& c : cases) EXPECT_EQ(PLC_Lib3::TimerField(c.reply), c.field) << c.reply;
+}
+
+TEST_F(PlcTest, EscFlagStopsEveryOperationWithoutTraffic) {
+  Answer(Replies({"1\r\n"}));
+  com.EscFlag = true;
+  ShortString r("old");
+  PlcTransact(com, 1, "RD 1", r);
+  EXPECT_EQ(r, "");
+  PLC_Lib3::PlcReadTimer(com, 1, 106, r);
+  EXPECT_EQ(r, "");
+  PLC_Lib3::PlcWriteDm(com, 1, 1, 1, r);
+  PLC_Lib3::PlcConnect(com, 1, r);
+  EXPECT_TRUE(line->events.empty());
+  EXPECT_EQ(clock.NowMs(), 0ms);
+}
+
+TEST_F(PlcTest, PortThatIsNotOpenGivesEmptyRepliesWithoutSpinning) {
+  ShortString r("x");
+  con.Type("k", clock.NowMs() + 1ms);  // typed after the flush of the open
+  ports.fail_error = 2;
+  PLC_Lib3::OpenPlcPort(com, 3);
+  Ms start = clock.NowMs();
+  PlcTransact(com, 3, "CR", r);
+  EXPECT_EQ(r, "");
+  EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
+}
+
+}  // namespace
