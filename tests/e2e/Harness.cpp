@@ -1,0 +1,170 @@
+#include "Harness.h"
+
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace e2e {
+namespace {
+
+std::string Run(const std::string& cmd) {
+  std::string out;
+  FILE* p = ::popen(cmd.c_str(), "r");
+  if (p == nullptr) return out;
+  char buf[4096];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  ::pclose(p);
+  return out;
+}
+
+std::string Quote(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
+}
+
+}  // namespace
+
+std::string TempDir() {
+  char tmpl[] = "/tmp/climon-e2e.XXXXXX";
+  if (::mkdtemp(tmpl) == nullptr) throw std::runtime_error("mkdtemp");
+  return tmpl;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream f(path);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+Simulator::Simulator(const std::string& dir, std::vector<std::string> options)
+    : link_(dir + "/COM1"), log_(dir + "/traffic.log") {
+  std::vector<std::string> args = {CLIMON_SIM_BIN, "--link", link_, "--log", log_};
+  args.insert(args.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  if (::posix_spawn(&pid_, argv[0], &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  for (int i = 0; i < 200 && ::access(link_.c_str(), F_OK) != 0; ++i) {
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+Simulator::~Simulator() { Stop(); }
+
+void Simulator::Stop() {
+  if (pid_ <= 0) return;
+  ::kill(pid_, SIGTERM);
+  int status;
+  ::waitpid(pid_, &status, 0);
+  pid_ = -1;
+}
+
+std::vector<Traffic> Simulator::Log() const {
+  std::vector<Traffic> out;
+  std::istringstream in(ReadFile(log_));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::size_t a = line.find('\t');
+    std::size_t b = line.find('\t', a + 1);
+    if (a == std::string::npos || b == std::string::npos) continue;
+    out.push_back({std::stod(line.substr(0, a)), line.substr(a + 1, b - a - 1), line.substr(b + 1)});
+  }
+  return out;
+}
+
+std::vector<std::string> Simulator::Commands() const {
+  std::vector<std::string> out;
+  for (const auto& t : Log()) out.push_back(t.command);
+  return out;
+}
+
+Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir()) {
+  socket_ = "climon-e2e-" + std::to_string(::getpid()) + "-" + dir_.substr(dir_.rfind('.') + 1);
+  std::ofstream w(dir_ + "/run.sh");
+  w << "before=$(stty -g)\n"
+    << "env CLIMON_COM1=" << Quote(com1) << " " << env << " " << Quote(CLIMON_BIN) << "\n"
+    << "rc=$?\n"
+    << "after=$(stty -g)\n"
+    << "[ \"$before\" = \"$after\" ] && echo same > " << Quote(dir_ + "/tty") << "\n"
+    << "echo \"EXIT:$rc\"\n"
+    << "echo $rc > " << Quote(dir_ + "/status") << "\n"
+    << "sleep 600\n";
+  w.close();
+  Tmux("-f /dev/null new-session -d -s climon -x 80 -y 25 " + Quote("sh " + dir_ + "/run.sh"));
+}
+
+Session::~Session() {
+  Tmux("kill-server");
+  Run("rm -rf " + Quote(dir_));
+}
+
+std::string Session::Tmux(const std::string& args) const {
+  return Run("LANG=C.UTF-8 tmux -u -L " + socket_ + " " + args + " 2>/dev/null");
+}
+
+void Session::Type(const std::string& text) { Tmux("send-keys -t climon -l " + Quote(text)); }
+
+void Session::Key(const std::string& name) { Tmux("send-keys -t climon " + name); }
+
+std::vector<std::string> Session::Screen() const {
+  std::vector<std::string> rows;
+  std::istringstream in(Tmux("capture-pane -p -t climon"));
+  std::string line;
+  while (std::getline(in, line)) rows.push_back(line);
+  while (rows.size() < 25) rows.emplace_back();
+  return rows;
+}
+
+std::string Session::Row(int y) const {
+  std::string r = Screen()[static_cast<std::size_t>(y - 1)];
+  while (!r.empty() && r.back() == ' ') r.pop_back();
+  return r;
+}
+
+std::string Session::ScreenText() const {
+  std::string all;
+  for (const auto& r : Screen()) all += r + "\n";
+  return all;
+}
+
+bool Session::WaitFor(const std::function<bool()>& ok, std::chrono::milliseconds bound) const {
+  auto end = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < end) {
+    if (ok()) return true;
+    std::this_thread::sleep_for(50ms);
+  }
+  return ok();
+}
+
+bool Session::WaitForText(const std::string& text, std::chrono::milliseconds bound) const {
+  return WaitFor([&] { return ScreenText().find(text) != std::string::npos; }, bound);
+}
+
+std::optional<int> Session::WaitExit(std::chrono::milliseconds bound) const {
+  std::string path = dir_ + "/status";
+  if (!WaitFor([&] { return !ReadFile(path).empty(); }, bound)) return std::nullopt;
+  return std::stoi(ReadFile(path));
+}
+
+bool Session::TerminalRestored() const { return ReadFile(dir_ + "/tty").starts_with("same"); }
+
+}  // namespace e2e

@@ -1,0 +1,66 @@
+// End-to-end harness: climon-sim on a pseudo-terminal, the real climon in tmux at 80 x 25.
+// Every wait is bounded; a test polls for what it expects.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+struct Traffic {
+  double ms;
+  std::string command;
+  std::string reply;
+};
+
+class Simulator {
+ public:
+  // Starts climon-sim with these options; its terminal is linked at link().
+  Simulator(const std::string& dir, std::vector<std::string> options);
+  ~Simulator();
+  void Stop();
+  const std::string& link() const { return link_; }
+  std::vector<Traffic> Log() const;
+  std::vector<std::string> Commands() const;
+
+ private:
+  std::string link_, log_;
+  int pid_ = -1;
+};
+
+class Session {
+ public:
+  // Runs climon in a new tmux server of its own, with COM1 on `com1` (and more
+  // environment in `env`, as "NAME=value" words).
+  explicit Session(const std::string& com1, const std::string& env = "");
+  ~Session();
+
+  const std::string& dir() const { return dir_; }
+  void Type(const std::string& text);  // literally
+  void Key(const std::string& name);   // a tmux key name: Enter, Escape, BSpace
+  std::vector<std::string> Screen() const;
+  std::string Row(int y) const;  // 1-based, without trailing blanks
+  std::string ScreenText() const;
+  // Polls the screen until the predicate holds; false after the bound.
+  bool WaitFor(const std::function<bool()>& ok, std::chrono::milliseconds bound = 10s) const;
+  bool WaitForText(const std::string& text, std::chrono::milliseconds bound = 10s) const;
+  // The exit status once climon has ended; nullopt if it has not within the bound.
+  std::optional<int> WaitExit(std::chrono::milliseconds bound = 10s) const;
+  // After exit: whether the terminal's settings were the same as before the start.
+  bool TerminalRestored() const;
+
+ private:
+  std::string Tmux(const std::string& args) const;
+  std::string dir_, socket_;
+};
+
+// A fresh temporary directory.
+std::string TempDir();
+std::string ReadFile(const std::string& path);
+
+}  // namespace e2e
