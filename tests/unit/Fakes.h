@@ -56,6 +56,7 @@ class FakeConsole : public console::Console {
     std::uint8_t k = keys_.front().code;
     keys_.pop_front();
     ++reads;
+    if (keep_snapshots) snapshots.push_back(screen());
     return k;
   }
   void Flush() override { ++flushes; }
@@ -67,6 +68,9 @@ class FakeConsole : public console::Console {
 
   int flushes = 0;
   int reads = 0;
+  // The screen as it stood at each ReadKey, for looking inside a loop that runs to ESC.
+  bool keep_snapshots = false;
+  std::vector<console::Screen> snapshots;
 
  private:
   struct Key {
