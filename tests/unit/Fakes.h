@@ -172,7 +172,8 @@ inline ScriptedLine::Responder Replies(std::vector<std::string> replies) {
   };
 }
 
-// Hands out one ScriptedLine per port; the test keeps a pointer to it.
+// Hands out one ScriptedLine per open; the lines outlive the port table's devices, so a
+// test can read them after the program closed its port.
 class FakePorts : public comLib3::SerialPorts {
  public:
   FakePorts(VirtualClock& clock, ScriptedLine::Responder responder)
@@ -183,18 +184,36 @@ class FakePorts : public comLib3::SerialPorts {
       error = fail_error;
       return nullptr;
     }
-    auto line = std::make_unique<ScriptedLine>(clock_, responder_);
-    last = line.get();
+    lines_.push_back(std::make_unique<ScriptedLine>(clock_, responder_));
+    last = lines_.back().get();
     error = 0;
-    return line;
+    return std::make_unique<Handle>(*last, closed);
   }
   ScriptedLine* last = nullptr;
   int fail_error = 0;
+  int closed = 0;
   std::vector<int> opened;
 
  private:
+  class Handle : public comLib3::SerialDevice {
+   public:
+    Handle(ScriptedLine& line, int& closed) : line_(line), closed_(closed) {}
+    ~Handle() override { ++closed_; }
+    int Configure(unsigned b, int bits, comLib3::Parity p, int stops) override {
+      return line_.Configure(b, bits, p, stops);
+    }
+    void SetReadTimeout(Ms total) override { line_.SetReadTimeout(total); }
+    void Purge() override { line_.Purge(); }
+    void Write(std::string_view bytes) override { line_.Write(bytes); }
+    std::size_t Read(char* buf, std::size_t count) override { return line_.Read(buf, count); }
+
+   private:
+    ScriptedLine& line_;
+    int& closed_;
+  };
   VirtualClock& clock_;
   ScriptedLine::Responder responder_;
+  std::vector<std::unique_ptr<ScriptedLine>> lines_;
 };
 
 }  // namespace fakes

@@ -1,0 +1,57 @@
+// A monitor on the in-memory screen, the scripted line and the virtual clock, with the
+// simulated controller's command set behind the line.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "Controller.h"
+#include "Fakes.h"
+#include "monitor/Monitor.h"
+
+namespace fakes {
+
+struct MonitorFixture : testing::Test {
+  VirtualClock clock;
+  FakeConsole con{80, 25, &clock};
+  sim::Controller plc{1, true};
+  std::map<std::string, std::vector<std::string>> overrides;  // command -> replies, in turn
+  FakePorts ports{clock, [this](const std::string& c) { return Answer(c); }};
+  comLib3::ComLib3 com{con, clock, ports};
+  monitor::Monitor m{com};
+  ScriptedLine* line = nullptr;
+
+  std::string Answer(const std::string& c) {
+    auto it = overrides.find(c);
+    if (it != overrides.end() && !it->second.empty()) {
+      std::string r = it->second.front();
+      if (it->second.size() > 1) it->second.erase(it->second.begin());
+      return r;
+    }
+    return plc.Handle(c) + "\r\n";
+  }
+  // Port 1 opened as the start-up leaves it.
+  void Open(int variant = 1) {
+    m.ComPort = 1;
+    PLC_Lib3::OpenPlcPort(com, 1);
+    line = ports.last;
+    m.DeviceVariant = variant;
+    m.SelectCounterLabels();
+    line->Forget();
+  }
+  void Set(const std::string& assignment) { ASSERT_TRUE(plc.Fix(assignment)) << assignment; }
+  std::string Row(int y) const {
+    std::string r = con.Row(y);
+    while (!r.empty() && r.back() == ' ') r.pop_back();
+    return r;
+  }
+  std::vector<std::string> Commands() const { return line->Commands(); }
+  int CountOf(const std::string& cmd) const {
+    int n = 0;
+    for (const auto& c : Commands()) n += c == cmd;
+    return n;
+  }
+};
+
+}  // namespace fakes

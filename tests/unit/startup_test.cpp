@@ -1,0 +1,79 @@
+#include "MonitorFixture.h"
+
+namespace {
+
+using namespace fakes;
+
+struct StartupTest : MonitorFixture {};
+
+TEST_F(StartupTest, DetectDeviceVariantByTheTable) {
+  struct Case {
+    std::vector<std::string> replies;  // to the detection reads, in order
+    int variant;
+    std::vector<std::string> reads;
+    const char* label119;
+  } cases[] = {
+      {{"1\r\n", "0\r\n"}, 1, {"RD 3000", "RD 3003"}, "t_Cooler   "},
+      {{"1\r\n", "1\r\n"}, 9, {"RD 3000", "RD 3003"}, "t_Cooler   "},
+      {{"1\r\n", ""}, 9, {"RD 3000", "RD 3003"}, "t_Cooler   "},
+      {{"0\r\n", "1\r\n"}, 2, {"RD 3000", "RD 3001"}, "_HeatEff.  "},
+      {{"0\r\n", "0\r\n"}, 3, {"RD 3000", "RD 3001"}, "_HeatEff.  "},
+      {{"1 \r\n", "1\r\n"}, 2, {"RD 3000", "RD 3001"}, "_HeatEff.  "},  // "1 " is not "1"
+      {{"E1\r\n"}, 3, {"RD 3000", "RD 3001"}, "_HeatEff.  "},
+  };
+  for (const auto& c : cases) {
+    Open();
+    auto replies = std::make_shared<std::vector<std::string>>(c.replies);
+    overrides.clear();
+    overrides["RD 3000"] = {c.replies[0]};
+    if (c.replies.size() > 1) overrides["RD 3003"] = overrides["RD 3001"] = {c.replies[1]};
+    else overrides["RD 3001"] = {""};
+    m.DetectDeviceVariant(1);
+    m.SelectCounterLabels();
+    EXPECT_EQ(m.DeviceVariant, c.variant);
+    std::vector<std::string> reads;
+    for (const auto& cmd : Commands()) {
+      if (reads.empty() || reads.back() != cmd) reads.push_back(cmd);  // retries fold
+    }
+    EXPECT_EQ(reads, c.reads);
+    EXPECT_EQ(m.CounterLabel119, c.label119);
+    EXPECT_EQ(m.CounterLabel125, "_Heater    ");
+    EXPECT_EQ(m.CounterLabel127, "_Cooler    ");
+    EXPECT_EQ(m.CounterLabel121, c.variant == 1 || c.variant == 9 ? "t_Defrost  " : "_CoolEff.  ");
+  }
+}
+
+TEST_F(StartupTest, ProbeControllerModel) {
+  struct Case {
+    std::vector<std::string> replies;
+    std::uint16_t first;
+  } cases[] = {{{"E0\r\n"}, 604}, {{"0\r\n"}, 512}, {{"1\r\n"}, 512}, {{""}, 512},
+               {{"", "", "E1\r\n", "E1\r\n"}, 604}};
+  for (const auto& c : cases) {
+    Open();
+    overrides["RD 7000"] = c.replies;
+    m.ProbeControllerModel(1);
+    EXPECT_EQ(m.VentRelay, c.first);
+    EXPECT_EQ(m.TempCtlRelay, c.first + 1);
+    EXPECT_EQ(m.FloorHtrRelay, c.first + 2);
+    EXPECT_EQ(m.TempModeRelay, c.first + 3);
+    EXPECT_EQ(Commands().front(), "RD 7000");
+  }
+}
+
+TEST_F(StartupTest, RunAsksForThePortAndShutsDownWithoutCQAfterEsc) {
+  con.Type(" 1 \r");
+  con.TypeCode(27, 2000ms);  // during the monitor
+  EXPECT_EQ(m.Run(), 0);
+  EXPECT_EQ(m.ComPort, 1);
+  std::vector<std::string> cmds = ports.last->Commands();
+  ASSERT_GE(cmds.size(), 3u);
+  EXPECT_EQ(cmds[0], "CR");
+  EXPECT_EQ(cmds[1], "RD 3000");
+  EXPECT_EQ(cmds[2], "RD 3003");
+  for (const auto& c : cmds) EXPECT_NE(c, "CQ");
+  EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kInvalid);  // closed
+  EXPECT_EQ(con.screen().Attr(), 0x07);  // normal colours again
+}
+
+}  // namespace
