@@ -1,0 +1,174 @@
+#include "MonitorFixture.h"
+
+namespace {
+
+using namespace fakes;
+
+struct CycleTest : MonitorFixture {
+  void Prepare(int variant = 1) {
+    Open(variant);
+    m.MonitorPreparation();
+  }
+};
+
+TEST_F(CycleTest, ClimateRowsScaleTheirWords) {
+  struct Case {
+    std::vector<std::string> words;
+    int row;
+    const char* text;
+  } cases[] = {
+      {{"DM992=7500"}, 3, "Temp.        187.50 C  /   12.50 C"},
+      {{"DM992=7501"}, 3, "Temp.        -26.56 C  /   12.50 C"},
+      {{"DM992=16000"}, 3, "Temp.          0.00 C  /   12.50 C"},
+      {{"DM992=32000"}, 3, "Temp.         50.00 C  /   12.50 C"},
+      {{"DM992=0"}, 3, "Temp.          0.00 C  /   12.50 C"},
+      {{"DM992=65535", "DM890=65436"}, 3, "Temp.         -0.03 C  /  -10.00 C"},
+      {{"DM992=16000", "DM993=16000"}, 4, "Humidity      50.00 %  /   85.00 %"},
+      {{"DM992=7500", "DM993=2000"}, 4, "Humidity      50.00 %  /   85.00 %"},
+      {{"DM984=500"}, 5, "CO2           5.000 %  /   1.500 %"},
+      {{"DM995=1000"}, 6, "Evap.Temp.     0.00 C  /    0.00 C"},
+      {{"DM995=0", "DM39=0"}, 6, "Evap.Temp.   -50.00 C  /  -50.00 C"},
+      {{"DM87=119", "DM895=240"}, 7, "Next Def. in    119 min to 12.00 C"},
+      {{"DM87=120", "DM895=310"}, 7, "Defrost in   >  2.0 hrs to 12.00 C"},
+      {{"DM87=90", "DM895=240"}, 7, "Next Def. in     90 min to 12.00 C"},
+      {{"DM87=600", "DM895=310"}, 7, "Defrost in   > 10.0 hrs to 12.00 C"},
+      {{"DM87=0", "DM895=0"}, 7, "Next Def. in      0 min to  0.00 C"},
+      {{"DM87=65535", "DM895=250"}, 7, "Defrost in   >1092.3 hrs to  0.00 C"},  // widens the row
+  };
+  for (const auto& c : cases) {
+    plc = sim::Controller(1, true);
+    for (const auto& w : c.words) Set(w);
+    con.ClrScr();
+    Prepare();
+    m.MonitorPass();
+    EXPECT_EQ(Row(c.row), c.text) << c.words[0];
+  }
+}
+
+TEST_F(CycleTest, HighRangeFollowsTheTemperatureWordOfThePass) {
+  Set("DM992=7501");
+  Prepare();
+  m.MonitorPass();
+  EXPECT_TRUE(m.HighRange);
+  Set("DM992=7500");
+  m.MonitorPass();
+  EXPECT_FALSE(m.HighRange);
+}
+
+TEST_F(CycleTest, DefrostRowUsesThePlainConversion) {
+  struct Case {
+    const char* reply;
+    const char* text;
+  } cases[] = {{"\r\n", "Next Def. in      0 min to 15.50 C"},
+               {"E1\r\n", "Next Def. in      0 min to 15.50 C"},
+               {"00012a\r\n", "Next Def. in     12 min to 15.50 C"},
+               {"65535\r\n", "Defrost in   >1092.3 hrs to 12.00 C"}};
+  for (const auto& c : cases) {
+    Prepare();
+    overrides["RD DM87"] = {c.reply};
+    m.MonitorPass();
+    EXPECT_EQ(Row(7), c.text) << c.reply;
+  }
+}
+
+TEST_F(CycleTest, PreparationInItsFixedOrder) {
+  Prepare();
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"RD DM890", "RD DM893", "RD DM894", "RD DM39",
+                                                   "RD DM895", "RD T106", "RD T107", "RD 7000",
+                                                   "RD DM109"}));
+  EXPECT_EQ(Row(1), "System         1203 ComPort    1");
+  EXPECT_EQ(m.Base890, 125);
+  EXPECT_EQ(m.Base895, 310);
+  EXPECT_EQ(m.T106Min, 540);
+  EXPECT_EQ(m.T107Min, 250);
+  EXPECT_EQ(m.CycleCount, 2);
+  EXPECT_EQ(m.VentPhase, 1);
+  EXPECT_EQ(m.TempCtlPhase, 0);
+  EXPECT_EQ(m.FloorHtrPhase, 1);
+  EXPECT_EQ(Row(9), "Vent.         (512) -");  // redrawn by the header's read, with the probed number
+}
+
+TEST_F(CycleTest, VentLineShowsRelayZeroBeforeTheProbe) {
+  Open();
+  con.keep_snapshots = true;
+  overrides["RD DM893"] = {"00850\r\n"};
+  con.TypeCode('x', 60ms);  // seen by the second baseline read
+  m.MonitorPreparation();
+  ASSERT_FALSE(con.snapshots.empty());
+  EXPECT_EQ(con.snapshots[0].RowText(9).substr(0, 19), "Vent.         (0) -");
+}
+
+TEST_F(CycleTest, OnePassReadsInItsOrder) {
+  Prepare();
+  line->Forget();
+  m.MonitorPass();
+  std::vector<std::string> want = {"RD 512",  "RD DM992", "RD 513",   "RD DM993", "RD 514",
+                                   "RD DM984", "RD 515",  "RD DM995", "RD DM87",  "RD DM109",
+                                   "RD DM117", "RD DM117", "RD DM118", "RD DM118", "RD DM119",
+                                   "RD DM120", "RD DM121", "RD DM122", "RD DM125", "RD DM126",
+                                   "RD DM127", "RD DM128", "RD T106",  "RD T107"};
+  EXPECT_EQ(Commands(), want);
+  EXPECT_EQ(m.CycleCount, 3);
+}
+
+TEST_F(CycleTest, Variants2And3LeaveRows6And7Blank) {
+  for (int variant : {2, 3}) {
+    con.ClrScr();
+    Prepare(variant);
+    m.MonitorPass();
+    m.MonitorPass();
+    EXPECT_EQ(Row(6), "");
+    EXPECT_EQ(Row(7), "");
+    EXPECT_EQ(CountOf("RD DM995"), 0);
+    EXPECT_EQ(CountOf("RD DM87"), 0);
+  }
+}
+
+TEST_F(CycleTest, CounterRefreshInPasses1_3_5) {
+  Prepare();
+  std::vector<int> refreshed;
+  for (int pass = 1; pass <= 6; ++pass) {
+    line->Forget();
+    m.MonitorPass();
+    if (CountOf("RD DM109") > 0) refreshed.push_back(pass);
+  }
+  EXPECT_EQ(refreshed, (std::vector<int>{1, 3, 5}));
+}
+
+TEST_F(CycleTest, EscDuringThePreparation) {
+  Open();
+  con.TypeCode(27, 60ms);  // seen by the second baseline read
+  m.MonitorPreparation();
+  EXPECT_EQ(m.Base890, 125);
+  EXPECT_EQ(m.Base893, 850);
+  EXPECT_EQ(m.Base894, 0);
+  EXPECT_EQ(m.Base895, 0);
+  EXPECT_EQ(m.T106Min, 65535);  // no traffic after ESC
+  EXPECT_EQ(m.VentRelay, 512);  // an empty probe reply
+  line->Forget();
+  m.MonitorCycle();  // one pass, then it ends
+  EXPECT_TRUE(Commands().empty());
+  EXPECT_EQ(m.CycleCount, 3);
+  EXPECT_EQ(Row(3), "Temp.          0.00 C  /   12.50 C");
+  EXPECT_EQ(Row(14), "");  // the refresh is skipped
+  m.Shutdown();
+  EXPECT_TRUE(Commands().empty());  // no "CQ"
+}
+
+TEST_F(CycleTest, RowInterruptedByTheTerminalReturnsToItsPlace) {
+  Prepare();
+  Set("DM992=600");
+  m.MonitorPass();
+  overrides["RD DM992"] = {"00600\r\n"};
+  // K is seen by the temperature row's read; the terminal is left at once.
+  con.Type("k", clock.NowMs() + 56ms);
+  con.TypeCode(27, clock.NowMs() + 500ms);
+  m.MonitorPass();
+  EXPECT_EQ(Row(3), "Temp.         15.00 C  /   12.50 C");
+  EXPECT_EQ(Row(1), "");  // nothing landed at the top left
+  EXPECT_FALSE(m.StopFlag);
+  m.MonitorPass();
+  EXPECT_EQ(Row(1), "System         1203 ComPort    1");  // back with the next refresh
+}
+
+}  // namespace
