@@ -1,0 +1,138 @@
+#include "MonitorFixture.h"
+
+namespace {
+
+using namespace fakes;
+
+struct CountersTest : MonitorFixture {
+  void SetUp() override {
+    Open();
+    m.CycleCount = 2;
+    m.T106Min = m.T107Min = 65535;
+  }
+  void Counters(std::initializer_list<std::pair<int, int>> words) {
+    for (auto [dm, v] : words) Set("DM" + std::to_string(dm) + "=" + std::to_string(v));
+  }
+  void Zero() {
+    Counters({{117, 0}, {118, 0}, {119, 0}, {120, 0}, {121, 0}, {122, 0}, {125, 0}, {126, 0},
+              {127, 0}, {128, 0}});
+  }
+};
+
+TEST_F(CountersTest, TotalSplitOverItsTwoWords) {
+  Zero();
+  Counters({{117, 0}, {118, 1}});
+  m.RefreshCounters();
+  EXPECT_EQ(Row(14), "tTotal        65535 s  /    18.2 h");
+}
+
+TEST_F(CountersTest, RowsForATotalOf7200) {
+  Zero();
+  Counters({{117, 7200}, {125, 1800}, {119, 3600}, {127, 7200}, {121, 1}});
+  m.RefreshCounters();
+  EXPECT_EQ(Row(1), "System         1203 ComPort    1");
+  EXPECT_EQ(con.Row(14).substr(0, 34), "tTotal         7200 s  /     2.0 h");
+  EXPECT_EQ(con.Row(15).substr(0, 35), "t_Heater       1800 s  /    25.0 % ");
+  EXPECT_EQ(con.Row(16).substr(0, 35), "tt_Cooler      3600 s  /    50.0 % ");
+  EXPECT_EQ(con.Row(17).substr(0, 35), "t_Cooler       7200 s  /   100.0 % ");
+  EXPECT_EQ(con.Row(18).substr(0, 35), "tt_Defrost        1 s  /     0.0 % ");
+  EXPECT_EQ(Row(19), "t106            540   t107   250");
+}
+
+TEST_F(CountersTest, VariantLabels) {
+  Open(2);
+  Zero();
+  m.RefreshCounters();
+  EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
+  EXPECT_EQ(Row(16), "t_HeatEff.        0 s  /     0.0 %");
+  EXPECT_EQ(Row(17), "t_Cooler          0 s  /     0.0 %");
+  EXPECT_EQ(Row(18), "t_CoolEff.        0 s  /     0.0 %");
+}
+
+TEST_F(CountersTest, ATotalOfZeroGivesTheFixedText) {
+  Zero();
+  Counters({{125, 500}});
+  m.RefreshCounters();
+  EXPECT_EQ(con.Row(14).substr(0, 34), "tTotal            0 s  /     0.0 h");
+  for (int row = 15; row <= 18; ++row) EXPECT_EQ(con.Row(row).substr(19, 16), " s  /     0.0 % ");
+  EXPECT_EQ(con.Row(15).substr(0, 19), "t_Heater        500");
+}
+
+TEST_F(CountersTest, AWideCounterIsWrittenWhole) {
+  Zero();
+  Counters({{117, 1}, {118, 200}, {125, 0}, {126, 200}});
+  m.RefreshCounters();
+  EXPECT_EQ(Row(14), "tTotal      13107001 s  /  3640.8 h");
+  EXPECT_EQ(Row(15), "t_Heater    13107000 s  /   100.0 %");
+}
+
+TEST_F(CountersTest, TimerMinimaAreOnlyLowered) {
+  m.T106Min = 50;
+  Set("T106=40");
+  m.RefreshCounters();
+  EXPECT_EQ(m.T106Min, 40);
+  EXPECT_EQ(con.Row(19).substr(0, 19), "t106             40");
+  Set("T106=60");
+  m.RefreshCounters();
+  EXPECT_EQ(m.T106Min, 40);
+  overrides["RD T106"] = {"E0\r\n"};
+  m.RefreshCounters();
+  EXPECT_EQ(m.T106Min, 40);
+  EXPECT_EQ(con.Row(19).substr(22, 10), "t107   250");
+}
+
+TEST_F(CountersTest, RunsOnlyOnEvenPassesWithoutEsc) {
+  m.CycleCount = 3;
+  m.RefreshCounters();
+  com.EscFlag = true;
+  m.CycleCount = 4;
+  m.RefreshCounters();
+  EXPECT_TRUE(Commands().empty());
+  EXPECT_EQ(Row(14), "");
+}
+
+TEST_F(CountersTest, APendingResetZeroesTheCounters) {
+  m.ResetRequest = true;
+  m.RefreshCounters();
+  std::vector<std::string> want = {"RD T106",   "RD T107",   "WR DM117 0", "WR DM118 0",
+                                   "WR DM119 0", "WR DM120 0", "WR DM121 0", "WR DM122 0",
+                                   "WR DM125 0", "WR DM126 0", "WR DM127 0", "WR DM128 0"};
+  EXPECT_EQ(Commands(), want);  // every guarded read gave 0 without asking
+  EXPECT_EQ(Row(1), "System         0 ComPort    1");
+  EXPECT_EQ(Row(14), "tTotal            0 s  /     0.0 h");
+  EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
+  EXPECT_FALSE(m.ResetRequest);
+  EXPECT_EQ(m.CycleCount, 0);
+  EXPECT_EQ(plc.Dm(125), 0);
+  EXPECT_EQ(plc.Dm(126), 0);
+  EXPECT_EQ(plc.Dm(117), 0);
+}
+
+TEST_F(CountersTest, CadenceAfterAReset) {
+  m.DeviceVariant = 2;
+  m.CycleCount = 3;
+  m.ResetRequest = true;
+  std::vector<int> refreshed;
+  for (int pass = 1; pass <= 6; ++pass) {
+    line->Forget();
+    m.MonitorPass();
+    if (CountOf("RD T106") > 0) refreshed.push_back(pass);
+  }
+  // The reset waits for the next even pass (2), then comes back every second pass after.
+  EXPECT_EQ(refreshed, (std::vector<int>{2, 4, 6}));
+}
+
+TEST_F(CountersTest, EscDuringTheRefreshsReads) {
+  m.T106Min = 300;
+  m.T107Min = 200;
+  con.TypeCode(27, 60ms);  // seen by the stable reads of DM117
+  m.RefreshCounters();
+  EXPECT_TRUE(m.StopFlag);
+  EXPECT_EQ(m.T106Min, 300);
+  EXPECT_EQ(m.T107Min, 200);
+  EXPECT_EQ(Row(14), "tTotal            0 s  /     0.0 h");
+  EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
+  EXPECT_EQ(Row(19), "t106            300   t107   200");
+}
+
+}  // namespace
