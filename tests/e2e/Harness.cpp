@@ -107,7 +107,7 @@ Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir
     << "[ \"$before\" = \"$after\" ] && echo same > " << Quote(dir_ + "/tty") << "\n"
     << "echo \"EXIT:$rc\"\n"
     << "echo $rc > " << Quote(dir_ + "/status") << "\n"
-    << "sleep 600\n";
+    << "sleep 300\n";  // keeps the pane for reading; the server is killed first
   w.close();
   Tmux("-f /dev/null new-session -d -s climon -x 80 -y 25 " + Quote("sh " + dir_ + "/run.sh"));
 }

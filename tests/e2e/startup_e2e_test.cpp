@@ -12,6 +12,7 @@ struct Variant {
   int variant;
   std::vector<std::string> detection;  // the relay reads after "CR"
   const char* label16;
+  friend void PrintTo(const Variant& v, std::ostream* os) { *os << "variant " << v.variant; }
 };
 
 class StartupVariant : public testing::TestWithParam<Variant> {};

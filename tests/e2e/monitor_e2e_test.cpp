@@ -1,0 +1,175 @@
+// The live monitor, the command terminal and the counter reset, end to end.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Harness.h"
+
+namespace e2e {
+namespace {
+
+struct Monitor {
+  std::string dir = TempDir();
+  Simulator sim;
+  Session s;
+  explicit Monitor(std::vector<std::string> options) : sim(dir, std::move(options)), s(sim.link()) {
+    EXPECT_TRUE(s.WaitForText("Enter Comport"));
+    s.Type("1");
+    s.Key("Enter");
+  }
+  bool Shows(int row, const std::string& text) {
+    return s.WaitFor([&] { return s.Row(row) == text; });
+  }
+  int Count(const std::string& cmd) {
+    auto c = sim.Commands();
+    return static_cast<int>(std::count(c.begin(), c.end(), cmd));
+  }
+};
+
+bool Animated(const std::string& row, const std::string& label) {
+  return row.starts_with(label) && row.size() > label.size();
+}
+
+TEST(Monitor, Variant1ScreenAgainstTheSimulator) {
+  Monitor t({"--variant", "1"});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(19, "t106            540   t107   250")) << s.ScreenText();
+  EXPECT_EQ(s.Row(1), "System         1203 ComPort    1");
+  EXPECT_EQ(s.Row(2), "");
+  EXPECT_EQ(s.Row(3), "Temp.         12.50 C  /   12.50 C");
+  EXPECT_EQ(s.Row(4), "Humidity      85.00 %  /   85.00 %");
+  EXPECT_EQ(s.Row(5), "CO2           1.600 %  /   1.500 %");
+  EXPECT_EQ(s.Row(6), "Evap.Temp.    -2.00 C  /    0.00 C");
+  EXPECT_EQ(s.Row(7), "Defrost in   >  3.1 hrs to 12.00 C");
+  EXPECT_EQ(s.Row(8), "");
+  EXPECT_TRUE(Animated(s.Row(9), "Vent.         (512) ")) << s.Row(9);
+  EXPECT_TRUE(s.Row(10).starts_with("Temp.Ctl      (513)"));
+  EXPECT_TRUE(s.Row(11).starts_with("FloorHtr      (514)"));
+  EXPECT_EQ(s.Row(12), "TempMode      (515) H");
+  EXPECT_EQ(s.Row(13), "");
+  // The simulator's counters: total 2 x 65535 + 12345 s, heater 65535 + 30000 s, ...
+  EXPECT_EQ(s.Row(14), "tTotal       143415 s  /    39.8 h");
+  EXPECT_EQ(s.Row(15), "t_Heater      95535 s  /    66.6 %");
+  EXPECT_EQ(s.Row(16), "tt_Cooler     40000 s  /    27.9 %");
+  EXPECT_EQ(s.Row(17), "t_Cooler      20000 s  /    13.9 %");
+  EXPECT_EQ(s.Row(18), "tt_Defrost     5400 s  /     3.8 %");
+  // The spinner moves.
+  std::string first = s.Row(9);
+  EXPECT_TRUE(s.WaitFor([&] { return s.Row(9) != first; }));
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+TEST(Monitor, Variant2WithoutEvaporatorOrDefrost) {
+  Monitor t({"--variant", "2", "--no-relay-7000"});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(18, "t_CoolEff.     5400 s  /     3.8 %")) << s.ScreenText();
+  EXPECT_EQ(s.Row(16), "t_HeatEff.    40000 s  /    27.9 %");
+  EXPECT_EQ(s.Row(6), "");
+  EXPECT_EQ(s.Row(7), "");
+  // The model without relay 7000: the indicators use relays 604 to 607.
+  EXPECT_TRUE(Animated(s.Row(9), "Vent.         (604) "));
+  EXPECT_TRUE(s.Row(10).starts_with("Temp.Ctl      (605)"));
+  EXPECT_TRUE(s.Row(11).starts_with("FloorHtr      (606)"));
+  EXPECT_EQ(s.Row(12), "TempMode      (607) H");
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+  EXPECT_EQ(t.Count("RD DM995"), 0);
+  EXPECT_EQ(t.Count("RD DM87"), 0);
+  EXPECT_GT(t.Count("RD 604"), 0);
+  EXPECT_EQ(t.Count("RD 512"), 0);
+}
+
+TEST(Monitor, TerminalFromTheMonitorAndBack) {
+  Monitor t({});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C"));
+  s.Type("k");
+  ASSERT_TRUE(s.WaitForText("*     TARVENA ZUL Terminal      *")) << s.ScreenText();
+  ASSERT_TRUE(s.WaitForText(" Send           : Receive    /esc"));
+  s.Type("RD DM992");
+  s.Key("Enter");
+  EXPECT_TRUE(s.WaitForText(" RD DM992       : 00500")) << s.ScreenText();
+  s.Type("WR DM890 -5");
+  s.Key("Enter");
+  EXPECT_TRUE(s.WaitForText(" WR DM890 -5    : OK")) << s.ScreenText();
+  s.Key("Escape");
+  // Back in the monitor, which goes on: the rows come back.
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(3).starts_with("Temp.         12.50 C"); })) << s.ScreenText();
+  EXPECT_TRUE(t.Shows(14, "tTotal       143415 s  /    39.8 h"));
+  EXPECT_EQ(s.ScreenText().find("TARVENA"), std::string::npos);
+  EXPECT_FALSE(s.WaitExit(300ms).has_value());
+  auto cmds = t.sim.Commands();
+  EXPECT_NE(std::find(cmds.begin(), cmds.end(), "WR DM890 65531"), cmds.end());
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+TEST(Monitor, ResetOfTheCounters) {
+  Monitor t({"--variant", "1"});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(15, "t_Heater      95535 s  /    66.6 %"));
+  s.Type("r");
+  ASSERT_TRUE(t.Shows(20, "Reset Timers [Y/N]")) << s.ScreenText();
+  s.Type("y");
+  // The monitor goes on with the counters at 0.
+  ASSERT_TRUE(t.Shows(15, "t_Heater          0 s  /     0.0 %")) << s.ScreenText();
+  EXPECT_EQ(s.Row(20), "");
+  EXPECT_TRUE(t.Shows(14, "tTotal            0 s  /     0.0 h"));
+  ASSERT_TRUE(s.WaitFor([&] { return t.Count("WR DM128 0") == 1; }));
+  auto log = t.sim.Commands();
+  auto first = std::find(log.begin(), log.end(), "WR DM117 0");
+  ASSERT_NE(first, log.end());
+  std::vector<std::string> writes(first, std::min(first + 10, log.end()));
+  EXPECT_EQ(writes, (std::vector<std::string>{"WR DM117 0", "WR DM118 0", "WR DM119 0", "WR DM120 0",
+                                              "WR DM121 0", "WR DM122 0", "WR DM125 0", "WR DM126 0",
+                                              "WR DM127 0", "WR DM128 0"}));
+  // The refresh after the reset reads the zeroed words back from the controller.
+  std::size_t after = static_cast<std::size_t>(first - log.begin()) + 10;
+  ASSERT_TRUE(s.WaitFor([&] {
+    auto now = t.sim.Commands();
+    return now.size() > after &&
+           std::count(now.begin() + static_cast<long>(after), now.end(), "RD DM117") >= 2;
+  }));
+  EXPECT_EQ(s.Row(15), "t_Heater          0 s  /     0.0 %");
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+TEST(Monitor, ResetPromptAnsweredNo) {
+  Monitor t({});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(15, "t_Heater      95535 s  /    66.6 %"));
+  s.Type("r");
+  ASSERT_TRUE(t.Shows(20, "Reset Timers [Y/N]"));
+  s.Key("Escape");  // only a no
+  ASSERT_TRUE(t.Shows(20, ""));
+  EXPECT_FALSE(s.WaitExit(500ms).has_value());
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+  EXPECT_EQ(t.Count("WR DM117 0"), 0);
+}
+
+TEST(Monitor, ABabblingControllerIsShownNotFeared) {
+  Monitor t({"--fault", "garbage", "--fault-share", "40", "--seed", "7"});
+  auto& s = t.s;
+  ASSERT_TRUE(s.WaitForText("tTotal", 20s)) << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(20s), 0);
+  EXPECT_TRUE(s.TerminalRestored());
+}
+
+TEST(Monitor, APulledLineKeepsTheMonitorAliveAndEscStillEndsIt) {
+  Monitor t({});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C"));
+  t.sim.Stop();  // the controller's line hangs up
+  ASSERT_TRUE(t.Shows(3, "Temp.          0.00 C  /   12.50 C")) << s.ScreenText();
+  EXPECT_TRUE(s.WaitFor([&] { return s.Row(9) == "Vent.         (512) -"; }));
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(20s), 0);
+  EXPECT_TRUE(s.TerminalRestored());
+}
+
+}  // namespace
+}  // namespace e2e
