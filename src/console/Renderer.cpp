@@ -10,14 +10,27 @@ namespace {
 // PC palette order (blue before red) to ANSI order.
 constexpr int kAnsi[8] = {0, 4, 2, 6, 1, 5, 3, 7};
 
-void MoveTo(std::string& out, int x, int y) {
-  out += "\x1b[";
-  out += std::to_string(y);
-  if (x != 1) {
-    out += ';';
-    out += std::to_string(x);
+std::string Csi(int n, char final_byte) {
+  return "\x1b[" + (n == 1 ? std::string() : std::to_string(n)) + final_byte;
+}
+
+// The shortest way from where the terminal's cursor is to (x, y).
+void MoveTo(std::string& out, const TermState& term, int x, int y) {
+  std::string best = "\x1b[" + std::to_string(y) + (x != 1 ? ";" + std::to_string(x) : "") + "H";
+  auto consider = [&best](std::string s) {
+    if (s.size() < best.size()) best = std::move(s);
+  };
+  if (term.x >= 1 && term.y >= 1) {
+    if (term.y == y) {
+      if (x == 1) consider("\r");
+      if (x == term.x - 1) consider("\b");
+      if (x < term.x) consider(Csi(term.x - x, 'D'));
+      if (x > term.x) consider(Csi(x - term.x, 'C'));
+    } else if (term.x == x) {
+      consider(y < term.y ? Csi(term.y - y, 'A') : Csi(y - term.y, 'B'));
+    }
   }
-  out += 'H';
+  out += best;
 }
 
 }  // namespace
@@ -69,14 +82,14 @@ std::string RenderFrame(const std::vector<Cell>* last, const Screen& now, TermSt
           for (int g = term.x; g < x;) emit(g++, y);
         }
       }
-      if (term.x != x || term.y != y) MoveTo(out, x, y);
+      if (term.x != x || term.y != y) MoveTo(out, term, x, y);
       emit(x, y);
     }
   }
   if (place_cursor) {
     int x = now.CursorScreenX(), y = now.CursorScreenY();
     if (term.x != x || term.y != y) {
-      MoveTo(out, x, y);
+      MoveTo(out, term, x, y);
       term.x = x;
       term.y = y;
     }

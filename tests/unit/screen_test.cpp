@@ -108,12 +108,26 @@ struct MiniTerminal {
         std::size_t j = i + 2;
         while (j < bytes.size() && !(bytes[j] >= 0x40 && bytes[j] <= 0x7e)) ++j;
         std::string params = bytes.substr(i + 2, j - i - 2);
-        if (bytes[j] == 'H') {
-          std::size_t semi = params.find(';');
-          y = std::stoi(params.substr(0, semi));
-          x = semi == std::string::npos ? 1 : std::stoi(params.substr(semi + 1));
+        int n = params.empty() ? 1 : std::stoi(params);
+        switch (bytes[j]) {
+          case 'H': {
+            std::size_t semi = params.find(';');
+            y = std::stoi(params.substr(0, semi));
+            x = semi == std::string::npos ? 1 : std::stoi(params.substr(semi + 1));
+            break;
+          }
+          case 'A': y -= n; break;
+          case 'B': y += n; break;
+          case 'C': x += n; break;
+          case 'D': x -= n; break;
+          default: break;
         }
         i = j + 1;
+        continue;
+      }
+      if (b == '\r' || b == '\b') {  // the renderer's own short cursor moves
+        x = b == '\r' ? 1 : x - 1;
+        ++i;
         continue;
       }
       ASSERT_GE(b, 0x20) << "a control byte reached the terminal";
@@ -155,6 +169,24 @@ TEST(Renderer, SendsOnlyChangesAndRoundTripsEveryCode) {
   EXPECT_EQ(term.grid[1][2], U'Z');
   s.GotoXY(1, 5);
   EXPECT_EQ(r.Update(s, true), "\x1b[5H");  // the cursor alone
+}
+
+TEST(Renderer, TakesTheShortestCursorMove) {
+  Screen s(40, 10);
+  console::Renderer r;
+  r.Update(s, true);
+  struct Step {
+    int x, y;
+    char c;
+    const char* bytes;  // sent for writing c at (x, y)
+  } steps[] = {{20, 9, 'A', "\x1b[9;20HA"}, {20, 9, 'B', "\bB"},    {10, 9, 'C', "\x1b[11DC"},
+               {1, 9, 'D', "\rD"},          {5, 9, 'E', "   E"},    {6, 2, 'F', "\x1b[7AF"},
+               {7, 2, 'G', "G"},             {20, 2, 'H', "\x1b[12CH"}};
+  for (const auto& st : steps) {
+    s.GotoXY(st.x, st.y);
+    s.Put(static_cast<std::uint8_t>(st.c));
+    EXPECT_EQ(r.Update(s, false), st.bytes) << st.c;
+  }
 }
 
 TEST(Renderer, ColoursFollowThePcPalette) {

@@ -1,0 +1,90 @@
+// What the benchmarks share: a console that renders into a byte count instead of a
+// terminal, a clock and ports that count what the protocol spends, and statistics.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comLib3/Clock.h"
+#include "comLib3/PosixSerial.h"
+#include "console/Console.h"
+#include "console/Renderer.h"
+
+namespace bench {
+
+using Ms = std::chrono::duration<double, std::milli>;
+
+// The real renderer, its output counted rather than sent; no keys are ever pressed.
+class CountingConsole : public console::Console {
+ public:
+  CountingConsole() : Console(80, 25) {}
+  bool KeyPressed() override { return false; }
+  std::uint8_t ReadKey() override { return 27; }
+  void Flush() override { bytes += renderer_.Update(screen(), false).size(); }
+  std::size_t bytes = 0;
+
+ private:
+  console::Renderer renderer_;
+};
+
+// The steady clock, with the time spent in sleeps added up.
+class CountingClock : public comLib3::SteadyClock {
+ public:
+  void Sleep(std::chrono::milliseconds ms) override {
+    slept += ms;
+    SteadyClock::Sleep(ms);
+  }
+  std::chrono::milliseconds slept{0};
+};
+
+// The POSIX ports, with the reads added up (each read is one window unless it fills).
+class CountingPorts : public comLib3::SerialPorts {
+ public:
+  std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override {
+    auto dev = real_.Open(port, error);
+    if (!dev) return nullptr;
+    return std::make_unique<Counted>(std::move(dev), reads);
+  }
+  long reads = 0;
+
+ private:
+  class Counted : public comLib3::SerialDevice {
+   public:
+    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads) : d_(std::move(d)), reads_(reads) {}
+    int Configure(unsigned b, int bits, comLib3::Parity p, int s) override { return d_->Configure(b, bits, p, s); }
+    void SetReadTimeout(std::chrono::milliseconds t) override { d_->SetReadTimeout(t); }
+    void Purge() override { d_->Purge(); }
+    void Write(std::string_view bytes) override { d_->Write(bytes); }
+    std::size_t Read(char* buf, std::size_t count) override {
+      ++reads_;
+      return d_->Read(buf, count);
+    }
+
+   private:
+    std::unique_ptr<comLib3::SerialDevice> d_;
+    long& reads_;
+  };
+  comLib3::PosixSerialPorts real_;
+};
+
+struct Stats {
+  double median, min, max, p90;
+};
+
+inline Stats Summarise(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  auto at = [&](double q) { return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)]; };
+  return {at(0.5), v.front(), v.back(), at(0.9)};
+}
+
+inline double CpuMs() {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+}  // namespace bench
