@@ -54,8 +54,11 @@ class CountingPorts : public comLib3::SerialPorts {
  private:
   class Counted : public comLib3::SerialDevice {
    public:
-    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads) : d_(std::move(d)), reads_(reads) {}
-    int Configure(unsigned b, int bits, comLib3::Parity p, int s) override { return d_->Configure(b, bits, p, s); }
+    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads)
+        : d_(std::move(d)), reads_(reads) {}
+    int Configure(unsigned b, int bits, comLib3::Parity p, int s) override {
+      return d_->Configure(b, bits, p, s);
+    }
     void SetReadTimeout(std::chrono::milliseconds t) override { d_->SetReadTimeout(t); }
     void Purge() override { d_->Purge(); }
     void Write(std::string_view bytes) override { d_->Write(bytes); }
@@ -77,7 +80,9 @@ struct Stats {
 
 inline Stats Summarise(std::vector<double> v) {
   std::sort(v.begin(), v.end());
-  auto at = [&](double q) { return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)]; };
+  auto at = [&](double q) {
+    return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
+  };
   return {at(0.5), v.front(), v.back(), at(0.9)};
 }
 

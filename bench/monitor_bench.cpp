@@ -26,10 +26,11 @@ void Report(const char* name, const std::vector<Pass>& passes) {
   }
   auto m = bench::Summarise(ms), o = bench::Summarise(over), c = bench::Summarise(cpu),
        b = bench::Summarise(bytes);
-  std::printf("%-16s %3zu passes: median %.1f ms (limit %.1f ms, over it by %.2f %%, max %.2f %%); "
-              "CPU %.3f %% of a core (max %.3f); %.0f bytes per pass (max %.0f)\n",
-              name, passes.size(), m.median, passes[passes.size() / 2].limit_ms, o.median, o.max,
-              c.median, c.max, b.median, b.max);
+  std::printf(
+      "%-16s %3zu passes: median %.1f ms (limit %.1f ms, over it by %.2f %%, max %.2f %%); "
+      "CPU %.3f %% of a core (max %.3f); %.0f bytes per pass (max %.0f)\n",
+      name, passes.size(), m.median, passes[passes.size() / 2].limit_ms, o.median, o.max, c.median,
+      c.max, b.median, b.max);
 }
 
 }  // namespace
@@ -69,8 +70,9 @@ int main(int argc, char** argv) {
   }
   Report("plain pass", plain);
   Report("counter refresh", refresh);
-  std::printf("targets: within 2 %% of the limit, under 1 %% of one core, under 100 bytes per "
-              "pass when no value changes\n");
+  std::printf(
+      "targets: within 2 %% of the limit, under 1 %% of one core, under 100 bytes per "
+      "pass when no value changes\n");
   sim.Stop();
   std::system(("rm -rf " + dir).c_str());
   return 0;

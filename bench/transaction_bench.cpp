@@ -33,12 +33,14 @@ int main(int argc, char** argv) {
   };
   bench::Stats good = measure("RD DM992", runs, true);
   bench::Stats silent = measure("RD DM7777", runs / 3 + 1, false);
-  std::printf("transaction, good reply:  median %.2f ms  min %.2f  p90 %.2f  max %.2f  "
-              "(target: 55 ms window + at most 1 ms = 56.00)\n",
-              good.median, good.min, good.p90, good.max);
-  std::printf("transaction, silent line: median %.2f ms  min %.2f  p90 %.2f  max %.2f  "
-              "(target: 4 x 55 + 100 ms + at most 4 ms = 324.00)\n",
-              silent.median, silent.min, silent.p90, silent.max);
+  std::printf(
+      "transaction, good reply:  median %.2f ms  min %.2f  p90 %.2f  max %.2f  "
+      "(target: 55 ms window + at most 1 ms = 56.00)\n",
+      good.median, good.min, good.p90, good.max);
+  std::printf(
+      "transaction, silent line: median %.2f ms  min %.2f  p90 %.2f  max %.2f  "
+      "(target: 4 x 55 + 100 ms + at most 4 ms = 324.00)\n",
+      silent.median, silent.min, silent.p90, silent.max);
   sim.Stop();
   std::system(("rm -rf " + dir).c_str());
   return 0;

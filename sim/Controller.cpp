@@ -97,7 +97,8 @@ std::string Controller::Handle(std::string_view c) {
     long n = Number(rest.substr(0, blank));
     long v = Number(rest.substr(blank + 1));
     if (n < 0 || n > kMaxDm || v < 0 || v > 65535) return "E0";
-    dm_[static_cast<int>(n)] = static_cast<std::uint16_t>(v);  // a fixed word keeps the written value
+    dm_[static_cast<int>(n)] =
+        static_cast<std::uint16_t>(v);  // a fixed word keeps the written value
     return "OK";
   }
   return "E1";

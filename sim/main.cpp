@@ -45,7 +45,9 @@ A simulated climate controller on a pseudo-terminal. Prints the terminal's path.
 )";
 
 volatile sig_atomic_t g_stop = 0;
-void OnStop(int) { g_stop = 1; }
+void OnStop(int) {
+  g_stop = 1;
+}
 
 struct Options {
   std::string link, log;
@@ -119,7 +121,8 @@ int main(int argc, char** argv) {
       o.sets.push_back(v);
     } else if (a == "--fault" && (v = value("--fault"))) {
       o.fault = v;
-      static const char* kinds[] = {"silence", "error", "garbage", "late", "short1", "short2", "long"};
+      static const char* kinds[] = {"silence", "error",  "garbage", "late",
+                                    "short1",  "short2", "long"};
       bool known = false;
       for (const char* k : kinds) known = known || o.fault == k;
       if (!known) return Fail("unknown fault: " + o.fault);
@@ -158,7 +161,7 @@ int main(int argc, char** argv) {
   // echoed before a client sets it up.
   int slave = ::open(path.c_str(), O_RDWR | O_NOCTTY);
   if (slave >= 0) {
-    struct termios t{};
+    struct termios t {};
     ::tcgetattr(slave, &t);
     ::cfmakeraw(&t);
     ::tcsetattr(slave, TCSANOW, &t);
@@ -179,7 +182,7 @@ int main(int argc, char** argv) {
   std::printf("%s\n", path.c_str());
   std::fflush(stdout);
 
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = OnStop;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &sa, nullptr);
 
@@ -196,7 +199,8 @@ int main(int argc, char** argv) {
   while (!g_stop) {
     auto now = SteadyTime::now();
     if (o.live) {
-      long elapsed = static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start).count());
+      long elapsed =
+          static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start).count());
       if (elapsed > live_seconds) {
         plc.Advance(static_cast<int>(elapsed - live_seconds));
         live_seconds = elapsed;
@@ -216,10 +220,13 @@ int main(int argc, char** argv) {
     }
     int timeout = 200;
     if (!pending.empty()) {
-      auto wait = std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - SteadyTime::now());
+      auto wait =
+          std::chrono::ceil<std::chrono::milliseconds>(pending.front().due - SteadyTime::now());
       timeout = wait.count() < 0 ? 0 : static_cast<int>(wait.count());
     }
-    struct pollfd pfd{master, POLLIN, 0};
+    struct pollfd pfd {
+      master, POLLIN, 0
+    };
     if (::poll(&pfd, 1, timeout) <= 0) continue;
     char buf[256];
     ssize_t got = ::read(master, buf, sizeof buf);
@@ -249,7 +256,8 @@ int main(int argc, char** argv) {
         } else if (o.fault == "garbage") {
           wire.clear();
           int len = std::uniform_int_distribution<int>(3, 20)(rng);
-          for (int k = 0; k < len; ++k) wire += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
+          for (int k = 0; k < len; ++k)
+            wire += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(rng));
         } else if (o.fault == "late") {
           due = received + std::chrono::milliseconds(o.late_ms);
         } else if (o.fault == "short1") {

@@ -4,8 +4,12 @@
 
 namespace comLib3 {
 
-Clock::Duration SteadyClock::Now() { return std::chrono::steady_clock::now().time_since_epoch(); }
+Clock::Duration SteadyClock::Now() {
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
 
-void SteadyClock::Sleep(std::chrono::milliseconds ms) { std::this_thread::sleep_for(ms); }
+void SteadyClock::Sleep(std::chrono::milliseconds ms) {
+  std::this_thread::sleep_for(ms);
+}
 
 }  // namespace comLib3

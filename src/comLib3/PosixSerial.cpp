@@ -18,16 +18,26 @@ using SteadyTime = std::chrono::steady_clock;
 
 speed_t SpeedFor(unsigned baud) {
   switch (baud) {
-    case 300: return B300;
-    case 600: return B600;
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    default: return B0;
+    case 300:
+      return B300;
+    case 600:
+      return B600;
+    case 1200:
+      return B1200;
+    case 2400:
+      return B2400;
+    case 4800:
+      return B4800;
+    case 9600:
+      return B9600;
+    case 19200:
+      return B19200;
+    case 38400:
+      return B38400;
+    case 57600:
+      return B57600;
+    default:
+      return B0;
   }
 }
 
@@ -69,7 +79,7 @@ PosixSerialDevice::~PosixSerialDevice() {
 }
 
 int PosixSerialDevice::Configure(unsigned baud, int data_bits, Parity parity, int stop_bits) {
-  struct termios t{};
+  struct termios t {};
   if (::tcgetattr(fd_, &t) != 0) return errno;
   ::cfmakeraw(&t);
   t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | ISTRIP);
@@ -77,10 +87,18 @@ int PosixSerialDevice::Configure(unsigned baud, int data_bits, Parity parity, in
   t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
   t.c_cflag |= CLOCAL | CREAD;
   switch (data_bits) {
-    case 5: t.c_cflag |= CS5; break;
-    case 6: t.c_cflag |= CS6; break;
-    case 7: t.c_cflag |= CS7; break;
-    default: t.c_cflag |= CS8; break;
+    case 5:
+      t.c_cflag |= CS5;
+      break;
+    case 6:
+      t.c_cflag |= CS6;
+      break;
+    case 7:
+      t.c_cflag |= CS7;
+      break;
+    default:
+      t.c_cflag |= CS8;
+      break;
   }
   if (parity != Parity::kNone) t.c_cflag |= PARENB;
   if (parity == Parity::kOdd) t.c_cflag |= PARODD;
@@ -98,7 +116,9 @@ int PosixSerialDevice::Configure(unsigned baud, int data_bits, Parity parity, in
   return 0;
 }
 
-void PosixSerialDevice::Purge() { ::tcflush(fd_, TCIOFLUSH); }
+void PosixSerialDevice::Purge() {
+  ::tcflush(fd_, TCIOFLUSH);
+}
 
 void PosixSerialDevice::Write(std::string_view bytes) {
   // Bounded: a line that takes nothing (a stuck adapter) must not hang the program.
@@ -116,7 +136,9 @@ void PosixSerialDevice::Write(std::string_view bytes) {
     if (w < 0 && errno != EAGAIN) return;
     int left = RemainingMs(deadline);
     if (left == 0) return;
-    struct pollfd pfd{fd_, POLLOUT, 0};
+    struct pollfd pfd {
+      fd_, POLLOUT, 0
+    };
     ::poll(&pfd, 1, left);
   }
 }
@@ -133,7 +155,9 @@ std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
       std::this_thread::sleep_until(deadline);
       break;
     }
-    struct pollfd pfd{fd_, POLLIN, 0};
+    struct pollfd pfd {
+      fd_, POLLIN, 0
+    };
     int r = ::poll(&pfd, 1, left);
     if (r < 0) {
       if (errno == EINTR) continue;

@@ -70,7 +70,8 @@ std::string FormatReal(long double value, int width, int decimals) {
   if (round_up) {
     std::string all = int_part + frac;
     int i = static_cast<int>(all.size()) - 1;
-    while (i >= 0 && all[static_cast<std::size_t>(i)] == '9') all[static_cast<std::size_t>(i--)] = '0';
+    while (i >= 0 && all[static_cast<std::size_t>(i)] == '9')
+      all[static_cast<std::size_t>(i--)] = '0';
     if (i >= 0) {
       ++all[static_cast<std::size_t>(i)];
     } else {

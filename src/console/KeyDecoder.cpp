@@ -10,35 +10,65 @@ namespace {
 
 std::optional<std::uint8_t> ScanForLetter(char c) {
   switch (c) {
-    case 'A': return scan::kUp;
-    case 'B': return scan::kDown;
-    case 'C': return scan::kRight;
-    case 'D': return scan::kLeft;
-    case 'H': return scan::kHome;
-    case 'F': return scan::kEnd;
-    case 'P': return scan::kF1;
-    case 'Q': return static_cast<std::uint8_t>(scan::kF1 + 1);
-    case 'R': return static_cast<std::uint8_t>(scan::kF1 + 2);
-    case 'S': return static_cast<std::uint8_t>(scan::kF1 + 3);
-    default: return std::nullopt;
+    case 'A':
+      return scan::kUp;
+    case 'B':
+      return scan::kDown;
+    case 'C':
+      return scan::kRight;
+    case 'D':
+      return scan::kLeft;
+    case 'H':
+      return scan::kHome;
+    case 'F':
+      return scan::kEnd;
+    case 'P':
+      return scan::kF1;
+    case 'Q':
+      return static_cast<std::uint8_t>(scan::kF1 + 1);
+    case 'R':
+      return static_cast<std::uint8_t>(scan::kF1 + 2);
+    case 'S':
+      return static_cast<std::uint8_t>(scan::kF1 + 3);
+    default:
+      return std::nullopt;
   }
 }
 
 std::optional<std::uint8_t> ScanForTilde(int n) {
   switch (n) {
-    case 1: case 7: return scan::kHome;
-    case 2: return scan::kIns;
-    case 3: return scan::kDel;
-    case 4: case 8: return scan::kEnd;
-    case 5: return scan::kPgUp;
-    case 6: return scan::kPgDn;
-    case 11: case 12: case 13: case 14: case 15:
+    case 1:
+    case 7:
+      return scan::kHome;
+    case 2:
+      return scan::kIns;
+    case 3:
+      return scan::kDel;
+    case 4:
+    case 8:
+      return scan::kEnd;
+    case 5:
+      return scan::kPgUp;
+    case 6:
+      return scan::kPgDn;
+    case 11:
+    case 12:
+    case 13:
+    case 14:
+    case 15:
       return static_cast<std::uint8_t>(scan::kF1 + (n - 11));
-    case 17: case 18: case 19: case 20: case 21:
+    case 17:
+    case 18:
+    case 19:
+    case 20:
+    case 21:
       return static_cast<std::uint8_t>(scan::kF1 + 5 + (n - 17));
-    case 23: return scan::kF11;
-    case 24: return scan::kF12;
-    default: return std::nullopt;
+    case 23:
+      return scan::kF11;
+    case 24:
+      return scan::kF12;
+    default:
+      return std::nullopt;
   }
 }
 

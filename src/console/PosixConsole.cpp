@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include "console/TextInput.h"
 
@@ -27,7 +28,9 @@ void WriteAll(int fd, const char* p, std::size_t n) {
     if (w < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN) {
-        struct pollfd pfd{fd, POLLOUT, 0};
+        struct pollfd pfd {
+          fd, POLLOUT, 0
+        };
         if (::poll(&pfd, 1, 1000) <= 0) return;
         continue;
       }
@@ -76,28 +79,17 @@ constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 }  // namespace
 
-void MeasureTerminal(int& cols, int& rows) {
-  cols = 80;
-  rows = 25;
-  struct winsize ws{};
+TermSize MeasureTerminal() {
+  struct winsize ws {};
   if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
-    cols = ws.ws_col;
-    rows = ws.ws_row;
+    return {ws.ws_col, ws.ws_row};
   }
+  return {80, 25};
 }
 
-static int MeasuredCols() {
-  int c, r;
-  MeasureTerminal(c, r);
-  return c;
-}
-static int MeasuredRows() {
-  int c, r;
-  MeasureTerminal(c, r);
-  return r;
-}
+PosixConsole::PosixConsole() : PosixConsole(MeasureTerminal()) {}
 
-PosixConsole::PosixConsole() : Console(MeasuredCols(), MeasuredRows()) {
+PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   if (::tcgetattr(STDIN_FILENO, &g_saved) == 0) {
     g_have_saved = 1;
     struct termios raw = g_saved;
@@ -113,14 +105,16 @@ PosixConsole::PosixConsole() : Console(MeasuredCols(), MeasuredRows()) {
   }
   g_last_row = 0;
   g_active = 1;
-  struct sigaction sa{};
+  struct sigaction sa {};
   sa.sa_handler = OnSignal;
   sigemptyset(&sa.sa_mask);
   for (int s : kSignals) ::sigaction(s, &sa, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
 
-PosixConsole::~PosixConsole() { Restore(); }
+PosixConsole::~PosixConsole() {
+  Restore();
+}
 
 void PosixConsole::Restore() {
   if (restored_) return;
@@ -141,7 +135,9 @@ void PosixConsole::Flush() {
 
 bool PosixConsole::Pump(std::chrono::milliseconds wait) {
   if (input_closed_) return false;
-  struct pollfd pfd{STDIN_FILENO, POLLIN, 0};
+  struct pollfd pfd {
+    STDIN_FILENO, POLLIN, 0
+  };
   int r = ::poll(&pfd, 1, static_cast<int>(wait.count()));
   if (r <= 0) return true;
   unsigned char buf[256];
@@ -173,7 +169,11 @@ std::uint8_t PosixConsole::ReadKey() {
              std::chrono::milliseconds(1);
       if (wait.count() < 1) wait = std::chrono::milliseconds(1);
     }
-    if (!Pump(wait)) throw FatalError(1, "console input closed");
+    if (!Pump(wait)) {
+      // Input has ended: a lone ESC still in the decoder counts once its wait is over.
+      if (!decoder_.Deadline()) throw FatalError(1, "console input closed");
+      std::this_thread::sleep_for(wait);
+    }
   }
 }
 

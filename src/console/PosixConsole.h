@@ -12,6 +12,13 @@
 
 namespace console {
 
+struct TermSize {
+  int cols, rows;
+};
+
+// The size of the terminal on standard output; 80 x 25 when it cannot be measured.
+TermSize MeasureTerminal();
+
 class PosixConsole : public Console {
  public:
   // Uses standard input and output. Only one may exist at a time.
@@ -27,6 +34,7 @@ class PosixConsole : public Console {
   void Restore();
 
  private:
+  explicit PosixConsole(TermSize size);  // measured once, at start
   void Send(const std::string& bytes);
   // Reads what the terminal has sent, waiting at most `wait`; false when input has ended.
   bool Pump(std::chrono::milliseconds wait);
@@ -36,8 +44,5 @@ class PosixConsole : public Console {
   bool restored_ = false;
   bool input_closed_ = false;
 };
-
-// The size of the terminal on standard output; 80 x 25 when it cannot be measured.
-void MeasureTerminal(int& cols, int& rows);
 
 }  // namespace console

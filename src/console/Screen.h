@@ -32,7 +32,9 @@ class Screen {
   // Screen corners, inclusive. A rectangle that does not fit the screen is ignored.
   void Window(int x1, int y1, int x2, int y2);
   void ClrScr();
-  void TextColor(int colour) { attr_ = static_cast<std::uint8_t>((attr_ & 0xF0) | (colour & 0x0F)); }
+  void TextColor(int colour) {
+    attr_ = static_cast<std::uint8_t>((attr_ & 0xF0) | (colour & 0x0F));
+  }
   void TextBackground(int colour) {
     attr_ = static_cast<std::uint8_t>((attr_ & 0x0F) | ((colour & 0x07) << 4));
   }

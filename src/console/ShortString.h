@@ -63,7 +63,9 @@ class ShortString {
     chars_.fill('\0');
   }
 
-  friend bool operator==(const ShortString& a, const ShortString& b) { return a.view() == b.view(); }
+  friend bool operator==(const ShortString& a, const ShortString& b) {
+    return a.view() == b.view();
+  }
   friend bool operator==(const ShortString& a, std::string_view b) { return a.view() == b; }
   friend bool operator==(const ShortString& a, const char* b) { return a.view() == b; }
 

@@ -37,8 +37,8 @@ void Monitor::RefreshCounters() {
   if (b < T107Min) T107Min = b;
 
   con.GotoXY(1, 14);
-  con.Write("tTotal      ", Int{total, 7}, " s  /  ", Real{static_cast<long double>(total) / 3600, 6, 1},
-            " h");
+  con.Write("tTotal      ", Int{total, 7}, " s  /  ",
+            Real{static_cast<long double>(total) / 3600, 6, 1}, " h");
 
   struct Row {
     int row;
@@ -52,7 +52,8 @@ void Monitor::RefreshCounters() {
   for (const Row& r : rows) {
     con.GotoXY(1, r.row);
     if (total > 0) {
-      long double share = static_cast<long double>(r.counter) * 100 / static_cast<long double>(total);
+      long double share =
+          static_cast<long double>(r.counter) * 100 / static_cast<long double>(total);
       con.Write("t", r.label, Int{r.counter, 7}, " s  / ", Real{share, 7, 1}, " % ");
     } else {
       con.Write("t", r.label, Int{r.counter, 7}, " s  /     0.0 % ");

@@ -37,7 +37,8 @@ void Monitor::MonitorPass() {
   con.GotoXY(1, 3);
   std::int32_t t = ReadDmValue(ComPort, 992, 'i');
   HighRange = t > 7500;
-  long double temp = HighRange ? static_cast<long double>(t) / 320 - 50 : static_cast<long double>(t) / 40;
+  long double temp =
+      HighRange ? static_cast<long double>(t) / 320 - 50 : static_cast<long double>(t) / 40;
   con.GotoXY(1, 3);
   con.Write("Temp.        ", Real{temp, 6, 2}, " C  /  ",
             Real{static_cast<long double>(Base890) / 10, 6, 2}, " C");

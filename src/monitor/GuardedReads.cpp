@@ -6,7 +6,9 @@
 namespace monitor {
 
 namespace {
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char Upper(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 }  // namespace
 
 void Monitor::SaveCursor() {
@@ -14,7 +16,9 @@ void Monitor::SaveCursor() {
   SavedCursorY = static_cast<std::uint16_t>(com_.con().WhereY());
 }
 
-void Monitor::RestoreCursor() { com_.con().GotoXY(SavedCursorX, SavedCursorY); }
+void Monitor::RestoreCursor() {
+  com_.con().GotoXY(SavedCursorX, SavedCursorY);
+}
 
 std::int32_t Monitor::ReadDmValue(std::int32_t port, std::uint16_t dm, char kind) {
   if (StopFlag || ResetRequest) return 0;

@@ -88,6 +88,8 @@ class Monitor {
 };
 
 // True for the variants that have an evaporator and a defrost schedule.
-inline bool HasDefrost(std::int32_t variant) { return variant == 1 || variant == 9; }
+inline bool HasDefrost(std::int32_t variant) {
+  return variant == 1 || variant == 9;
+}
 
 }  // namespace monitor

@@ -68,7 +68,9 @@ Simulator::Simulator(const std::string& dir, std::vector<std::string> options)
   }
 }
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+  Stop();
+}
 
 void Simulator::Stop() {
   if (pid_ <= 0) return;
@@ -86,7 +88,8 @@ std::vector<Traffic> Simulator::Log() const {
     std::size_t a = line.find('\t');
     std::size_t b = line.find('\t', a + 1);
     if (a == std::string::npos || b == std::string::npos) continue;
-    out.push_back({std::stod(line.substr(0, a)), line.substr(a + 1, b - a - 1), line.substr(b + 1)});
+    out.push_back(
+        {std::stod(line.substr(0, a)), line.substr(a + 1, b - a - 1), line.substr(b + 1)});
   }
   return out;
 }
@@ -100,7 +103,9 @@ std::vector<std::string> Simulator::Commands() const {
 Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir()) {
   socket_ = "climon-e2e-" + std::to_string(::getpid()) + "-" + dir_.substr(dir_.rfind('.') + 1);
   std::ofstream w(dir_ + "/run.sh");
-  w << "before=$(stty -g)\n"
+  // The shell outlives a Ctrl-C of climon, to report how it ended.
+  w << "trap true INT\n"
+    << "before=$(stty -g)\n"
     << "env CLIMON_COM1=" << Quote(com1) << " " << env << " " << Quote(CLIMON_BIN) << "\n"
     << "rc=$?\n"
     << "after=$(stty -g)\n"
@@ -121,9 +126,13 @@ std::string Session::Tmux(const std::string& args) const {
   return Run("LANG=C.UTF-8 tmux -u -L " + socket_ + " " + args + " 2>/dev/null");
 }
 
-void Session::Type(const std::string& text) { Tmux("send-keys -t climon -l " + Quote(text)); }
+void Session::Type(const std::string& text) {
+  Tmux("send-keys -t climon -l " + Quote(text));
+}
 
-void Session::Key(const std::string& name) { Tmux("send-keys -t climon " + name); }
+void Session::Key(const std::string& name) {
+  Tmux("send-keys -t climon " + name);
+}
 
 std::vector<std::string> Session::Screen() const {
   std::vector<std::string> rows;
@@ -165,6 +174,8 @@ std::optional<int> Session::WaitExit(std::chrono::milliseconds bound) const {
   return std::stoi(ReadFile(path));
 }
 
-bool Session::TerminalRestored() const { return ReadFile(dir_ + "/tty").starts_with("same"); }
+bool Session::TerminalRestored() const {
+  return ReadFile(dir_ + "/tty").starts_with("same");
+}
 
 }  // namespace e2e

@@ -95,7 +95,8 @@ TEST(Monitor, TerminalFromTheMonitorAndBack) {
   EXPECT_TRUE(s.WaitForText(" WR DM890 -5    : OK")) << s.ScreenText();
   s.Key("Escape");
   // Back in the monitor, which goes on: the rows come back.
-  ASSERT_TRUE(s.WaitFor([&] { return s.Row(3).starts_with("Temp.         12.50 C"); })) << s.ScreenText();
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(3).starts_with("Temp.         12.50 C"); }))
+      << s.ScreenText();
   EXPECT_TRUE(t.Shows(14, "tTotal       143415 s  /    39.8 h"));
   EXPECT_EQ(s.ScreenText().find("TARVENA"), std::string::npos);
   EXPECT_FALSE(s.WaitExit(300ms).has_value());
@@ -121,9 +122,9 @@ TEST(Monitor, ResetOfTheCounters) {
   auto first = std::find(log.begin(), log.end(), "WR DM117 0");
   ASSERT_NE(first, log.end());
   std::vector<std::string> writes(first, std::min(first + 10, log.end()));
-  EXPECT_EQ(writes, (std::vector<std::string>{"WR DM117 0", "WR DM118 0", "WR DM119 0", "WR DM120 0",
-                                              "WR DM121 0", "WR DM122 0", "WR DM125 0", "WR DM126 0",
-                                              "WR DM127 0", "WR DM128 0"}));
+  EXPECT_EQ(writes, (std::vector<std::string>{
+                        "WR DM117 0", "WR DM118 0", "WR DM119 0", "WR DM120 0", "WR DM121 0",
+                        "WR DM122 0", "WR DM125 0", "WR DM126 0", "WR DM127 0", "WR DM128 0"}));
   // The refresh after the reset reads the zeroed words back from the controller.
   std::size_t after = static_cast<std::size_t>(first - log.begin()) + 10;
   ASSERT_TRUE(s.WaitFor([&] {

@@ -33,7 +33,8 @@ TEST_P(StartupVariant, DetectsTheVariantAndEndsOnEsc) {
   std::vector<std::string> cmds = sim.Commands();
   ASSERT_GE(cmds.size(), 1 + v.detection.size());
   EXPECT_EQ(cmds[0], "CR");
-  EXPECT_EQ(std::vector<std::string>(cmds.begin() + 1, cmds.begin() + 1 + static_cast<long>(v.detection.size())),
+  EXPECT_EQ(std::vector<std::string>(cmds.begin() + 1,
+                                     cmds.begin() + 1 + static_cast<long>(v.detection.size())),
             v.detection);
   EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "CQ"), 0);  // ESC leaves the abort flag set
   // The last screen stays, and the shell's prompt comes below its last row.
@@ -41,13 +42,12 @@ TEST_P(StartupVariant, DetectsTheVariantAndEndsOnEsc) {
   EXPECT_EQ(s.Row(20), "EXIT:0");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    AllVariants, StartupVariant,
-    testing::Values(Variant{1, {"RD 3000", "RD 3003"}, "tt_Cooler   "},
-                    Variant{9, {"RD 3000", "RD 3003"}, "tt_Cooler   "},
-                    Variant{2, {"RD 3000", "RD 3001"}, "t_HeatEff.  "},
-                    Variant{3, {"RD 3000", "RD 3001"}, "t_HeatEff.  "}),
-    [](const auto& p) { return "Variant" + std::to_string(p.param.variant); });
+INSTANTIATE_TEST_SUITE_P(AllVariants, StartupVariant,
+                         testing::Values(Variant{1, {"RD 3000", "RD 3003"}, "tt_Cooler   "},
+                                         Variant{9, {"RD 3000", "RD 3003"}, "tt_Cooler   "},
+                                         Variant{2, {"RD 3000", "RD 3001"}, "t_HeatEff.  "},
+                                         Variant{3, {"RD 3000", "RD 3001"}, "t_HeatEff.  "}),
+                         [](const auto& p) { return "Variant" + std::to_string(p.param.variant); });
 
 TEST(Startup, BlanksAroundThePortNumberAndAnEmptyLineBefore) {
   std::string dir = TempDir();
@@ -109,6 +109,19 @@ TEST(Startup, APortNumberOutsideTheTable) {
   EXPECT_EQ(s.Row(3), "Temp.          0.00 C  /    0.00 C");
   EXPECT_EQ(s.Row(16), "");  // the abort flag skips the counter refresh
   EXPECT_TRUE(sim.Commands().empty());
+}
+
+TEST(Startup, CtrlCEndsTheProgramWithTheTerminalRestored) {
+  std::string dir = TempDir();
+  Simulator sim(dir, {});
+  Session s(sim.link());
+  ASSERT_TRUE(s.WaitForText("Enter Comport"));
+  s.Type("1");
+  s.Key("Enter");
+  ASSERT_TRUE(s.WaitForText("Temp."));
+  s.Key("C-c");
+  EXPECT_EQ(s.WaitExit(), 128 + 2);  // ended by SIGINT
+  EXPECT_TRUE(s.TerminalRestored());
 }
 
 }  // namespace

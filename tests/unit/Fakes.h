@@ -155,7 +155,9 @@ class ScriptedLine : public comLib3::SerialDevice {
   int configure_result = 0;
 
  private:
-  void Note(LineEvent::Kind k, std::string data) { events.push_back({k, std::move(data), clock_.NowMs()}); }
+  void Note(LineEvent::Kind k, std::string data) {
+    events.push_back({k, std::move(data), clock_.NowMs()});
+  }
   VirtualClock& clock_;
   Responder responder_;
   std::string waiting_;

@@ -85,8 +85,11 @@ TEST_F(ComLib3Test, DelayTicks) {
     int n;
     bool esc;
     Ms want;
-  } cases[] = {{1, false, 100ms}, {5, false, 500ms}, {0, false, 100ms},
-               {-3, false, 100ms}, {5, true, 100ms}};
+  } cases[] = {{1, false, 100ms},
+               {5, false, 500ms},
+               {0, false, 100ms},
+               {-3, false, 100ms},
+               {5, true, 100ms}};
   for (const auto& c : cases) {
     com.EscFlag = c.esc;
     Ms before = clock.NowMs();
@@ -203,7 +206,7 @@ TEST_F(ComLib3Test, PortThatCannotBeOpened) {
   EXPECT_EQ(com.OpenComPort(7, 9600, 'E', 8, 1), 2);
   EXPECT_EQ(con.Row(1).substr(0, 26), "Invalid Port Number: 7   E");
   EXPECT_EQ(con.Row(1).substr(26, 2), "2 ");
-  EXPECT_EQ(con.WhereY(), 1);  // no line end
+  EXPECT_EQ(con.WhereY(), 1);        // no line end
   EXPECT_EQ(con.PendingKeys(), 0u);  // the key was awaited
   EXPECT_EQ(com.PortHandles[6].state, comLib3::PortSlot::State::kInvalid);
   // Its reads still wait out the window, so a dead line never spins.

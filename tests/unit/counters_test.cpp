@@ -14,8 +14,16 @@ struct CountersTest : MonitorFixture {
     for (auto [dm, v] : words) Set("DM" + std::to_string(dm) + "=" + std::to_string(v));
   }
   void Zero() {
-    Counters({{117, 0}, {118, 0}, {119, 0}, {120, 0}, {121, 0}, {122, 0}, {125, 0}, {126, 0},
-              {127, 0}, {128, 0}});
+    Counters({{117, 0},
+              {118, 0},
+              {119, 0},
+              {120, 0},
+              {121, 0},
+              {122, 0},
+              {125, 0},
+              {126, 0},
+              {127, 0},
+              {128, 0}});
   }
 };
 
@@ -94,7 +102,7 @@ TEST_F(CountersTest, RunsOnlyOnEvenPassesWithoutEsc) {
 TEST_F(CountersTest, APendingResetZeroesTheCounters) {
   m.ResetRequest = true;
   m.RefreshCounters();
-  std::vector<std::string> want = {"RD T106",   "RD T107",   "WR DM117 0", "WR DM118 0",
+  std::vector<std::string> want = {"RD T106",    "RD T107",    "WR DM117 0", "WR DM118 0",
                                    "WR DM119 0", "WR DM120 0", "WR DM121 0", "WR DM122 0",
                                    "WR DM125 0", "WR DM126 0", "WR DM127 0", "WR DM128 0"};
   EXPECT_EQ(Commands(), want);  // every guarded read gave 0 without asking

@@ -73,9 +73,9 @@ TEST_F(CycleTest, DefrostRowUsesThePlainConversion) {
 
 TEST_F(CycleTest, PreparationInItsFixedOrder) {
   Prepare();
-  EXPECT_EQ(Commands(), (std::vector<std::string>{"RD DM890", "RD DM893", "RD DM894", "RD DM39",
-                                                   "RD DM895", "RD T106", "RD T107", "RD 7000",
-                                                   "RD DM109"}));
+  EXPECT_EQ(Commands(),
+            (std::vector<std::string>{"RD DM890", "RD DM893", "RD DM894", "RD DM39", "RD DM895",
+                                      "RD T106", "RD T107", "RD 7000", "RD DM109"}));
   EXPECT_EQ(Row(1), "System         1203 ComPort    1");
   EXPECT_EQ(m.Base890, 125);
   EXPECT_EQ(m.Base895, 310);
@@ -85,7 +85,8 @@ TEST_F(CycleTest, PreparationInItsFixedOrder) {
   EXPECT_EQ(m.VentPhase, 1);
   EXPECT_EQ(m.TempCtlPhase, 0);
   EXPECT_EQ(m.FloorHtrPhase, 1);
-  EXPECT_EQ(Row(9), "Vent.         (512) -");  // redrawn by the header's read, with the probed number
+  EXPECT_EQ(Row(9),
+            "Vent.         (512) -");  // redrawn by the header's read, with the probed number
 }
 
 TEST_F(CycleTest, VentLineShowsRelayZeroBeforeTheProbe) {
@@ -102,8 +103,8 @@ TEST_F(CycleTest, OnePassReadsInItsOrder) {
   Prepare();
   line->Forget();
   m.MonitorPass();
-  std::vector<std::string> want = {"RD 512",  "RD DM992", "RD 513",   "RD DM993", "RD 514",
-                                   "RD DM984", "RD 515",  "RD DM995", "RD DM87",  "RD DM109",
+  std::vector<std::string> want = {"RD 512",   "RD DM992", "RD 513",   "RD DM993", "RD 514",
+                                   "RD DM984", "RD 515",   "RD DM995", "RD DM87",  "RD DM109",
                                    "RD DM117", "RD DM117", "RD DM118", "RD DM118", "RD DM119",
                                    "RD DM120", "RD DM121", "RD DM122", "RD DM125", "RD DM126",
                                    "RD DM127", "RD DM128", "RD T106",  "RD T107"};

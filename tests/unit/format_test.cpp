@@ -14,7 +14,7 @@ TEST(FormatInt, PadsToWidthAndNeverCuts) {
     const char* want;
   } cases[] = {
       {1800, 7, "   1800"}, {12345678, 7, "12345678"}, {-5, 4, "  -5"},
-      {0, 0, "0"},        {-42, 0, "-42"},          {7, 1, "7"},
+      {0, 0, "0"},          {-42, 0, "-42"},           {7, 1, "7"},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatInt(c.v, c.w), c.want) << c.v << " in " << c.w;
 }
@@ -38,8 +38,8 @@ TEST(FormatReal, RoundsHalvesAwayFromZeroInAWidth) {
       {0.0L / 20 - 50, 6, 2, "-50.00"},
       {7200.0L / 3600, 6, 1, "   2.0"},
       {1800.0L * 100 / 7200, 7, 1, "   25.0"},
-      {123456.789L, 5, 1, "123456.8"},   // wider than its field: written whole
-      {0.005L, 4, 2, "0.01"},            // a tie in decimal rounds up
+      {123456.789L, 5, 1, "123456.8"},  // wider than its field: written whole
+      {0.005L, 4, 2, "0.01"},           // a tie in decimal rounds up
       {-0.005L, 5, 2, "-0.01"},
       {9.995L, 5, 2, "10.00"},
       {1e-20L, 4, 1, " 0.0"},
@@ -48,7 +48,8 @@ TEST(FormatReal, RoundsHalvesAwayFromZeroInAWidth) {
       {(65535.0L * 65535 + 65535) / 3600, 6, 1, "1193028.3"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FormatReal(c.v, c.w, c.d), c.want) << static_cast<double>(c.v) << " " << c.w << "." << c.d;
+    EXPECT_EQ(FormatReal(c.v, c.w, c.d), c.want)
+        << static_cast<double>(c.v) << " " << c.w << "." << c.d;
   }
 }
 

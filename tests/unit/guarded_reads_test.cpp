@@ -23,7 +23,7 @@ TEST_F(GuardedReadTest, StopOrResetRequestGivesZeroWithoutAnything) {
     con.Type("k");
     EXPECT_EQ(m.ReadDmValue(1, 992, 'i'), 0);
     EXPECT_TRUE(line->events.empty());
-    EXPECT_EQ(Row(9), "");            // no indicator output
+    EXPECT_EQ(Row(9), "");             // no indicator output
     EXPECT_EQ(con.PendingKeys(), 1u);  // no key poll
     EXPECT_EQ(m.ReadCount, 0);
     con.Type("");
@@ -60,7 +60,7 @@ TEST_F(GuardedReadTest, SlowIndicatorsOnEvery52ndRead) {
   EXPECT_EQ(Row(10), "Temp.Ctl      (513) -");
   EXPECT_EQ(Row(11), "FloorHtr      (514) -");
   EXPECT_EQ(Row(12), "TempMode      (515) H");
-  EXPECT_EQ(clock.NowMs() - before, 55ms + 100ms);  // the read and the mode's wait
+  EXPECT_EQ(clock.NowMs() - before, 55ms + 100ms);          // the read and the mode's wait
   for (const auto& c : Commands()) EXPECT_EQ(c, "RD DM5");  // redraws never read relays
 }
 
@@ -68,7 +68,8 @@ TEST_F(GuardedReadTest, ResetPrompt) {
   struct Case {
     std::vector<std::uint8_t> answer;
     bool reset;
-  } cases[] = {{{'Y'}, true}, {{'y'}, true}, {{'N'}, false}, {{27}, false}, {{0, 59}, false}, {{'x'}, false}};
+  } cases[] = {{{'Y'}, true}, {{'y'}, true},    {{'N'}, false},
+               {{27}, false}, {{0, 59}, false}, {{'x'}, false}};
   for (const auto& c : cases) {
     m.ResetRequest = false;
     m.StopFlag = false;
@@ -159,8 +160,11 @@ TEST_F(GuardedReadTest, TimerValue) {
   struct Case {
     std::string reply;
     std::uint16_t want;
-  } cases[] = {{"1,00042,00100\r\n", 42}, {"\r\n", 65535}, {"E0\r\n", 65535},
-               {"0,0004x,00100\r\n", 65535}, {"0,70000,00100\r\n", 4464}};
+  } cases[] = {{"1,00042,00100\r\n", 42},
+               {"\r\n", 65535},
+               {"E0\r\n", 65535},
+               {"0,0004x,00100\r\n", 65535},
+               {"0,70000,00100\r\n", 4464}};
   for (const auto& c : cases) {
     overrides["RD T106"] = {c.reply};
     EXPECT_EQ(m.ReadTimerValue(1, 106), c.want) << c.reply;

@@ -30,15 +30,36 @@ TEST(KeyDecoder, SequencesGiveExtendedKeys) {
     const char* bytes;
     std::vector<int> keys;
   } cases[] = {
-      {"\x1b[A", {0, 72}},   {"\x1b[B", {0, 80}},   {"\x1b[C", {0, 77}},   {"\x1b[D", {0, 75}},
-      {"\x1bOA", {0, 72}},   {"\x1bOD", {0, 75}},   {"\x1b[H", {0, 71}},   {"\x1b[F", {0, 79}},
-      {"\x1bOH", {0, 71}},   {"\x1b[1~", {0, 71}},  {"\x1b[4~", {0, 79}},  {"\x1b[2~", {0, 82}},
-      {"\x1b[3~", {0, 83}},  {"\x1b[5~", {0, 73}},  {"\x1b[6~", {0, 81}},  {"\x1bOP", {0, 59}},
-      {"\x1bOS", {0, 62}},   {"\x1b[11~", {0, 59}}, {"\x1b[15~", {0, 63}}, {"\x1b[17~", {0, 64}},
-      {"\x1b[21~", {0, 68}}, {"\x1b[23~", {0, 133}}, {"\x1b[24~", {0, 134}},
-      {"\x1b[[A", {0, 59}},  {"\x1b[1;5A", {0, 72}},
+      {"\x1b[A", {0, 72}},
+      {"\x1b[B", {0, 80}},
+      {"\x1b[C", {0, 77}},
+      {"\x1b[D", {0, 75}},
+      {"\x1bOA", {0, 72}},
+      {"\x1bOD", {0, 75}},
+      {"\x1b[H", {0, 71}},
+      {"\x1b[F", {0, 79}},
+      {"\x1bOH", {0, 71}},
+      {"\x1b[1~", {0, 71}},
+      {"\x1b[4~", {0, 79}},
+      {"\x1b[2~", {0, 82}},
+      {"\x1b[3~", {0, 83}},
+      {"\x1b[5~", {0, 73}},
+      {"\x1b[6~", {0, 81}},
+      {"\x1bOP", {0, 59}},
+      {"\x1bOS", {0, 62}},
+      {"\x1b[11~", {0, 59}},
+      {"\x1b[15~", {0, 63}},
+      {"\x1b[17~", {0, 64}},
+      {"\x1b[21~", {0, 68}},
+      {"\x1b[23~", {0, 133}},
+      {"\x1b[24~", {0, 134}},
+      {"\x1b[[A", {0, 59}},
+      {"\x1b[1;5A", {0, 72}},
       // Unknown sequences are swallowed whole, never typed.
-      {"\x1b[99~", {}},      {"\x1b[<0;3;4M", {}},  {"\x1b[?1;2c", {}},    {"\x1bOz", {}},
+      {"\x1b[99~", {}},
+      {"\x1b[<0;3;4M", {}},
+      {"\x1b[?1;2c", {}},
+      {"\x1bOz", {}},
       {"\x1b[Zk", {'k'}},
   };
   for (const auto& c : cases) EXPECT_EQ(Decode(c.bytes), c.keys) << testing::PrintToString(c.bytes);
@@ -48,9 +69,11 @@ TEST(KeyDecoder, PlainKeys) {
   EXPECT_EQ(Decode("aZ 9"), (std::vector<int>{'a', 'Z', ' ', '9'}));
   EXPECT_EQ(Decode("\r\n"), (std::vector<int>{13, 13}));
   EXPECT_EQ(Decode("\x7f\x08"), (std::vector<int>{8, 8}));
-  EXPECT_EQ(Decode("\xc3\xa9"), (std::vector<int>{130}));    // é is code 130
+  EXPECT_EQ(Decode("\xc3\xa9"), (std::vector<int>{130}));       // é is code 130
   EXPECT_EQ(Decode("\xe2\x82\xac!"), (std::vector<int>{'!'}));  // no code for the euro sign
-  EXPECT_EQ(Decode("\x80\xff" "a"), (std::vector<int>{'a'}));
+  EXPECT_EQ(Decode("\x80\xff"
+                   "a"),
+            (std::vector<int>{'a'}));
 }
 
 TEST(KeyDecoder, LoneEscWaitsForItsTimeOut) {

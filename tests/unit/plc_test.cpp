@@ -13,7 +13,8 @@ struct PlcTest : testing::Test {
   VirtualClock clock;
   FakeConsole con{80, 25, &clock};
   std::shared_ptr<ScriptedLine::Responder> responder = std::make_shared<ScriptedLine::Responder>();
-  FakePorts ports{clock, [r = responder](const std::string& c) { return *r ? (*r)(c) : std::string(); }};
+  FakePorts ports{clock,
+                  [r = responder](const std::string& c) { return *r ? (*r)(c) : std::string(); }};
   comLib3::ComLib3 com{con, clock, ports};
   ScriptedLine* line = nullptr;
 
@@ -69,11 +70,11 @@ TEST_F(PlcTest, RetryRuleOnScriptedReplies) {
   } cases[] = {
       {{"E1\r\n", "E1\r\n", "E1\r\n", "E1\r\n"}, "E1", 4},
       {{"", "1\r\n"}, "1", 2},
-      {{"X"}, "X", 1},        // a single byte stays
-      {{"E", "E", "E", "E"}, "E", 4},  // a single E is an error
+      {{"X"}, "X", 1},                                // a single byte stays
+      {{"E", "E", "E", "E"}, "E", 4},                 // a single E is an error
       {{"\r\n", "\r\n", "\r\n", "OK\r\n"}, "OK", 4},  // two bytes are empty once cleaned
       {{"00123\r\n"}, "00123", 1},
-      {{"e1\r\n"}, "e1", 1},  // only an upper-case E is an error
+      {{"e1\r\n"}, "e1", 1},            // only an upper-case E is an error
       {{"E0\r\n", "", "", ""}, "", 4},  // the reply of the last attempt counts
   };
   for (const auto& c : cases) {
@@ -98,7 +99,8 @@ TEST_F(PlcTest, OnlyFiftyBytesAreReadAndFortyEightKept) {
 TEST_F(PlcTest, WhatArrivedLateIsPurgedBeforeTheNextAttempt) {
   int n = 0;
   // Each answer lands in the buffer; the purge before the next write drops it.
-  Answer([&n](const std::string&) { return ++n == 1 ? std::string("E1\r\n") : std::string("7\r\n"); });
+  Answer(
+      [&n](const std::string&) { return ++n == 1 ? std::string("E1\r\n") : std::string("7\r\n"); });
   EXPECT_EQ(Transact("RD 1"), "7");
   EXPECT_EQ(line->Count(LineEvent::kPurge), 3);  // once before the attempts, once each
 }
@@ -108,12 +110,18 @@ TEST_F(PlcTest, MinusRule) {
     const char* typed;
     const char* sent;
   } cases[] = {
-      {"WR DM100 -5", "WR DM100 65531"},  {"WR DM100 -5 7", "WR DM100 65531"},
-      {"WR DM10 -$10", "WR DM10 65520"},  {"RD DM5 -70000", "RD DM5 61072"},
-      {"RD -0", "RD 0"},                  {"RD -", "RD 0"},
-      {"RD -abc", "RD 0"},                {"RD -1-2", "RD 65535"},
-      {"A-65536", "A0"},                  {"RD DM5", "RD DM5"},
-      {"-1", "65535"},                    {"", ""},
+      {"WR DM100 -5", "WR DM100 65531"},
+      {"WR DM100 -5 7", "WR DM100 65531"},
+      {"WR DM10 -$10", "WR DM10 65520"},
+      {"RD DM5 -70000", "RD DM5 61072"},
+      {"RD -0", "RD 0"},
+      {"RD -", "RD 0"},
+      {"RD -abc", "RD 0"},
+      {"RD -1-2", "RD 65535"},
+      {"A-65536", "A0"},
+      {"RD DM5", "RD DM5"},
+      {"-1", "65535"},
+      {"", ""},
   };
   for (const auto& c : cases) {
     line->Forget();
@@ -145,16 +153,21 @@ TEST_F(PlcTest, BuildersCommandTexts) {
   PLC_Lib3::PlcWriteDm(com, 1, 100, 65535, r);
   PLC_Lib3::PlcReadTimer(com, 1, 106, r);
   EXPECT_EQ(r, "00042");
-  EXPECT_EQ(line->Commands(), (std::vector<std::string>{"CR", "CQ", "RD 3000", "RD 65535",
-                                                         "RD DM65535", "WR DM100 65535", "RD T106"}));
+  EXPECT_EQ(line->Commands(),
+            (std::vector<std::string>{"CR", "CQ", "RD 3000", "RD 65535", "RD DM65535",
+                                      "WR DM100 65535", "RD T106"}));
 }
 
 TEST(TimerField, CutsTheCurrentValue) {
   struct Case {
     const char* reply;
     const char* field;
-  } cases[] = {{"1,00042,00100", "00042"}, {"0,12345,6", "12345"}, {"ab12345", "12345"},
-               {"abc", "c"},               {"E1", ""},             {"", ""},
+  } cases[] = {{"1,00042,00100", "00042"},
+               {"0,12345,6", "12345"},
+               {"ab12345", "12345"},
+               {"abc", "c"},
+               {"E1", ""},
+               {"", ""},
                {"1,00042,00100XYZ", "00042XYZ"}};
   for (const auto& c : cases) EXPECT_EQ(PLC_Lib3::TimerField(c.reply), c.field) << c.reply;
 }

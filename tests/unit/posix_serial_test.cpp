@@ -33,7 +33,9 @@ struct Pty {
     if (master >= 0) ::close(master);
     master = -1;
   }
-  void Send(const std::string& s) { ASSERT_EQ(::write(master, s.data(), s.size()), static_cast<ssize_t>(s.size())); }
+  void Send(const std::string& s) {
+    ASSERT_EQ(::write(master, s.data(), s.size()), static_cast<ssize_t>(s.size()));
+  }
   std::string Receive() {
     std::string out;
     char buf[256];
@@ -58,7 +60,7 @@ struct PosixSerialTest : testing::Test {
 };
 
 TEST_F(PosixSerialTest, ConfiguresARawLine) {
-  struct termios t{};
+  struct termios t {};
   ASSERT_EQ(::tcgetattr(dev.fd(), &t), 0);
   EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
   // A pseudo-terminal keeps no parity, so even parity cannot be read back here.

@@ -116,11 +116,20 @@ struct MiniTerminal {
             x = semi == std::string::npos ? 1 : std::stoi(params.substr(semi + 1));
             break;
           }
-          case 'A': y -= n; break;
-          case 'B': y += n; break;
-          case 'C': x += n; break;
-          case 'D': x -= n; break;
-          default: break;
+          case 'A':
+            y -= n;
+            break;
+          case 'B':
+            y += n;
+            break;
+          case 'C':
+            x += n;
+            break;
+          case 'D':
+            x -= n;
+            break;
+          default:
+            break;
         }
         i = j + 1;
         continue;
@@ -179,9 +188,14 @@ TEST(Renderer, TakesTheShortestCursorMove) {
     int x, y;
     char c;
     const char* bytes;  // sent for writing c at (x, y)
-  } steps[] = {{20, 9, 'A', "\x1b[9;20HA"}, {20, 9, 'B', "\bB"},    {10, 9, 'C', "\x1b[11DC"},
-               {1, 9, 'D', "\rD"},          {5, 9, 'E', "   E"},    {6, 2, 'F', "\x1b[7AF"},
-               {7, 2, 'G', "G"},             {20, 2, 'H', "\x1b[12CH"}};
+  } steps[] = {{20, 9, 'A', "\x1b[9;20HA"},
+               {20, 9, 'B', "\bB"},
+               {10, 9, 'C', "\x1b[11DC"},
+               {1, 9, 'D', "\rD"},
+               {5, 9, 'E', "   E"},
+               {6, 2, 'F', "\x1b[7AF"},
+               {7, 2, 'G', "G"},
+               {20, 2, 'H', "\x1b[12CH"}};
   for (const auto& st : steps) {
     s.GotoXY(st.x, st.y);
     s.Put(static_cast<std::uint8_t>(st.c));

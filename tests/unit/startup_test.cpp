@@ -26,8 +26,10 @@ TEST_F(StartupTest, DetectDeviceVariantByTheTable) {
     auto replies = std::make_shared<std::vector<std::string>>(c.replies);
     overrides.clear();
     overrides["RD 3000"] = {c.replies[0]};
-    if (c.replies.size() > 1) overrides["RD 3003"] = overrides["RD 3001"] = {c.replies[1]};
-    else overrides["RD 3001"] = {""};
+    if (c.replies.size() > 1)
+      overrides["RD 3003"] = overrides["RD 3001"] = {c.replies[1]};
+    else
+      overrides["RD 3001"] = {""};
     m.DetectDeviceVariant(1);
     m.SelectCounterLabels();
     EXPECT_EQ(m.DeviceVariant, c.variant);
@@ -47,7 +49,10 @@ TEST_F(StartupTest, ProbeControllerModel) {
   struct Case {
     std::vector<std::string> replies;
     std::uint16_t first;
-  } cases[] = {{{"E0\r\n"}, 604}, {{"0\r\n"}, 512}, {{"1\r\n"}, 512}, {{""}, 512},
+  } cases[] = {{{"E0\r\n"}, 604},
+               {{"0\r\n"}, 512},
+               {{"1\r\n"}, 512},
+               {{""}, 512},
                {{"", "", "E1\r\n", "E1\r\n"}, 604}};
   for (const auto& c : cases) {
     Open();
@@ -73,7 +78,7 @@ TEST_F(StartupTest, RunAsksForThePortAndShutsDownWithoutCQAfterEsc) {
   EXPECT_EQ(cmds[2], "RD 3003");
   for (const auto& c : cmds) EXPECT_NE(c, "CQ");
   EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kInvalid);  // closed
-  EXPECT_EQ(con.screen().Attr(), 0x07);  // normal colours again
+  EXPECT_EQ(con.screen().Attr(), 0x07);                                     // normal colours again
 }
 
 }  // namespace

@@ -22,8 +22,11 @@ struct TerminalTest : testing::Test {
   ScriptedLine* line = nullptr;
 
   void Make(int cols = 80, int rows = 25) {
+    com.reset();  // its port devices belong to the old ports
+    ports.reset();
     con = std::make_unique<FakeConsole>(cols, rows, &clock);
-    ports = std::make_unique<FakePorts>(clock, [this](const std::string& c) { return controller(c); });
+    ports =
+        std::make_unique<FakePorts>(clock, [this](const std::string& c) { return controller(c); });
     com = std::make_unique<comLib3::ComLib3>(*con, clock, *ports);
     PLC_Lib3::OpenPlcPort(*com, 1);
     line = ports->last;
@@ -51,7 +54,8 @@ struct TerminalTest : testing::Test {
   }
   // A screen row's text between two columns, inclusive.
   static std::string Cols(const Screen& s, int y, int x1, int x2) {
-    return s.RowText(y).substr(static_cast<std::size_t>(x1 - 1), static_cast<std::size_t>(x2 - x1 + 1));
+    return s.RowText(y).substr(static_cast<std::size_t>(x1 - 1),
+                               static_cast<std::size_t>(x2 - x1 + 1));
   }
 };
 
@@ -134,7 +138,9 @@ TEST_F(TerminalTest, LongRepliesPushTheNextPromptDown) {
   } cases[] = {{14, 5, ""}, {15, 6, std::string(33, ' ')}, {16, 6, "X" + std::string(32, ' ')}};
   for (const auto& c : cases) {
     Make();
-    controller = [&c](const std::string&) { return std::string(static_cast<std::size_t>(c.len - 1), 'X') + "Y\r\n"; };
+    controller = [&c](const std::string&) {
+      return std::string(static_cast<std::size_t>(c.len - 1), 'X') + "Y\r\n";
+    };
     Run({"A", "B"});
     const Screen& s = con->snapshots[2];  // the first key of the second prompt
     EXPECT_EQ(s.WhereY(), c.next_row) << c.len;
