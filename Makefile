@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: build test demo bench sanitize clean
+.PHONY: build test demo bench sanitize fuzz clean
 
 build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -26,5 +26,17 @@ sanitize:
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS)
 
+# Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer.
+FUZZ_SECONDS ?= 10
+fuzz:
+	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLIMON_FUZZ=ON \
+	  -DCLIMON_E2E=OFF -DCLIMON_BENCH=OFF >/dev/null
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target text_to_int_fuzz plc_text_fuzz key_decoder_fuzz screen_fuzz
+	for f in text_to_int_fuzz plc_text_fuzz key_decoder_fuzz screen_fuzz; do \
+	  $(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(BUILD)-fuzz/ \
+	    >$(BUILD)-fuzz/$$f.log 2>&1 || { tail -n 30 $(BUILD)-fuzz/$$f.log; exit 1; }; \
+	  echo "$$f: $$(grep -o 'Done [0-9]* runs.*' $(BUILD)-fuzz/$$f.log)"; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz

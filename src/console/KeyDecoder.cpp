@@ -92,9 +92,11 @@ void KeyDecoder::Plain(std::uint8_t byte) {
   } else if (byte >= 0xC2 && byte <= 0xF4) {
     utf8_left_ = byte >= 0xF0 ? 3 : byte >= 0xE0 ? 2 : 1;
     utf8_ = byte & (byte >= 0xF0 ? 0x07 : byte >= 0xE0 ? 0x0F : 0x1F);
-  } else if (byte < 0x80) {
+  } else if (byte > 0 && byte < 0x80) {
     out_.push_back(byte);
   }
+  // A NUL (Ctrl-Space) is dropped: as a key it would read as the first half of an
+  // extended key, and the reader would wait for a second code that never comes.
   // Other bytes above 127 cannot begin a character: dropped.
 }
 

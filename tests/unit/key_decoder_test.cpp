@@ -74,6 +74,8 @@ TEST(KeyDecoder, PlainKeys) {
   EXPECT_EQ(Decode("\x80\xff"
                    "a"),
             (std::vector<int>{'a'}));
+  // A NUL would pose as the first half of an extended key.
+  EXPECT_EQ(Decode(std::string("\0b", 2)), (std::vector<int>{'b'}));
 }
 
 TEST(KeyDecoder, LoneEscWaitsForItsTimeOut) {
