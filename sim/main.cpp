@@ -97,11 +97,8 @@ int main(int argc, char** argv) {
   Options o;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto value = [&](const char* name) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)name;
-      return argv[++i];
-    };
+    // The argument after an option, or null at the end of the line.
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     const char* v = nullptr;
     int n = 0;
     if (a == "--help") {
@@ -113,33 +110,33 @@ int main(int argc, char** argv) {
       o.live = true;
     } else if (a == "--pace") {
       o.pace = true;
-    } else if (a == "--link" && (v = value("--link"))) {
+    } else if (a == "--link" && (v = value())) {
       o.link = v;
-    } else if (a == "--log" && (v = value("--log"))) {
+    } else if (a == "--log" && (v = value())) {
       o.log = v;
-    } else if (a == "--set" && (v = value("--set"))) {
+    } else if (a == "--set" && (v = value())) {
       o.sets.push_back(v);
-    } else if (a == "--fault" && (v = value("--fault"))) {
+    } else if (a == "--fault" && (v = value())) {
       o.fault = v;
       static const char* kinds[] = {"silence", "error",  "garbage", "late",
                                     "short1",  "short2", "long"};
       bool known = false;
       for (const char* k : kinds) known = known || o.fault == k;
       if (!known) return Fail("unknown fault: " + o.fault);
-    } else if (a == "--fault-match" && (v = value("--fault-match"))) {
+    } else if (a == "--fault-match" && (v = value())) {
       o.fault_match = v;
-    } else if (a == "--variant" && (v = value("--variant")) && ParseInt(v, n) &&
+    } else if (a == "--variant" && (v = value()) && ParseInt(v, n) &&
                (n == 1 || n == 2 || n == 3 || n == 9)) {
       o.variant = n;
-    } else if (a == "--delay-ms" && (v = value("--delay-ms")) && ParseInt(v, n)) {
+    } else if (a == "--delay-ms" && (v = value()) && ParseInt(v, n)) {
       o.delay_ms = n;
-    } else if (a == "--late-ms" && (v = value("--late-ms")) && ParseInt(v, n)) {
+    } else if (a == "--late-ms" && (v = value()) && ParseInt(v, n)) {
       o.late_ms = n;
-    } else if (a == "--fault-share" && (v = value("--fault-share")) && ParseInt(v, n) && n <= 100) {
+    } else if (a == "--fault-share" && (v = value()) && ParseInt(v, n) && n <= 100) {
       o.fault_share = n;
-    } else if (a == "--loss" && (v = value("--loss")) && ParseInt(v, n) && n <= 100) {
+    } else if (a == "--loss" && (v = value()) && ParseInt(v, n) && n <= 100) {
       o.loss = n;
-    } else if (a == "--seed" && (v = value("--seed")) && ParseInt(v, n)) {
+    } else if (a == "--seed" && (v = value()) && ParseInt(v, n)) {
       o.seed = static_cast<unsigned>(n);
     } else {
       return Fail("bad option: " + a);

@@ -38,12 +38,12 @@ std::uint8_t ComLib3::WaitKey() {
 }
 
 void ComLib3::DelayTicks(int n) {
-  // The step counter is 16 bits wide, as the callers expect.
-  std::uint16_t count = 0;
+  // The count is wide enough for any N: a 16-bit one would wrap and never end above 65535.
+  int count = 0;
   do {
     clock_.Sleep(std::chrono::milliseconds(100));
     ++count;
-  } while (static_cast<int>(count) < n && !EscFlag);
+  } while (count < n && !EscFlag);
 }
 
 void ComLib3::FlushKeys() {
