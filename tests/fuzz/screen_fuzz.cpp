@@ -13,10 +13,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 2; i + 4 < size; i += 5) {
     const std::uint8_t* op = data + i;
     switch (op[0] % 6) {
-      case 0: s.GotoXY(op[1] - 10, op[2] - 10); break;
-      case 1: s.Window(op[1] % 100, op[2] % 40, op[3] % 100, op[4] % 40); break;
-      case 2: s.ClrScr(); break;
-      case 3: s.TextColor(op[1]); s.TextBackground(op[2]); break;
+      case 0:
+        s.GotoXY(op[1] - 10, op[2] - 10);
+        break;
+      case 1:
+        s.Window(op[1] % 100, op[2] % 40, op[3] % 100, op[4] % 40);
+        break;
+      case 2:
+        s.ClrScr();
+        break;
+      case 3:
+        s.TextColor(op[1]);
+        s.TextBackground(op[2]);
+        break;
       default:
         for (int k = 1; k < 5; ++k) s.Put(op[k]);
         break;
