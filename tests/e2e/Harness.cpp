@@ -174,6 +174,31 @@ std::optional<int> Session::WaitExit(std::chrono::milliseconds bound) const {
   return std::stoi(ReadFile(path));
 }
 
+Climon::Climon(std::vector<std::string> sim_options, const std::string& env)
+    : dir(TempDir()), sim(dir, std::move(sim_options)), s(sim.link(), env) {
+  s.WaitForText("Enter Comport");
+}
+
+Climon::~Climon() {
+  sim.Stop();
+  Run("rm -rf " + Quote(dir));
+}
+
+void Climon::Answer(const std::string& port) {
+  s.Type(port);
+  s.Key("Enter");
+}
+
+bool Climon::Shows(int row, const std::string& text) const {
+  return s.WaitFor([&] { return s.Row(row) == text; });
+}
+
+int Climon::Count(const std::string& command) const {
+  int n = 0;
+  for (const auto& c : sim.Commands()) n += c == command;
+  return n;
+}
+
 bool Session::TerminalRestored() const {
   return ReadFile(dir_ + "/tty").starts_with("same");
 }

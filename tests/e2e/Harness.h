@@ -59,6 +59,21 @@ class Session {
   std::string dir_, socket_;
 };
 
+// climon-sim and climon in tmux, at the port prompt; removes its directory at the end.
+struct Climon {
+  explicit Climon(std::vector<std::string> sim_options, const std::string& env = "");
+  ~Climon();
+  // Types the answer to the port prompt and Enter.
+  void Answer(const std::string& port);
+  // Waits for a screen row to read exactly `text`.
+  bool Shows(int row, const std::string& text) const;
+  int Count(const std::string& command) const;
+
+  std::string dir;
+  Simulator sim;
+  Session s;
+};
+
 // A fresh temporary directory.
 std::string TempDir();
 std::string ReadFile(const std::string& path);

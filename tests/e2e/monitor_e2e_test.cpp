@@ -8,22 +8,9 @@
 namespace e2e {
 namespace {
 
-struct Monitor {
-  std::string dir = TempDir();
-  Simulator sim;
-  Session s;
-  explicit Monitor(std::vector<std::string> options) : sim(dir, std::move(options)), s(sim.link()) {
-    EXPECT_TRUE(s.WaitForText("Enter Comport"));
-    s.Type("1");
-    s.Key("Enter");
-  }
-  bool Shows(int row, const std::string& text) {
-    return s.WaitFor([&] { return s.Row(row) == text; });
-  }
-  int Count(const std::string& cmd) {
-    auto c = sim.Commands();
-    return static_cast<int>(std::count(c.begin(), c.end(), cmd));
-  }
+// At the monitor on COM1.
+struct Monitor : Climon {
+  explicit Monitor(std::vector<std::string> options) : Climon(std::move(options)) { Answer("1"); }
 };
 
 bool Animated(const std::string& row, const std::string& label) {

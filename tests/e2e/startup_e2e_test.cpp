@@ -19,18 +19,15 @@ class StartupVariant : public testing::TestWithParam<Variant> {};
 
 TEST_P(StartupVariant, DetectsTheVariantAndEndsOnEsc) {
   const Variant& v = GetParam();
-  std::string dir = TempDir();
-  Simulator sim(dir, {"--variant", std::to_string(v.variant)});
-  Session s(sim.link());
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
-  s.Type("1");
-  s.Key("Enter");
+  Climon t({"--variant", std::to_string(v.variant)});
+  auto& s = t.s;
+  t.Answer("1");
   ASSERT_TRUE(s.WaitFor([&] { return s.Row(16).starts_with(v.label16); })) << s.ScreenText();
   s.Key("Escape");
   ASSERT_EQ(s.WaitExit(), 0);
   EXPECT_TRUE(s.TerminalRestored());
 
-  std::vector<std::string> cmds = sim.Commands();
+  std::vector<std::string> cmds = t.sim.Commands();
   ASSERT_GE(cmds.size(), 1 + v.detection.size());
   EXPECT_EQ(cmds[0], "CR");
   EXPECT_EQ(std::vector<std::string>(cmds.begin() + 1,
@@ -50,10 +47,8 @@ INSTANTIATE_TEST_SUITE_P(AllVariants, StartupVariant,
                          [](const auto& p) { return "Variant" + std::to_string(p.param.variant); });
 
 TEST(Startup, BlanksAroundThePortNumberAndAnEmptyLineBefore) {
-  std::string dir = TempDir();
-  Simulator sim(dir, {});
-  Session s(sim.link());
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
+  Climon t({});
+  auto& s = t.s;
   s.Key("Enter");
   s.Type("  1  ");
   s.Key("Enter");
@@ -63,26 +58,20 @@ TEST(Startup, BlanksAroundThePortNumberAndAnEmptyLineBefore) {
 }
 
 TEST(Startup, APortNumberThatIsNotANumberEndsTheProgram) {
-  std::string dir = TempDir();
-  Simulator sim(dir, {});
-  Session s(sim.link());
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
-  s.Type("3a");
-  s.Key("Enter");
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("3a");
   EXPECT_EQ(s.WaitExit(), 106);
   EXPECT_TRUE(s.WaitForText("Invalid numeric input"));
   EXPECT_TRUE(s.TerminalRestored());
-  EXPECT_TRUE(sim.Commands().empty());
+  EXPECT_TRUE(t.sim.Commands().empty());
   EXPECT_EQ(s.Row(1), "Enter Comport 3a");
 }
 
 TEST(Startup, APortThatCannotBeOpenedIsReportedAndStartUpGoesOn) {
-  std::string dir = TempDir();
-  Simulator sim(dir, {});
-  Session s(sim.link(), "CLIMON_COM5=" + dir + "/missing");
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
-  s.Type("5");
-  s.Key("Enter");
+  Climon t({}, "CLIMON_COM5=/nonexistent/climon-COM5");
+  auto& s = t.s;
+  t.Answer("5");
   ASSERT_TRUE(s.WaitForText("Invalid Port Number: 5   E2")) << s.ScreenText();
   s.Type("x");  // the report waits for a key
   // Every transaction is empty: variant 3, and the probe picks relays 512 to 515.
@@ -92,32 +81,26 @@ TEST(Startup, APortThatCannotBeOpenedIsReportedAndStartUpGoesOn) {
   EXPECT_EQ(s.Row(6), "");
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(20s), 0);
-  EXPECT_TRUE(sim.Commands().empty());
+  EXPECT_TRUE(t.sim.Commands().empty());
 }
 
 TEST(Startup, APortNumberOutsideTheTable) {
-  std::string dir = TempDir();
-  Simulator sim(dir, {});
-  Session s(sim.link());
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
-  s.Type("65537");  // would be COM1 if cut to 16 bits
-  s.Key("Enter");
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("65537");  // would be COM1 if cut to 16 bits
   ASSERT_TRUE(s.WaitForText("Invalid Port Number: 65537   E2")) << s.ScreenText();
   s.Type("x");
   s.Key("Escape");  // seen by the first guarded read: one pass runs, then the program ends
   EXPECT_EQ(s.WaitExit(20s), 0);
   EXPECT_EQ(s.Row(3), "Temp.          0.00 C  /    0.00 C");
   EXPECT_EQ(s.Row(16), "");  // the abort flag skips the counter refresh
-  EXPECT_TRUE(sim.Commands().empty());
+  EXPECT_TRUE(t.sim.Commands().empty());
 }
 
 TEST(Startup, CtrlCEndsTheProgramWithTheTerminalRestored) {
-  std::string dir = TempDir();
-  Simulator sim(dir, {});
-  Session s(sim.link());
-  ASSERT_TRUE(s.WaitForText("Enter Comport"));
-  s.Type("1");
-  s.Key("Enter");
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("1");
   ASSERT_TRUE(s.WaitForText("Temp."));
   s.Key("C-c");
   EXPECT_EQ(s.WaitExit(), 128 + 2);  // ended by SIGINT
