@@ -17,10 +17,7 @@ void Monitor::RefreshCounters() {
   if (CycleCount % 2 != 0 || com_.EscFlag) return;
   auto& con = com_.con();
 
-  con.GotoXY(1, 1);
-  std::int32_t v = ReadDmValue(ComPort, 109, 'w');
-  con.GotoXY(1, 1);
-  con.Write("System         ", UInt{static_cast<std::uint16_t>(v)}, " ComPort    ", Int{ComPort});
+  HeaderRow();
 
   std::int64_t lo = ReadDmStable(ComPort, 117, 'w');
   std::int64_t hi = ReadDmStable(ComPort, 118, 'w');

@@ -22,50 +22,53 @@ void Monitor::MonitorPreparation() {
   T106Min = ReadTimerValue(ComPort, 106);
   T107Min = ReadTimerValue(ComPort, 107);
   ProbeControllerModel(ComPort);
-  con.GotoXY(1, 1);
-  std::int32_t v = ReadDmValue(ComPort, 109, 'w');
+  HeaderRow();
+}
+
+void Monitor::HeaderRow() {
+  std::int32_t v = ReadForRow(1, 109, 'w');
+  com_.con().Write("System         ", UInt{static_cast<std::uint16_t>(v)}, " ComPort    ",
+                   Int{ComPort});
+}
+
+std::int32_t Monitor::ReadForRow(int row, std::uint16_t dm, char kind) {
+  auto& con = com_.con();
+  con.GotoXY(1, row);
+  std::int32_t v = ReadDmValue(ComPort, dm, kind);
   // The read may have run the command terminal, which clears the screen and leaves the
-  // cursor at the top left: every row goes back to its own position before it is written.
-  con.GotoXY(1, 1);
-  con.Write("System         ", UInt{static_cast<std::uint16_t>(v)}, " ComPort    ", Int{ComPort});
+  // cursor at the top left: the row goes back to its own position before it is written.
+  con.GotoXY(1, row);
+  return v;
 }
 
 void Monitor::MonitorPass() {
   auto& con = com_.con();
   VentIndicator(true);
 
-  con.GotoXY(1, 3);
-  std::int32_t t = ReadDmValue(ComPort, 992, 'i');
+  std::int32_t t = ReadForRow(3, 992, 'i');
   HighRange = t > 7500;
   long double temp =
       HighRange ? static_cast<long double>(t) / 320 - 50 : static_cast<long double>(t) / 40;
-  con.GotoXY(1, 3);
   con.Write("Temp.        ", Real{temp, 6, 2}, " C  /  ",
             Real{static_cast<long double>(Base890) / 10, 6, 2}, " C");
 
   TempCtlIndicator(true);
 
-  con.GotoXY(1, 4);
-  std::int32_t h = ReadDmValue(ComPort, 993, 'i');
+  std::int32_t h = ReadForRow(4, 993, 'i');
   long double hum = static_cast<long double>(h) / (HighRange ? 320 : 40);
-  con.GotoXY(1, 4);
   con.Write("Humidity     ", Real{hum, 6, 2}, " %  /  ",
             Real{static_cast<long double>(Base893) / 10, 6, 2}, " %");
 
   FloorHtrIndicator(true);
 
-  con.GotoXY(1, 5);
-  std::int32_t c = ReadDmValue(ComPort, 984, 'i');
-  con.GotoXY(1, 5);
+  std::int32_t c = ReadForRow(5, 984, 'i');
   con.Write("CO2          ", Real{static_cast<long double>(c) / 100, 6, 3}, " %  /  ",
             Real{static_cast<long double>(Base894) / 100, 6, 3}, " %");
 
   TempModeIndicator(true);
 
   if (HasDefrost(DeviceVariant)) {
-    con.GotoXY(1, 6);
-    std::int32_t e = ReadDmValue(ComPort, 995, 'i');
-    con.GotoXY(1, 6);
+    std::int32_t e = ReadForRow(6, 995, 'i');
     con.Write("Evap.Temp.   ", Real{static_cast<long double>(e) / 20 - 50, 6, 2}, " C  /  ",
               Real{static_cast<long double>(Base39) / 20 - 50, 6, 2}, " C");
 

@@ -80,6 +80,10 @@ class Monitor {
 
  private:
   void KeyCommands(std::int32_t port);
+  // A guarded read for a row, with the cursor on the row's first column after it.
+  std::int32_t ReadForRow(int row, std::uint16_t dm, char kind);
+  // Row 1: the system number (DM109) and the port.
+  void HeaderRow();
   void SaveCursor();
   void RestoreCursor();
   std::int64_t ReadCounter(std::uint16_t low_dm);
