@@ -25,11 +25,6 @@ std::string SgrFor(int attr);
 class Renderer {
  public:
   std::string Update(const Screen& now, bool place_cursor);
-  // The next update repaints every cell (the terminal's content is unknown).
-  void Invalidate() {
-    have_last_ = false;
-    term_ = TermState{};
-  }
   // The lowest row whose character is not a blank, as last sent; 0 for none.
   int LastWrittenRow() const { return last_written_row_; }
 

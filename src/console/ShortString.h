@@ -21,7 +21,6 @@ class ShortString {
 
   std::size_t size() const { return len_; }
   bool empty() const { return len_ == 0; }
-  bool full() const { return len_ == kMax; }
   std::string_view view() const { return {chars_.data(), len_}; }
   std::string str() const { return std::string(view()); }
   operator std::string_view() const { return view(); }
@@ -29,7 +28,6 @@ class ShortString {
   // 1-based like the rest of the system; any position of the buffer can be read,
   // also past the length (a flushed buffer holds 0 there).
   char At(std::size_t pos) const { return pos >= 1 && pos <= kMax ? chars_[pos - 1] : '\0'; }
-  char operator[](std::size_t i) const { return chars_[i]; }
 
   void Assign(std::string_view s) {
     len_ = static_cast<std::uint8_t>(s.size() < kMax ? s.size() : kMax);

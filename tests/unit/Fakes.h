@@ -22,13 +22,9 @@ using Ms = std::chrono::milliseconds;
 class VirtualClock : public comLib3::Clock {
  public:
   Duration Now() override { return now_; }
-  void Sleep(Ms ms) override {
-    now_ += ms;
-    sleeps.push_back(ms);
-  }
+  void Sleep(Ms ms) override { now_ += ms; }
   void Advance(Duration d) { now_ += d; }
   Ms NowMs() const { return std::chrono::duration_cast<Ms>(now_); }
-  std::vector<Ms> sleeps;
 
  private:
   Duration now_{};
@@ -59,14 +55,13 @@ class FakeConsole : public console::Console {
     if (keep_snapshots) snapshots.push_back(screen());
     return k;
   }
-  void Flush() override { ++flushes; }
+  void Flush() override {}
 
   std::string Row(int y) const { return screen().RowText(y); }
   // Columns x1..x2 of a screen row.
   std::string Text(int x1, int y, int len) const { return Row(y).substr(x1 - 1, len); }
   console::Cell CellAt(int x, int y) const { return screen().At(x, y); }
 
-  int flushes = 0;
   int reads = 0;
   // The screen as it stood at each ReadKey, for looking inside a loop that runs to ESC.
   bool keep_snapshots = false;
@@ -104,7 +99,7 @@ class ScriptedLine : public comLib3::SerialDevice {
     parity = p;
     stop_bits = stops;
     Note(LineEvent::kConfigure, "");
-    return configure_result;
+    return 0;
   }
   void SetReadTimeout(Ms total) override {
     timeout = total;
@@ -152,7 +147,6 @@ class ScriptedLine : public comLib3::SerialDevice {
   int data_bits = 0;
   comLib3::Parity parity = comLib3::Parity::kNone;
   int stop_bits = 0;
-  int configure_result = 0;
 
  private:
   void Note(LineEvent::Kind k, std::string data) {
