@@ -77,13 +77,13 @@ int ComLib3::EditLine(ShortString& s, int max_len) {
   return static_cast<int>(buf.size());
 }
 
-const PortSlot* ComLib3::Slot(std::int32_t port) const {
+PortSlot* ComLib3::SlotFor(std::int32_t port) {
   if (port < 1 || port > kPortCount) return nullptr;
   return &PortHandles[static_cast<std::size_t>(port - 1)];
 }
 
 SerialDevice* ComLib3::OpenDevice(std::int32_t port) {
-  const PortSlot* slot = Slot(port);
+  const PortSlot* slot = SlotFor(port);
   return slot != nullptr && slot->state == PortSlot::State::kOpen ? slot->device.get() : nullptr;
 }
 
@@ -91,22 +91,21 @@ int ComLib3::OpenComPort(std::int32_t port, unsigned baud, char parity, int data
                          int stop_bits) {
   int error = kNoSuchDevice;
   SerialDevice* dev = nullptr;
-  if (port >= 1 && port <= kPortCount) {
-    PortSlot& slot = PortHandles[static_cast<std::size_t>(port - 1)];
+  if (PortSlot* slot = SlotFor(port)) {
     // A device still open in the slot is closed first, so that it neither leaks nor
     // blocks its own port.
-    slot.device.reset();
+    slot->device.reset();
     error = 0;
-    slot.device = ports_.Open(port, error);
-    slot.state = slot.device ? PortSlot::State::kOpen : PortSlot::State::kInvalid;
-    dev = slot.device.get();
+    slot->device = ports_.Open(port, error);
+    slot->state = slot->device ? PortSlot::State::kOpen : PortSlot::State::kInvalid;
+    dev = slot->device.get();
   }
   if (dev == nullptr) {
     con_.Write("Invalid Port Number: ", console::Int{port}, "   E", console::Int{error});
     con_.ReadKey();
     return error;
   }
-  char p = parity >= 'a' && parity <= 'z' ? static_cast<char>(parity - 'a' + 'A') : parity;
+  char p = console::UpCase(parity);
   Parity par = p == 'E' ? Parity::kEven : p == 'O' ? Parity::kOdd : Parity::kNone;
   int result = dev->Configure(baud, data_bits, par, stop_bits == 2 ? 2 : 1);
   dev->SetReadTimeout(kReadTotalTimeout);
@@ -118,10 +117,10 @@ void ComLib3::PurgeComPort(std::int32_t port) {
 }
 
 void ComLib3::CloseComPort(std::int32_t port) {
-  if (port < 1 || port > kPortCount) return;
-  PortSlot& slot = PortHandles[static_cast<std::size_t>(port - 1)];
-  slot.device.reset();
-  slot.state = PortSlot::State::kInvalid;
+  PortSlot* slot = SlotFor(port);
+  if (slot == nullptr) return;
+  slot->device.reset();
+  slot->state = PortSlot::State::kInvalid;
 }
 
 void ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {

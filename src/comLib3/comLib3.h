@@ -56,7 +56,6 @@ class ComLib3 {
   // writes nothing and its read waits out the read window, so a dead line never spins.
   void WriteComPort(std::int32_t port, std::string_view bytes);
   std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
-  const PortSlot* Slot(std::int32_t port) const;
 
   console::Console& con() { return con_; }
   Clock& clock() { return clock_; }
@@ -68,6 +67,8 @@ class ComLib3 {
   int ScreenRows = 0;
 
  private:
+  // The port's slot; null for a number outside the table.
+  PortSlot* SlotFor(std::int32_t port);
   SerialDevice* OpenDevice(std::int32_t port);
 
   console::Console& con_;

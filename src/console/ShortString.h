@@ -72,4 +72,9 @@ class ShortString {
   std::array<char, kMax> chars_{};
 };
 
+// Upper case for 'a' to 'z' only, as the console's key handling expects.
+inline char UpCase(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 }  // namespace console

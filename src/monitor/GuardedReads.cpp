@@ -5,12 +5,6 @@
 
 namespace monitor {
 
-namespace {
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-}  // namespace
-
 void Monitor::SaveCursor() {
   SavedCursorX = static_cast<std::uint16_t>(com_.con().WhereX());
   SavedCursorY = static_cast<std::uint16_t>(com_.con().WhereY());
@@ -46,14 +40,14 @@ void Monitor::KeyCommands(std::int32_t port) {
     StopFlag = true;
     return;
   }
-  char first = Upper(com_.KeyLine.At(1));
+  char first = console::UpCase(com_.KeyLine.At(1));
   if (first == 'R') {
     com_.FlushKeys();
     SaveCursor();
     con.GotoXY(1, kResetPromptRow);
     con.Write(kResetPrompt);
     std::uint8_t answer = con.ReadKey();
-    if (Upper(static_cast<char>(answer)) == 'Y') ResetRequest = true;
+    if (console::UpCase(static_cast<char>(answer)) == 'Y') ResetRequest = true;
     con.GotoXY(1, kResetPromptRow);
     con.Write("                        ");
     RestoreCursor();

@@ -1,6 +1,5 @@
 // The four activity indicators on rows 9 to 12.
 #include <array>
-#include <span>
 
 #include "monitor/Monitor.h"
 
@@ -17,14 +16,13 @@ constexpr std::array<int, 7> kFloorHtrPhases = {kNothing, ' ', '.', 30, 219, 30,
 
 }  // namespace
 
-// Draws one animated indicator: label, relay number, then the state character.
-static void DrawAnimated(ComLib3& com, std::int32_t port, int row, const char* label,
-                         std::uint16_t relay, ShortString& reply, std::int32_t& phase,
-                         std::span<const int> phases, bool fresh) {
-  auto& con = com.con();
+void Monitor::DrawAnimated(int row, const char* label, std::uint16_t relay, ShortString& reply,
+                           std::int32_t& phase, std::span<const int> phases, bool fresh) {
+  auto& con = com_.con();
+  SaveCursor();
   con.GotoXY(1, row);
   con.Write(label, console::UInt{relay}, ") ");
-  if (fresh) PLC_Lib3::PlcReadRelay(com, port, relay, reply);
+  if (fresh) PLC_Lib3::PlcReadRelay(com_, ComPort, relay, reply);
   if (reply == "1") {
     std::int32_t last = static_cast<std::int32_t>(phases.size()) - 1;
     if (phase < 0 || phase > last) phase = 1;
@@ -35,27 +33,21 @@ static void DrawAnimated(ComLib3& com, std::int32_t port, int row, const char* l
     phase = 1;
     con.Write("-");
   }
+  RestoreCursor();
 }
 
 void Monitor::VentIndicator(bool fresh) {
-  SaveCursor();
-  DrawAnimated(com_, ComPort, 9, "Vent.         (", VentRelay, VentReply, VentPhase, kVentPhases,
-               fresh);
-  RestoreCursor();
+  DrawAnimated(9, "Vent.         (", VentRelay, VentReply, VentPhase, kVentPhases, fresh);
 }
 
 void Monitor::TempCtlIndicator(bool fresh) {
-  SaveCursor();
-  DrawAnimated(com_, ComPort, 10, "Temp.Ctl      (", TempCtlRelay, TempCtlReply, TempCtlPhase,
-               kTempCtlPhases, fresh);
-  RestoreCursor();
+  DrawAnimated(10, "Temp.Ctl      (", TempCtlRelay, TempCtlReply, TempCtlPhase, kTempCtlPhases,
+               fresh);
 }
 
 void Monitor::FloorHtrIndicator(bool fresh) {
-  SaveCursor();
-  DrawAnimated(com_, ComPort, 11, "FloorHtr      (", FloorHtrRelay, FloorHtrReply, FloorHtrPhase,
-               kFloorHtrPhases, fresh);
-  RestoreCursor();
+  DrawAnimated(11, "FloorHtr      (", FloorHtrRelay, FloorHtrReply, FloorHtrPhase, kFloorHtrPhases,
+               fresh);
 }
 
 void Monitor::TempModeIndicator(bool fresh) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "PLC_Lib3/PLC_Lib3.h"
 #include "comLib3/comLib3.h"
@@ -84,6 +85,9 @@ class Monitor {
   std::int32_t ReadForRow(int row, std::uint16_t dm, char kind);
   // Row 1: the system number (DM109) and the port.
   void HeaderRow();
+  // One animated indicator: label, relay number, then the state character of its phase.
+  void DrawAnimated(int row, const char* label, std::uint16_t relay, ShortString& reply,
+                    std::int32_t& phase, std::span<const int> phases, bool fresh);
   void SaveCursor();
   void RestoreCursor();
   std::int64_t ReadCounter(std::uint16_t low_dm);
