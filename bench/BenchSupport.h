@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "comLib3/Clock.h"
-#include "comLib3/PosixSerial.h"
 #include "console/Console.h"
 #include "console/Renderer.h"
+#include "platform/posix/PosixClock.h"
+#include "platform/posix/PosixSerial.h"
 
 namespace bench {
 
@@ -25,20 +26,22 @@ class CountingConsole : public console::Console {
   bool KeyPressed() override { return false; }
   std::uint8_t ReadKey() override { return 27; }
   void Flush() override { bytes += renderer_.Update(screen(), false).size(); }
+  void Restore() override {}
   std::size_t bytes = 0;
 
  private:
   console::Renderer renderer_;
 };
 
-// The steady clock, with the time spent in sleeps added up.
-class CountingClock : public comLib3::SteadyClock {
+// The real clock, with the time that the program asked to wait added up.
+class CountingClock : public platform::posix::PosixClock {
  public:
-  void Sleep(std::chrono::milliseconds ms) override {
-    slept += ms;
-    SteadyClock::Sleep(ms);
+  void SleepUntil(Duration deadline) override {
+    Duration now = Now();
+    if (deadline > now) asked += deadline - now;
+    PosixClock::SleepUntil(deadline);
   }
-  std::chrono::milliseconds slept{0};
+  Duration asked{0};
 };
 
 // The POSIX ports, with the reads added up (each read is one window unless it fills).
@@ -66,12 +69,13 @@ class CountingPorts : public comLib3::SerialPorts {
       ++reads_;
       return d_->Read(buf, count);
     }
+    bool Lost() const override { return d_->Lost(); }
 
    private:
     std::unique_ptr<comLib3::SerialDevice> d_;
     long& reads_;
   };
-  comLib3::PosixSerialPorts real_;
+  platform::posix::PosixSerialPorts real_;
 };
 
 struct Stats {

@@ -15,8 +15,8 @@ int main(int argc, char** argv) {
   ::setenv("CLIMON_COM1", sim.link().c_str(), 1);
 
   bench::CountingConsole con;
-  comLib3::SteadyClock clock;
-  comLib3::PosixSerialPorts ports;
+  platform::posix::PosixClock clock;
+  platform::posix::PosixSerialPorts ports;
   comLib3::ComLib3 com(con, clock, ports);
   PLC_Lib3::OpenPlcPort(com, 1);
 

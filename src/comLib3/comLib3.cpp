@@ -39,9 +39,12 @@ std::uint8_t ComLib3::WaitKey() {
 
 void ComLib3::DelayTicks(int n) {
   // The count is wide enough for any N: a 16-bit one would wrap and never end above 65535.
+  // Each step ends at its own absolute deadline, so overshoot does not add up.
   int count = 0;
+  Clock::Duration deadline = clock_.Now();
   do {
-    clock_.Sleep(std::chrono::milliseconds(100));
+    deadline += std::chrono::milliseconds(100);
+    clock_.SleepUntil(deadline);
     ++count;
   } while (count < n && !EscFlag);
 }
@@ -82,38 +85,66 @@ PortSlot* ComLib3::SlotFor(std::int32_t port) {
   return &PortHandles[static_cast<std::size_t>(port - 1)];
 }
 
-SerialDevice* ComLib3::OpenDevice(std::int32_t port) {
-  const PortSlot* slot = SlotFor(port);
-  return slot != nullptr && slot->state == PortSlot::State::kOpen ? slot->device.get() : nullptr;
+SerialDevice* ComLib3::LiveDevice(std::int32_t port) {
+  PortSlot* slot = SlotFor(port);
+  if (slot == nullptr) return nullptr;
+  if (slot->state == PortSlot::State::kLost && clock_.Now() >= slot->retry_at) Reopen(port, *slot);
+  return slot->state == PortSlot::State::kOpen ? slot->device.get() : nullptr;
+}
+
+void ComLib3::NoteLoss(std::int32_t port) {
+  PortSlot* slot = SlotFor(port);
+  if (slot == nullptr || slot->state != PortSlot::State::kOpen || !slot->device->Lost()) return;
+  slot->device.reset();
+  slot->state = PortSlot::State::kLost;
+  slot->retry_at = clock_.Now();  // the next transaction tries at once
+}
+
+void ComLib3::Reopen(std::int32_t port, PortSlot& slot) {
+  slot.retry_at = clock_.Now() + kReopenInterval;
+  int error = 0;
+  std::unique_ptr<SerialDevice> dev = ports_.Open(port, error);
+  if (!dev) return;
+  dev->Configure(slot.baud, slot.data_bits, slot.parity, slot.stop_bits);
+  dev->SetReadTimeout(kReadTotalTimeout);
+  slot.device = std::move(dev);
+  slot.state = PortSlot::State::kOpen;
 }
 
 int ComLib3::OpenComPort(std::int32_t port, unsigned baud, char parity, int data_bits,
                          int stop_bits) {
   int error = kNoSuchDevice;
-  SerialDevice* dev = nullptr;
-  if (PortSlot* slot = SlotFor(port)) {
+  PortSlot* slot = SlotFor(port);
+  if (slot != nullptr) {
     // A device still open in the slot is closed first, so that it neither leaks nor
     // blocks its own port.
     slot->device.reset();
     error = 0;
     slot->device = ports_.Open(port, error);
     slot->state = slot->device ? PortSlot::State::kOpen : PortSlot::State::kInvalid;
-    dev = slot->device.get();
   }
-  if (dev == nullptr) {
+  if (slot == nullptr || !slot->device) {
     con_.Write("Invalid Port Number: ", console::Int{port}, "   E", console::Int{error});
-    con_.ReadKey();
+    // One key, both codes of it: the second code of an extended key left queued would
+    // be taken for a command key (Left arrow's is K, Insert's R).
+    if (con_.ReadKey() == 0) con_.ReadKey();
     return error;
   }
   char p = console::UpCase(parity);
-  Parity par = p == 'E' ? Parity::kEven : p == 'O' ? Parity::kOdd : Parity::kNone;
-  int result = dev->Configure(baud, data_bits, par, stop_bits == 2 ? 2 : 1);
-  dev->SetReadTimeout(kReadTotalTimeout);
+  slot->baud = baud;
+  slot->data_bits = data_bits;
+  slot->parity = p == 'E' ? Parity::kEven : p == 'O' ? Parity::kOdd : Parity::kNone;
+  slot->stop_bits = stop_bits == 2 ? 2 : 1;
+  int result = slot->device->Configure(slot->baud, slot->data_bits, slot->parity, slot->stop_bits);
+  slot->device->SetReadTimeout(kReadTotalTimeout);
   return result;
 }
 
 void ComLib3::PurgeComPort(std::int32_t port) {
-  if (SerialDevice* dev = OpenDevice(port)) dev->Purge();
+  if (SerialDevice* dev = LiveDevice(port)) {
+    dev->Purge();
+    NoteLoss(port);
+  }
 }
 
 void ComLib3::CloseComPort(std::int32_t port) {
@@ -124,13 +155,25 @@ void ComLib3::CloseComPort(std::int32_t port) {
 }
 
 void ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {
-  if (SerialDevice* dev = OpenDevice(port)) dev->Write(bytes);
+  if (SerialDevice* dev = LiveDevice(port)) {
+    dev->Write(bytes);
+    NoteLoss(port);
+  }
 }
 
 std::size_t ComLib3::ReadComPort(std::int32_t port, char* buf, std::size_t count) {
-  if (SerialDevice* dev = OpenDevice(port)) return dev->Read(buf, count);
-  clock_.Sleep(kReadTotalTimeout);
-  return 0;
+  const Clock::Duration start = clock_.Now();
+  std::size_t n = 0;
+  bool alive = false;
+  if (SerialDevice* dev = LiveDevice(port)) {
+    n = dev->Read(buf, count);
+    alive = !dev->Lost();
+    NoteLoss(port);
+  }
+  // The device's own time-outs are the window; without a live device the window is
+  // waited out here, on both platforms alike.
+  if (!alive && n < count) clock_.SleepUntil(start + kReadTotalTimeout);
+  return n;
 }
 
 }  // namespace comLib3

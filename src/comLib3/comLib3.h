@@ -20,14 +20,23 @@ using console::ShortString;
 inline constexpr int kPortCount = 128;
 // The total read time-out that OpenComPort sets.
 inline constexpr std::chrono::milliseconds kReadTotalTimeout{55};
+// A lost device is opened again at most this often.
+inline constexpr std::chrono::seconds kReopenInterval{1};
 // The code reported for a port number outside 1 to 128: no such device.
 inline constexpr int kNoSuchDevice = 2;
 
 // One slot of the port table.
 struct PortSlot {
-  enum class State { kNeverOpened, kInvalid, kOpen };
+  // kLost: the device went away after it was opened; it is opened again, with the same
+  // settings, on a later transaction.
+  enum class State { kNeverOpened, kInvalid, kOpen, kLost };
   State state = State::kNeverOpened;
   std::unique_ptr<SerialDevice> device;
+  // The line settings it was opened with.
+  unsigned baud = 0;
+  int data_bits = 8, stop_bits = 1;
+  Parity parity = Parity::kNone;
+  Clock::Duration retry_at{};  // when a lost device may be opened again
 };
 
 class ComLib3 {
@@ -53,7 +62,8 @@ class ComLib3 {
   void PurgeComPort(std::int32_t port);
   void CloseComPort(std::int32_t port);
   // The transaction's write and read on the port's device. A port that is not open
-  // writes nothing and its read waits out the read window, so a dead line never spins.
+  // writes nothing, and a read that finds no device or loses it waits out the read
+  // window, so a dead line never spins.
   void WriteComPort(std::int32_t port, std::string_view bytes);
   std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
 
@@ -69,7 +79,11 @@ class ComLib3 {
  private:
   // The port's slot; null for a number outside the table.
   PortSlot* SlotFor(std::int32_t port);
-  SerialDevice* OpenDevice(std::int32_t port);
+  // The port's device when it is open; a lost one is opened again when its time has come.
+  SerialDevice* LiveDevice(std::int32_t port);
+  // Closes a device that reported itself gone; it is opened again later.
+  void NoteLoss(std::int32_t port);
+  void Reopen(std::int32_t port, PortSlot& slot);
 
   console::Console& con_;
   Clock& clock_;

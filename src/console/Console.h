@@ -29,13 +29,6 @@ struct Real {
   int decimals;
 };
 
-// Extended keys arrive as 0 followed by one of these PC scan codes.
-namespace scan {
-inline constexpr std::uint8_t kF1 = 59, kF10 = 68, kF11 = 133, kF12 = 134;
-inline constexpr std::uint8_t kHome = 71, kUp = 72, kPgUp = 73, kLeft = 75, kRight = 77;
-inline constexpr std::uint8_t kEnd = 79, kDown = 80, kPgDn = 81, kIns = 82, kDel = 83;
-}  // namespace scan
-
 class Console {
  public:
   Console(int cols, int rows) : screen_(cols, rows) {}
@@ -69,6 +62,9 @@ class Console {
   virtual std::uint8_t ReadKey() = 0;
   // Shows what the screen model holds now.
   virtual void Flush() = 0;
+  // Gives the console back as it was found (modes, colours, cursor). Safe to call more
+  // than once; every way out of the program calls it.
+  virtual void Restore() = 0;
 
   Screen& screen() { return screen_; }
   const Screen& screen() const { return screen_; }

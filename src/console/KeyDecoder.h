@@ -1,7 +1,8 @@
 // Turns the bytes a terminal sends into the console's key codes: printable characters as
 // they are, Enter as 13, Backspace as 8, a lone ESC as 27, and the VT sequences of the
-// cursor, editing and function keys as 0 followed by the PC scan code. An unknown
-// sequence is swallowed whole. Time is passed in, so no test has to wait.
+// cursor, editing and function keys (with their modifiers) and Alt plus a letter or digit
+// as 0 followed by the PC code. An unknown sequence is swallowed whole. Time is passed
+// in, so no test has to wait.
 #pragma once
 
 #include <chrono>
@@ -9,6 +10,8 @@
 #include <deque>
 #include <optional>
 #include <string>
+
+#include "console/KeyCodes.h"
 
 namespace console {
 
@@ -24,14 +27,13 @@ class KeyDecoder {
   std::optional<std::uint8_t> Next(TimePoint now);
   // When a sequence in progress will be resolved by time alone.
   std::optional<TimePoint> Deadline() const;
+  // No more bytes will come: a sequence in progress is resolved now.
+  void Finish();
 
  private:
   void Expire(TimePoint now);
   void FinishCsi(char final_byte);
-  void Extended(std::uint8_t scan) {
-    out_.push_back(0);
-    out_.push_back(scan);
-  }
+  void Extended(std::optional<NamedKey> key, Modifiers mods);
   void Plain(std::uint8_t byte);
 
   std::deque<std::uint8_t> out_;

@@ -14,25 +14,6 @@ std::string Csi(int n, char final_byte) {
   return "\x1b[" + (n == 1 ? std::string() : std::to_string(n)) + final_byte;
 }
 
-// The shortest way from where the terminal's cursor is to (x, y).
-void MoveTo(std::string& out, const TermState& term, int x, int y) {
-  std::string best = "\x1b[" + std::to_string(y) + (x != 1 ? ";" + std::to_string(x) : "") + "H";
-  auto consider = [&best](std::string s) {
-    if (s.size() < best.size()) best = std::move(s);
-  };
-  if (term.x >= 1 && term.y >= 1) {
-    if (term.y == y) {
-      if (x == 1) consider("\r");
-      if (x == term.x - 1) consider("\b");
-      if (x < term.x) consider(Csi(term.x - x, 'D'));
-      if (x > term.x) consider(Csi(x - term.x, 'C'));
-    } else if (term.x == x) {
-      consider(y < term.y ? Csi(term.y - y, 'A') : Csi(y - term.y, 'B'));
-    }
-  }
-  out += best;
-}
-
 }  // namespace
 
 std::string SgrFor(int attr) {
@@ -46,70 +27,126 @@ std::string SgrFor(int attr) {
   return s;
 }
 
-std::string RenderFrame(const std::vector<Cell>* last, const Screen& now, TermState& term,
-                        bool place_cursor) {
+CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows) {
   const auto& cells = now.Cells();
   if (last != nullptr && last->size() != cells.size()) last = nullptr;
-  std::string out;
-  const int cols = now.Cols();
+  CellRect r{cols + 1, rows + 1, 0, 0};
+  for (int y = 1; y <= rows; ++y) {
+    for (int x = 1; x <= cols; ++x) {
+      std::size_t i = static_cast<std::size_t>((y - 1) * now.Cols() + (x - 1));
+      if (last != nullptr && (*last)[i] == cells[i]) continue;
+      if (x < r.x1) r.x1 = x;
+      if (x > r.x2) r.x2 = x;
+      if (y < r.y1) r.y1 = y;
+      r.y2 = y;
+    }
+  }
+  return r;
+}
+
+void Renderer::SetViewport(int cols, int rows) {
+  view_cols_ = cols;
+  view_rows_ = rows;
+  term_cols_ = cols;
+}
+
+void Renderer::Invalidate() {
+  have_last_ = false;
+  tx_ = ty_ = 0;
+  tattr_ = -1;
+}
+
+// The shortest way from where the terminal's cursor is to (x, y).
+void Renderer::MoveTo(std::string& out, int x, int y) {
+  std::string best = "\x1b[" + std::to_string(y) + (x != 1 ? ";" + std::to_string(x) : "") + "H";
+  auto consider = [&best](std::string s) {
+    if (s.size() < best.size()) best = std::move(s);
+  };
+  if (tx_ >= 1 && ty_ >= 1) {
+    if (ty_ == y) {
+      if (x == 1) consider("\r");
+      if (x == tx_ - 1) consider("\b");
+      if (x < tx_) consider(Csi(tx_ - x, 'D'));
+      if (x > tx_) consider(Csi(x - tx_, 'C'));
+    } else if (tx_ == x) {
+      consider(y < ty_ ? Csi(ty_ - y, 'A') : Csi(y - ty_, 'B'));
+    }
+  }
+  out += best;
+  tx_ = x;
+  ty_ = y;
+}
+
+void Renderer::Emit(std::string& out, const Screen& now, int x, int y) {
+  const Cell& c = now.At(x, y);
+  if (c.attr != tattr_) {
+    out += SgrFor(c.attr);
+    tattr_ = c.attr;
+  }
+  AppendUtf8(out, Cp437ToUnicode(c.ch));
+  // After the terminal's last column it holds a pending wrap: the position is unknown.
+  int width = term_cols_ > 0 ? term_cols_ : now.Cols();
+  if (x < width) {
+    tx_ = x + 1;
+    ty_ = y;
+  } else {
+    tx_ = ty_ = 0;
+  }
+}
+
+void Renderer::Paint(std::string& out, const Screen& now, const CellRect& area) {
+  const std::vector<Cell>* last = have_last_ ? &last_ : nullptr;
+  const auto& cells = now.Cells();
   auto changed = [&](int x, int y) {
-    std::size_t i = static_cast<std::size_t>((y - 1) * cols + (x - 1));
+    std::size_t i = static_cast<std::size_t>((y - 1) * now.Cols() + (x - 1));
     return last == nullptr || (*last)[i] != cells[i];
   };
-  auto emit = [&](int x, int y) {
-    const Cell& c = now.At(x, y);
-    if (c.attr != term.attr) {
-      out += SgrFor(c.attr);
-      term.attr = c.attr;
-    }
-    AppendUtf8(out, Cp437ToUnicode(c.ch));
-    // After the last column the terminal holds a pending wrap: position unknown.
-    if (x < cols) {
-      term.x = x + 1;
-      term.y = y;
-    } else {
-      term.x = term.y = 0;
-    }
-  };
-  for (int y = 1; y <= now.Rows(); ++y) {
-    for (int x = 1; x <= cols; ++x) {
+  for (int y = area.y1; y <= area.y2; ++y) {
+    for (int x = area.x1; x <= area.x2; ++x) {
       if (!changed(x, y)) continue;
-      if (term.y == y && term.x >= 1 && term.x < x && x - term.x <= 4) {
+      if (ty_ == y && tx_ >= 1 && tx_ < x && x - tx_ <= 4) {
         // A short gap is cheaper to write again than to jump over.
         bool same_attr = true;
-        for (int g = term.x; g < x; ++g) same_attr = same_attr && now.At(g, y).attr == term.attr;
+        for (int g = tx_; g < x; ++g) same_attr = same_attr && now.At(g, y).attr == tattr_;
         if (same_attr) {
-          for (int g = term.x; g < x;) emit(g++, y);
+          for (int g = tx_; g < x;) Emit(out, now, g++, y);
         }
       }
-      if (term.x != x || term.y != y) MoveTo(out, term, x, y);
-      emit(x, y);
+      if (tx_ != x || ty_ != y) MoveTo(out, x, y);
+      Emit(out, now, x, y);
+    }
+  }
+}
+
+std::string Renderer::Update(const Screen& now, bool place_cursor) {
+  std::string out;
+  const int cols = ViewCols(now), rows = ViewRows(now);
+  if (have_last_ && last_.size() != now.Cells().size()) Invalidate();
+  if (!have_last_ || now.Version() != last_version_) {
+    if (!have_last_) {
+      out += "\x1b[0m\x1b[H\x1b[2J";  // a blank terminal to paint on
+      tattr_ = -1;
+      tx_ = ty_ = 1;
+    }
+    CellRect area = ChangedRect(have_last_ ? &last_ : nullptr, now, cols, rows);
+    if (!area.empty()) Paint(out, now, area);
+    last_ = now.Cells();
+    have_last_ = true;
+    last_version_ = now.Version();
+    last_written_row_ = 0;
+    for (int y = now.Rows(); y >= 1 && last_written_row_ == 0; --y) {
+      for (int x = 1; x <= now.Cols(); ++x) {
+        std::uint8_t ch = now.At(x, y).ch;
+        if (ch != ' ' && ch != 0 && ch != 255) {
+          last_written_row_ = y;
+          break;
+        }
+      }
     }
   }
   if (place_cursor) {
     int x = now.CursorScreenX(), y = now.CursorScreenY();
-    if (term.x != x || term.y != y) {
-      MoveTo(out, term, x, y);
-      term.x = x;
-      term.y = y;
-    }
-  }
-  return out;
-}
-
-std::string Renderer::Update(const Screen& now, bool place_cursor) {
-  std::string out = RenderFrame(have_last_ ? &last_ : nullptr, now, term_, place_cursor);
-  last_ = now.Cells();
-  have_last_ = true;
-  last_written_row_ = 0;
-  for (int y = now.Rows(); y >= 1 && last_written_row_ == 0; --y) {
-    for (int x = 1; x <= now.Cols(); ++x) {
-      std::uint8_t ch = now.At(x, y).ch;
-      if (ch != ' ' && ch != 0 && ch != 255) {
-        last_written_row_ = y;
-        break;
-      }
-    }
+    if (x <= cols && y <= rows && (tx_ != x || ty_ != y)) MoveTo(out, x, y);
   }
   return out;
 }

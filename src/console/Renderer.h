@@ -2,6 +2,7 @@
 // frame are sent, every character as its code-page-437 glyph in UTF-8. No I/O of its own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -9,29 +10,51 @@
 
 namespace console {
 
-// What the terminal is known to show after the bytes sent so far.
-struct TermState {
-  int x = 0, y = 0;  // cursor, 1-based; 0 when unknown
-  int attr = -1;     // -1 when unknown
+std::string SgrFor(int attr);
+
+// A rectangle of screen cells, inclusive; empty when x1 > x2.
+struct CellRect {
+  int x1 = 1, y1 = 1, x2 = 0, y2 = 0;
+  bool empty() const { return x1 > x2 || y1 > y2; }
 };
 
-// The bytes that turn `last` into `now` (all cells when `last` is null or of another size).
-// With place_cursor the terminal's cursor ends on the model's cursor.
-std::string RenderFrame(const std::vector<Cell>* last, const Screen& now, TermState& term,
-                        bool place_cursor);
-
-std::string SgrFor(int attr);
+// The smallest rectangle, within the first cols x rows cells, that holds every cell of
+// `now` that differs from `last` (all of them when `last` is null or of another size).
+CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows);
 
 class Renderer {
  public:
+  // The bytes that bring the terminal from what it was last sent to the model as it is
+  // now; with place_cursor its cursor ends on the model's cursor. Nothing changed,
+  // nothing sent: no work either.
   std::string Update(const Screen& now, bool place_cursor);
+  // The terminal's size, when it differs from the model's: what lies beyond is not sent.
+  void SetViewport(int cols, int rows);
+  // The terminal's content is unknown (resized, or painted over by another program): the
+  // next update clears it and sends every cell again.
+  void Invalidate();
   // The lowest row whose character is not a blank, as last sent; 0 for none.
   int LastWrittenRow() const { return last_written_row_; }
 
  private:
+  int ViewCols(const Screen& s) const {
+    return view_cols_ > 0 && view_cols_ < s.Cols() ? view_cols_ : s.Cols();
+  }
+  int ViewRows(const Screen& s) const {
+    return view_rows_ > 0 && view_rows_ < s.Rows() ? view_rows_ : s.Rows();
+  }
+  void Paint(std::string& out, const Screen& now, const CellRect& area);
+  void MoveTo(std::string& out, int x, int y);
+  void Emit(std::string& out, const Screen& now, int x, int y);
+
   std::vector<Cell> last_;
   bool have_last_ = false;
-  TermState term_;
+  std::uint64_t last_version_ = 0;
+  int view_cols_ = 0, view_rows_ = 0;
+  int term_cols_ = 0;  // the terminal's width as far as wraps go; 0: the model's
+  // What the terminal is known to show after the bytes sent so far.
+  int tx_ = 0, ty_ = 0;  // cursor, 1-based; 0 when unknown
+  int tattr_ = -1;       // -1 when unknown
   int last_written_row_ = 0;
 };
 

@@ -29,6 +29,7 @@ void Screen::Window(int x1, int y1, int x2, int y2) {
 }
 
 void Screen::ClrScr() {
+  ++version_;
   Cell blank{' ', attr_};
   for (int y = wy1_; y <= wy2_; ++y) {
     for (int x = wx1_; x <= wx2_; ++x) cells_[Index(x, y)] = blank;
@@ -38,6 +39,7 @@ void Screen::ClrScr() {
 }
 
 void Screen::ScrollUp() {
+  ++version_;
   for (int y = wy1_; y < wy2_; ++y) {
     for (int x = wx1_; x <= wx2_; ++x) cells_[Index(x, y)] = cells_[Index(x, y + 1)];
   }
@@ -69,7 +71,11 @@ void Screen::Put(std::uint8_t ch) {
     default:
       break;
   }
-  cells_[Index(CursorScreenX(), CursorScreenY())] = Cell{ch, attr_};
+  Cell& cell = cells_[Index(CursorScreenX(), CursorScreenY())];
+  if (cell != Cell{ch, attr_}) {
+    cell = Cell{ch, attr_};
+    ++version_;
+  }
   if (cx_ < wx2_ - wx1_ + 1) {
     ++cx_;
   } else {

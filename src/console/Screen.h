@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -56,6 +57,8 @@ class Screen {
 
   const Cell& At(int x, int y) const { return cells_[Index(x, y)]; }  // screen coordinates
   const std::vector<Cell>& Cells() const { return cells_; }
+  // Counts the changes to the cells (not to the cursor): equal counts, equal cells.
+  std::uint64_t Version() const { return version_; }
   // Cursor in screen coordinates.
   int CursorScreenX() const { return wx1_ + cx_ - 1; }
   int CursorScreenY() const { return wy1_ + cy_ - 1; }
@@ -74,6 +77,7 @@ class Screen {
   int wx1_ = 1, wy1_ = 1, wx2_, wy2_;
   int cx_ = 1, cy_ = 1;
   std::uint8_t attr_ = kNormalAttr;
+  std::uint64_t version_ = 0;
 };
 
 }  // namespace console

@@ -3,6 +3,16 @@
 #include <string>
 
 namespace console {
+namespace {
+
+constexpr std::size_t kMaxNumberText = 32;
+
+// Shows a typed character: a control character stands in its cell as a blank.
+void Echo(Console& con, std::uint8_t k) {
+  con.Write(Char{k < 32 ? std::uint8_t{' '} : k});
+}
+
+}  // namespace
 
 std::string ReadLine(Console& con) {
   std::string line;
@@ -13,31 +23,42 @@ std::string ReadLine(Console& con) {
       return line;
     }
     if (k == 0) {
-      con.ReadKey();  // the scan code of an extended key: no text
+      con.ReadKey();  // the code of an extended key: no text
     } else if (k == 8) {
       if (!line.empty()) {
         line.pop_back();
         con.Write(Char{8}, " ", Char{8});
       }
-    } else if (k >= 32 && line.size() < 255) {
+    } else if (line.size() < 255) {
       line += static_cast<char>(k);
-      con.Write(Char{k});
+      Echo(con, k);
     }
   }
 }
 
-std::int32_t ReadInteger(Console& con, const IntConverter& convert) {
+std::int32_t ReadInteger(Console& con, const IntConverter& convert,
+                         std::optional<std::string_view> typed) {
   for (;;) {
-    std::string line = ReadLine(con);
+    std::string line;
+    if (typed) {
+      line = *typed;
+      for (char c : line) Echo(con, static_cast<std::uint8_t>(c));
+      con.Write("\r\n");
+      typed.reset();
+    } else {
+      line = ReadLine(con);
+    }
+    auto above_blank = [&](std::size_t i) { return static_cast<unsigned char>(line[i]) > ' '; };
     std::size_t start = 0;
-    while (start < line.size() && static_cast<unsigned char>(line[start]) <= ' ') ++start;
+    while (start < line.size() && !above_blank(start)) ++start;
     if (start == line.size()) continue;
     std::size_t end = start;
-    while (end < line.size() && end - start < 32 && static_cast<unsigned char>(line[end]) > ' ') {
-      ++end;
-    }
+    while (end < line.size() && above_blank(end)) ++end;
     std::int32_t value = 0;
-    if (!convert(std::string_view(line).substr(start, end - start), value)) {
+    // A longer run is refused, not cut: its first 32 characters are a number the operator
+    // never typed.
+    if (end - start > kMaxNumberText ||
+        !convert(std::string_view(line).substr(start, end - start), value)) {
       throw FatalError(kInvalidNumericInput, "Invalid numeric input");
     }
     return value;

@@ -3,35 +3,28 @@
 
 #include <cstdint>
 #include <functional>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "console/Console.h"
+#include "console/FatalError.h"
 
 namespace console {
-
-// An input/output error that ends the program: the report and the exit status.
-class FatalError : public std::runtime_error {
- public:
-  FatalError(int code, const std::string& message) : std::runtime_error(message), code_(code) {}
-  int code() const { return code_; }
-
- private:
-  int code_;
-};
-
-inline constexpr int kInvalidNumericInput = 106;
 
 // Gives the value and true when the whole text is a number.
 using IntConverter = std::function<bool(std::string_view, std::int32_t&)>;
 
-// Echoed line input with Backspace. Blanks and empty lines are skipped; the next run of
-// at most 32 characters above the blank must convert whole, otherwise FatalError 106
-// "Invalid numeric input". The rest of that line is dropped.
-std::int32_t ReadInteger(Console& con, const IntConverter& convert);
+// Echoed line input with Backspace. Blanks, control characters and empty lines are
+// skipped; the next run of characters above the blank is the number's text, which must
+// have at most 32 characters and convert whole, otherwise FatalError 106 "Invalid numeric
+// input". The rest of that line is dropped. A `typed` line is taken as if it had been
+// typed and echoed, so the screen is the same as for the operator's entry.
+std::int32_t ReadInteger(Console& con, const IntConverter& convert,
+                         std::optional<std::string_view> typed = std::nullopt);
 
-// One echoed input line (without its end), at most 255 characters.
+// One echoed input line (without its end), at most 255 characters. A control character
+// is kept in the line and shown as a blank.
 std::string ReadLine(Console& con);
 
 }  // namespace console

@@ -7,9 +7,11 @@ using console::Int;
 using console::Real;
 using console::UInt;
 
-std::int64_t Monitor::ReadCounter(std::uint16_t low_dm) {
+std::int64_t Monitor::ReadCounter(std::uint16_t low_dm, bool& ok) {
   std::int64_t lo = ReadDmValue(ComPort, low_dm, 'w');
+  ok = last_read_ok_;
   std::int64_t hi = ReadDmValue(ComPort, static_cast<std::uint16_t>(low_dm + 1), 'w');
+  ok = ok && last_read_ok_;
   return hi * 65535 + lo;  // the controller's own multiplier
 }
 
@@ -20,13 +22,22 @@ void Monitor::RefreshCounters() {
   HeaderRow();
 
   std::int64_t lo = ReadDmStable(ComPort, 117, 'w');
+  bool total_ok = last_read_ok_;
   std::int64_t hi = ReadDmStable(ComPort, 118, 'w');
+  total_ok = total_ok && last_read_ok_;
   std::int64_t total = hi * 65535 + lo;
 
-  std::int64_t c119 = ReadCounter(119);
-  std::int64_t c121 = ReadCounter(121);
-  std::int64_t c125 = ReadCounter(125);
-  std::int64_t c127 = ReadCounter(127);
+  bool ok119, ok121, ok125, ok127;
+  std::int64_t c119 = ReadCounter(119, ok119);
+  std::int64_t c121 = ReadCounter(121, ok121);
+  std::int64_t c125 = ReadCounter(125, ok125);
+  std::int64_t c127 = ReadCounter(127, ok127);
+  auto logged = [](bool ok, std::int64_t v) { return ok ? std::to_string(v) : std::string(); };
+  pass_.total = logged(total_ok, total);
+  pass_.heater = logged(ok125, c125);
+  pass_.counter119 = logged(ok119, c119);
+  pass_.cooler = logged(ok127, c127);
+  pass_.counter121 = logged(ok121, c121);
 
   std::uint16_t a = ReadTimerValue(ComPort, 106);
   std::uint16_t b = ReadTimerValue(ComPort, 107);

@@ -4,11 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string>
+#include <string_view>
 
 #include "PLC_Lib3/PLC_Lib3.h"
 #include "comLib3/comLib3.h"
 #include "console/ShortString.h"
+#include "monitor/ValueLog.h"
 
 namespace monitor {
 
@@ -25,13 +29,20 @@ inline constexpr const char* kLabelCooler = "_Cooler    ";
 
 inline constexpr int kResetPromptRow = 20;
 inline constexpr const char* kResetPrompt = "Reset Timers [Y/N] ";
+// The free rows below the monitor: the link's state while no reply comes, and a value
+// log that cannot be written. Nothing shows there on a healthy link with a good log.
+inline constexpr int kLinkRow = 22;
+inline constexpr int kLogRow = 23;
+inline constexpr const char* kNoReplySince = "No reply from the controller since ";
 
 class Monitor {
  public:
-  explicit Monitor(ComLib3& com) : com_(com) {}
+  // With a value log, every pass appends a row of its values to it.
+  explicit Monitor(ComLib3& com, ValueLog* log = nullptr) : com_(com), log_(log) {}
 
   // The main sequence from the port prompt to the shutdown; the process's exit status.
-  int Run();
+  // A `port` text is taken as if it had been typed at the prompt.
+  int Run(std::optional<std::string_view> port = std::nullopt);
 
   // Start-up and shutdown.
   void DetectDeviceVariant(std::int32_t port);
@@ -90,9 +101,24 @@ class Monitor {
                     std::int32_t& phase, std::span<const int> phases, bool fresh);
   void SaveCursor();
   void RestoreCursor();
-  std::int64_t ReadCounter(std::uint16_t low_dm);
+  std::int64_t ReadCounter(std::uint16_t low_dm, bool& ok);
+  // The link's row: shown from the first guarded read that gets no reply, with its time,
+  // until a reply comes.
+  void NoteLink(bool replied);
+  // Writes a status row's text over what it showed before, keeping the cursor.
+  void StatusRow(int row, const std::string& text, std::size_t& shown);
+  void LogPass();
 
   ComLib3& com_;
+  ValueLog* log_;
+  // Whether the last guarded read got a reply that is a number (for the log).
+  bool last_read_ok_ = false;
+  bool link_down_ = false;
+  std::size_t link_shown_ = 0, log_shown_ = 0;
+  std::string link_text_;
+  // The baselines' reads, and what this pass read, for the log.
+  bool base_ok_[5] = {};
+  PassValues pass_;
 };
 
 // True for the variants that have an evaporator and a defrost schedule.

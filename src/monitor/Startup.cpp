@@ -6,7 +6,7 @@ namespace monitor {
 
 using PLC_Lib3::PlcReadRelay;
 
-int Monitor::Run() {
+int Monitor::Run(std::optional<std::string_view> port) {
   auto& con = com_.con();
   con.TextBackground(7);
   con.TextColor(1);
@@ -15,11 +15,14 @@ int Monitor::Run() {
   ResetRequest = false;
   StopFlag = false;
   con.Write("Enter Comport ");
-  ComPort = console::ReadInteger(con, [](std::string_view text, std::int32_t& value) {
-    PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
-    value = r.value;
-    return r.ok();
-  });
+  ComPort = console::ReadInteger(
+      con,
+      [](std::string_view text, std::int32_t& value) {
+        PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
+        value = r.value;
+        return r.ok();
+      },
+      port);
   PLC_Lib3::OpenPlcPort(com_, ComPort);
   ShortString reply;
   PLC_Lib3::PlcConnect(com_, ComPort, reply);

@@ -13,6 +13,7 @@
 #include "comLib3/Clock.h"
 #include "comLib3/SerialDevice.h"
 #include "console/Console.h"
+#include "console/TerminalKeys.h"
 
 namespace fakes {
 
@@ -22,7 +23,21 @@ using Ms = std::chrono::milliseconds;
 class VirtualClock : public comLib3::Clock {
  public:
   Duration Now() override { return now_; }
-  void Sleep(Ms ms) override { now_ += ms; }
+  void SleepUntil(Duration deadline) override {
+    if (deadline > now_) now_ = deadline;
+  }
+  // The day starts at 08:00:00 local time, one hour ahead of UTC, when the clock does.
+  comLib3::WallTime Wall() override {
+    long s = 8 * 3600 +
+             static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now_).count());
+    return {2026,
+            12,
+            9,
+            static_cast<int>(s / 3600 % 24),
+            static_cast<int>(s / 60 % 60),
+            static_cast<int>(s % 60),
+            60};
+  }
   void Advance(Duration d) { now_ += d; }
   Ms NowMs() const { return std::chrono::duration_cast<Ms>(now_); }
 
@@ -56,13 +71,14 @@ class FakeConsole : public console::Console {
     return k;
   }
   void Flush() override {}
+  void Restore() override { ++restores; }
 
   std::string Row(int y) const { return screen().RowText(y); }
   // Columns x1..x2 of a screen row.
   std::string Text(int x1, int y, int len) const { return Row(y).substr(x1 - 1, len); }
   console::Cell CellAt(int x, int y) const { return screen().At(x, y); }
 
-  int reads = 0;
+  int reads = 0, restores = 0;
   // The screen as it stood at each ReadKey, for looking inside a loop that runs to ESC.
   bool keep_snapshots = false;
   std::vector<console::Screen> snapshots;
@@ -75,6 +91,40 @@ class FakeConsole : public console::Console {
   bool Due(Ms at) const { return clock_ == nullptr || clock_->NowMs() >= at; }
   VirtualClock* clock_;
   std::deque<Key> keys_;
+};
+
+// A terminal's bytes, sent in bursts at virtual times, through the real key decoder: for
+// how a lone ESC meets the polls, flushes and waits.
+class ByteConsole : public console::Console, private console::TerminalKeys::Source {
+ public:
+  explicit ByteConsole(VirtualClock& clock) : Console(80, 25), clock_(clock) {}
+  void Send(std::string bytes, Ms at) { bursts_.push_back({at, std::move(bytes)}); }
+
+  bool KeyPressed() override { return keys_.KeyPressed(); }
+  std::uint8_t ReadKey() override { return keys_.ReadKey(); }
+  void Flush() override {}
+  void Restore() override {}
+
+ private:
+  struct Burst {
+    Ms at;
+    std::string bytes;
+  };
+  TimePoint Now() override { return TimePoint(clock_.Now()); }
+  bool Read(std::string& bytes, TimePoint until) override {
+    if (bursts_.empty() && until == TimePoint::max()) return false;  // nothing more comes
+    if (!bursts_.empty() && TimePoint(bursts_.front().at) <= std::max(until, Now())) {
+      if (TimePoint(bursts_.front().at) > Now()) clock_.SleepUntil(bursts_.front().at);
+      bytes += bursts_.front().bytes;
+      bursts_.pop_front();
+    } else if (until > Now()) {
+      clock_.SleepUntil(until.time_since_epoch());
+    }
+    return true;
+  }
+  VirtualClock& clock_;
+  std::deque<Burst> bursts_;
+  console::TerminalKeys keys_{*this};
 };
 
 // One call on the line, as a test sees it.
@@ -110,12 +160,14 @@ class ScriptedLine : public comLib3::SerialDevice {
     Note(LineEvent::kPurge, "");
   }
   void Write(std::string_view bytes) override {
+    if (lost) return;
     Note(LineEvent::kWrite, std::string(bytes));
     std::string cmd(bytes);
     if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
     if (responder_) waiting_ += responder_(cmd);
   }
   std::size_t Read(char* buf, std::size_t count) override {
+    if (lost) return 0;  // at once, as a pulled adapter does
     Ms began = clock_.NowMs();
     std::size_t n = waiting_.size() < count ? waiting_.size() : count;
     waiting_.copy(buf, n);
@@ -125,6 +177,7 @@ class ScriptedLine : public comLib3::SerialDevice {
     events.push_back({LineEvent::kRead, got, began});
     return n;
   }
+  bool Lost() const override { return lost; }
 
   // The commands written, without their CR.
   std::vector<std::string> Commands() const {
@@ -143,6 +196,7 @@ class ScriptedLine : public comLib3::SerialDevice {
 
   std::vector<LineEvent> events;
   Ms timeout{0};
+  bool lost = false;  // the device has gone away
   unsigned baud = 0;
   int data_bits = 0;
   comLib3::Parity parity = comLib3::Parity::kNone;
@@ -202,6 +256,7 @@ class FakePorts : public comLib3::SerialPorts {
     void Purge() override { line_.Purge(); }
     void Write(std::string_view bytes) override { line_.Write(bytes); }
     std::size_t Read(char* buf, std::size_t count) override { return line_.Read(buf, count); }
+    bool Lost() const override { return line_.Lost(); }
 
    private:
     ScriptedLine& line_;

@@ -202,7 +202,10 @@ TEST_F(ComLib3Test, OpenComPortAppliesTheSettings) {
 
 TEST_F(ComLib3Test, PortThatCannotBeOpened) {
   ports.fail_error = 2;
-  con.Type("k");
+  // An extended key at the wait is taken whole: its second code (Left arrow's is K)
+  // must not stay queued for the first command poll.
+  con.TypeCode(0);
+  con.TypeCode(75);
   EXPECT_EQ(com.OpenComPort(7, 9600, 'E', 8, 1), 2);
   EXPECT_EQ(con.Row(1).substr(0, 26), "Invalid Port Number: 7   E");
   EXPECT_EQ(con.Row(1).substr(26, 2), "2 ");
@@ -233,6 +236,38 @@ TEST_F(ComLib3Test, PortNumbersOutsideTheTableAreRefused) {
   }
 }
 
+// Keys and ESC typed in one burst, and an ESC typed while a transaction waits for its
+// reply, through the real key decoder.
+struct EscTimingTest : testing::Test {
+  VirtualClock clock;
+  ByteConsole con{clock};
+  FakePorts ports{clock, nullptr};
+  comLib3::ComLib3 com{con, clock, ports};
+};
+
+TEST_F(EscTimingTest, AFlushDropsAPendingEscWithTheKeysBeforeIt) {
+  con.Send("x\x1b", clock.NowMs());
+  EXPECT_EQ(com.PollKeys(), 'x');
+  com.FlushKeys();
+  EXPECT_FALSE(com.EscFlag);
+  EXPECT_FALSE(con.KeyPressed());  // the ESC went with the flush
+  EXPECT_EQ(com.PollKeys(), 0);
+}
+
+TEST_F(EscTimingTest, AnEscTypedDuringATransactionIsSeenByTheNextPoll) {
+  con.Send("\x1b", clock.NowMs() + 40ms);
+  clock.Sleep(55ms);  // the read window: the ESC came 15 ms before its end
+  Ms before = clock.NowMs();
+  EXPECT_EQ(com.PollKeys(), 27);
+  EXPECT_TRUE(com.EscFlag);
+  EXPECT_LE(clock.NowMs() - before, 25ms);  // at most the rest of its wait
+  // With nothing pending the poll does not wait at all.
+  com.FlushKeys();
+  before = clock.NowMs();
+  EXPECT_EQ(com.PollKeys(), 0);
+  EXPECT_EQ(clock.NowMs(), before);
+}
+
 std::int32_t ReadPort(FakeConsole& con) {
   return console::ReadInteger(con, [](std::string_view t, std::int32_t& v) {
     auto r = PLC_Lib3::TextToInt(t);
@@ -245,7 +280,10 @@ TEST(ReadInteger, SkipsBlanksAndEmptyLines) {
   struct Case {
     const char* typed;
     std::int32_t want;
-  } cases[] = {{" 3 \r", 3}, {"\r\r  12\r", 12}, {"5 junk\r", 5}, {"9x\b\r", 9}, {"$1F\r", 31}};
+  } cases[] = {{" 3 \r", 3},    {"\r\r  12\r", 12},
+               {"5 junk\r", 5}, {"9x\b\r", 9},
+               {"$1F\r", 31},   {"3\t4\r", 3},  // a control character ends the number
+               {"\t 7\r", 7},   {"00000000000000000000000000000012\r", 12}};  // 32 characters
   for (const auto& c : cases) {
     FakeConsole con;
     con.Type(c.typed);
@@ -255,7 +293,11 @@ TEST(ReadInteger, SkipsBlanksAndEmptyLines) {
 }
 
 TEST(ReadInteger, ATokenThatDoesNotConvertWholeIsFatal) {
-  for (const char* typed : {"3a\r", "a\r", "99999999999\r", "-\r"}) {
+  for (const char* typed : {"3a\r", "a\r", "99999999999\r", "-\r",
+                            "000000000000000000000000000000012\r",  // 33: refused, not cut
+                            "?1\r",                                 // a character with no code
+                            "\x82"
+                            "1\r"}) {  // e acute
     FakeConsole con;
     con.Type(typed);
     try {
@@ -266,6 +308,24 @@ TEST(ReadInteger, ATokenThatDoesNotConvertWholeIsFatal) {
       EXPECT_STREQ(e.what(), "Invalid numeric input");
     }
   }
+}
+
+TEST(ReadInteger, APresetEntryShowsAsIfTyped) {
+  FakeConsole typed, preset;
+  for (FakeConsole* con : {&typed, &preset}) con->Write("Enter Comport ");
+  typed.Type("12\r");
+  EXPECT_EQ(ReadPort(typed), 12);
+  EXPECT_EQ(console::ReadInteger(
+                preset,
+                [](std::string_view t, std::int32_t& v) {
+                  v = PLC_Lib3::TextToInt(t).value;
+                  return PLC_Lib3::TextToInt(t).ok();
+                },
+                "12"),
+            12);
+  EXPECT_EQ(preset.Row(1), typed.Row(1));
+  EXPECT_EQ(preset.WhereY(), typed.WhereY());
+  EXPECT_EQ(preset.reads, 0);
 }
 
 TEST(ReadInteger, EchoesWhatIsTyped) {

@@ -279,3 +279,53 @@ TEST_F(IndicatorTest, FreshPollsItsOwnRelayOnly) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys typed in one burst with an ESC, through the real key decoder: no flush lets the
+// ESC through to end the program or to answer what it should not.
+struct BurstTest : testing::Test {
+  VirtualClock clock;
+  ByteConsole con{clock};
+  sim::Controller plc{1, true};
+  FakePorts ports{clock, [this](const std::string& c) { return plc.Handle(c) + "\r\n"; }};
+  comLib3::ComLib3 com{con, clock, ports};
+  monitor::Monitor m{com};
+  void SetUp() override {
+    m.ComPort = 1;
+    PLC_Lib3::OpenPlcPort(com, 1);
+    m.DeviceVariant = 1;
+    m.SelectCounterLabels();
+    m.VentRelay = 512;
+  }
+};
+
+TEST_F(BurstTest, EscTypedWithAnotherKeyGoesWithItsFlush) {
+  struct Case {
+    const char* burst;  // typed together, seen by the first read
+    const char* later;  // 500 ms later
+    bool reset;
+    Ms at_least;  // how long the read was held up (by the terminal)
+  } cases[] = {
+      {"x\x1b", "", false, 0ms},
+      {"r\x1b", "y", true, 500ms},      // the ESC does not answer the prompt
+      {"k\x1b", "\x1b", false, 500ms},  // nor shut the terminal at once
+      {"k", "\x1b\x1b", false, 500ms},  // ESC twice in the terminal only leaves it
+  };
+  for (const auto& c : cases) {
+    m.ResetRequest = m.StopFlag = false;
+    Ms t = clock.NowMs();
+    con.Send(c.burst, t + 1ms);
+    if (*c.later) con.Send(c.later, t + 500ms);
+    clock.Sleep(2ms);
+    m.ReadDmValue(1, 992, 'i');
+    EXPECT_GE(clock.NowMs() - t, c.at_least) << c.burst;
+    EXPECT_EQ(m.ResetRequest, c.reset) << c.burst;
+    m.ResetRequest = false;
+    m.ReadDmValue(1, 992, 'i');
+    EXPECT_FALSE(m.StopFlag) << c.burst;
+    EXPECT_FALSE(com.EscFlag) << c.burst;
+  }
+}
+
+}  // namespace

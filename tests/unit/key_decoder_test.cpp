@@ -54,13 +54,30 @@ TEST(KeyDecoder, SequencesGiveExtendedKeys) {
       {"\x1b[23~", {0, 133}},
       {"\x1b[24~", {0, 134}},
       {"\x1b[[A", {0, 59}},
-      {"\x1b[1;5A", {0, 72}},
+      // Modifiers of xterm's form: Ctrl+Up, Shift+F1, Ctrl+F12, Alt+Left.
+      {"\x1b[1;5A", {0, 141}},
+      {"\x1b[1;2P", {0, 84}},
+      {"\x1b[24;5~", {0, 138}},
+      {"\x1b[1;3D", {0, 155}},
+      // Alt plus a letter or digit comes as ESC and the key in one burst.
+      {"\x1bk", {0, 37}},
+      {"\x1bK", {0, 37}},
+      {"\x1bq", {0, 16}},
+      {"\x1bm", {0, 50}},
+      {"\x1b"
+       "1",
+       {0, 120}},
+      {"\x1b"
+       "0",
+       {0, 129}},
+      {"\x1b=", {0, 131}},
+      {"\x1b,", {27, ','}},  // Alt with other keys: ESC, then the key
       // Unknown sequences are swallowed whole, never typed.
       {"\x1b[99~", {}},
       {"\x1b[<0;3;4M", {}},
       {"\x1b[?1;2c", {}},
       {"\x1bOz", {}},
-      {"\x1b[Zk", {'k'}},
+      {"\x1b[Zk", {0, 15, 'k'}},  // Shift+Tab
   };
   for (const auto& c : cases) EXPECT_EQ(Decode(c.bytes), c.keys) << testing::PrintToString(c.bytes);
 }
@@ -69,8 +86,9 @@ TEST(KeyDecoder, PlainKeys) {
   EXPECT_EQ(Decode("aZ 9"), (std::vector<int>{'a', 'Z', ' ', '9'}));
   EXPECT_EQ(Decode("\r\n"), (std::vector<int>{13, 13}));
   EXPECT_EQ(Decode("\x7f\x08"), (std::vector<int>{8, 8}));
-  EXPECT_EQ(Decode("\xc3\xa9"), (std::vector<int>{130}));       // é is code 130
-  EXPECT_EQ(Decode("\xe2\x82\xac!"), (std::vector<int>{'!'}));  // no code for the euro sign
+  EXPECT_EQ(Decode("\xc3\xa9"), (std::vector<int>{130}));  // é is code 130
+  // No code for the euro sign: it is still a key, one that no number contains.
+  EXPECT_EQ(Decode("\xe2\x82\xac!"), (std::vector<int>{'?', '!'}));
   EXPECT_EQ(Decode("\x80\xff"
                    "a"),
             (std::vector<int>{'a'}));
@@ -102,9 +120,9 @@ TEST(KeyDecoder, SequenceSplitAcrossReads) {
   EXPECT_EQ(Drain(d, t + 22ms), (std::vector<int>{0, 134}));
 }
 
-TEST(KeyDecoder, EscFollowedByAKeyOrAnotherEsc) {
-  EXPECT_EQ(Decode("\x1bk"), (std::vector<int>{27, 'k'}));
+TEST(KeyDecoder, EscFollowedByAnotherEscOrAControlKey) {
   EXPECT_EQ(Decode("\x1b\x1b"), (std::vector<int>{27, 27}));
+  EXPECT_EQ(Decode("\x1bO"), (std::vector<int>{0, 24}));  // Alt+O, once no sequence follows
   // A broken sequence is dropped and the control key after it counts.
   EXPECT_EQ(Decode("\x1b[1\r"), (std::vector<int>{13}));
   // An unfinished sequence that times out is swallowed.

@@ -11,12 +11,12 @@
 #include <string>
 #include <thread>
 
-#include "comLib3/PosixSerial.h"
+#include "platform/posix/PosixSerial.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using comLib3::PosixSerialDevice;
+using platform::posix::PosixSerialDevice;
 using SteadyTime = std::chrono::steady_clock;
 
 struct Pty {
@@ -69,7 +69,7 @@ TEST_F(PosixSerialTest, ConfiguresARawLine) {
   EXPECT_FALSE(t.c_iflag & (IXON | IXOFF | INPCK | ICRNL));
   EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
   EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
-  EXPECT_EQ(dev.Configure(12345, 8, comLib3::Parity::kNone, 1), EINVAL);
+  EXPECT_EQ(dev.Configure(12345, 8, comLib3::Parity::kNone, 1), 87);  // invalid parameter
 }
 
 TEST_F(PosixSerialTest, ReadReturnsAfterTheWindowWithWhatArrived) {
@@ -123,26 +123,26 @@ TEST_F(PosixSerialTest, ASecondOpenIsRefused) {
   EXPECT_EQ(second.error(), EBUSY);
 }
 
-TEST_F(PosixSerialTest, AHungUpLineWaitsOutTheWindowInsteadOfSpinning) {
+TEST_F(PosixSerialTest, AHungUpLineIsLost) {
+  EXPECT_FALSE(dev.Lost());
   pty.Close();
   char buf[50];
-  for (int i = 0; i < 3; ++i) {
-    auto t0 = SteadyTime::now();
-    EXPECT_EQ(dev.Read(buf, sizeof buf), 0u);
-    EXPECT_GE(SteadyTime::now() - t0, 54ms);
-  }
+  auto t0 = SteadyTime::now();
+  EXPECT_EQ(dev.Read(buf, sizeof buf), 0u);
+  EXPECT_LT(SteadyTime::now() - t0, 30ms);  // the port table waits out the window
+  EXPECT_TRUE(dev.Lost());
   dev.Write("CR\r");  // returns, reports nothing
 }
 
 TEST(PosixSerialPorts, PathsAndAMissingDevice) {
   ::setenv("CLIMON_COM9", "/nonexistent/climon-port", 1);
-  EXPECT_EQ(comLib3::PosixPortPath(9), "/nonexistent/climon-port");
+  EXPECT_EQ(platform::posix::PortPath(9), "/nonexistent/climon-port");
   ::unsetenv("CLIMON_COM10");
-  EXPECT_EQ(comLib3::PosixPortPath(10), "/dev/ttyS9");
-  comLib3::PosixSerialPorts ports;
+  EXPECT_EQ(platform::posix::PortPath(10), "/dev/ttyS9");
+  platform::posix::PosixSerialPorts ports;
   int error = 0;
   EXPECT_EQ(ports.Open(9, error), nullptr);
-  EXPECT_EQ(error, ENOENT);
+  EXPECT_EQ(error, 2);  // as Windows reports a port that does not exist
   ::unsetenv("CLIMON_COM9");
 }
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "VtTerminal.h"
 #include "console/Cp437.h"
 #include "console/Renderer.h"
 #include "console/Screen.h"
@@ -96,86 +97,103 @@ TEST(Screen, SizeIsClampedToWhatTheCornerWordHolds) {
   EXPECT_EQ(s.Rows(), 1);
 }
 
-// Applies the renderer's output to a grid, as a terminal would, for a round trip.
-struct MiniTerminal {
-  int cols, rows, x = 1, y = 1;
-  std::vector<std::u32string> grid;
-  MiniTerminal(int c, int r) : cols(c), rows(r), grid(r, std::u32string(c, U'?')) {}
-  void Apply(const std::string& bytes) {
-    for (std::size_t i = 0; i < bytes.size();) {
-      unsigned char b = bytes[i];
-      if (b == 0x1b) {
-        std::size_t j = i + 2;
-        while (j < bytes.size() && !(bytes[j] >= 0x40 && bytes[j] <= 0x7e)) ++j;
-        std::string params = bytes.substr(i + 2, j - i - 2);
-        int n = params.empty() ? 1 : std::stoi(params);
-        switch (bytes[j]) {
-          case 'H': {
-            std::size_t semi = params.find(';');
-            y = std::stoi(params.substr(0, semi));
-            x = semi == std::string::npos ? 1 : std::stoi(params.substr(semi + 1));
-            break;
-          }
-          case 'A':
-            y -= n;
-            break;
-          case 'B':
-            y += n;
-            break;
-          case 'C':
-            x += n;
-            break;
-          case 'D':
-            x -= n;
-            break;
-          default:
-            break;
-        }
-        i = j + 1;
-        continue;
-      }
-      if (b == '\r' || b == '\b') {  // the renderer's own short cursor moves
-        x = b == '\r' ? 1 : x - 1;
-        ++i;
-        continue;
-      }
-      ASSERT_GE(b, 0x20) << "a control byte reached the terminal";
-      char32_t cp;
-      int len = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
-      cp = len == 1 ? b : b & (0x7F >> len);
-      for (int k = 1; k < len; ++k) cp = (cp << 6) | (bytes[i + k] & 0x3F);
-      i += len;
-      ASSERT_LE(x, cols);
-      grid[y - 1][x - 1] = cp;
-      if (x < cols) ++x;
+// Model -> renderer -> a terminal that defers its wrap as real ones do: every cell the
+// same, character and colours.
+void ExpectRoundTrip(const Screen& s, vt::Terminal& term, const std::string& bytes) {
+  std::string error;
+  ASSERT_TRUE(term.Apply(bytes, &error)) << error;
+  for (int y = 1; y <= s.Rows(); ++y) {
+    for (int x = 1; x <= s.Cols(); ++x) {
+      ASSERT_EQ(term.At(x, y).ch, console::Cp437ToUnicode(s.At(x, y).ch)) << x << "," << y;
+      ASSERT_EQ(term.At(x, y).attr, s.At(x, y).attr) << x << "," << y;
     }
   }
-};
+}
 
 TEST(Renderer, SendsOnlyChangesAndRoundTripsEveryCode) {
   Screen s(16, 17);  // one spare row, so that the last code does not scroll
   for (int code = 0; code < 256; ++code) {
     // BEL, BS, LF and CR move the cursor instead of standing in a cell.
     bool acts = code == 7 || code == 8 || code == 10 || code == 13;
+    s.TextColor(code % 16);
     s.Put(acts ? std::uint8_t{'x'} : static_cast<std::uint8_t>(code));
   }
   console::Renderer r;
-  MiniTerminal term(16, 17);
-  term.Apply(r.Update(s, true));
-  for (int y = 1; y <= 16; ++y) {
-    for (int x = 1; x <= 16; ++x) {
-      EXPECT_EQ(term.grid[y - 1][x - 1], console::Cp437ToUnicode(s.At(x, y).ch)) << x << "," << y;
-    }
-  }
+  vt::Terminal term(16, 17);
+  ExpectRoundTrip(s, term, r.Update(s, true));
   EXPECT_EQ(r.Update(s, true), "");  // nothing changed: nothing sent
   s.GotoXY(3, 2);
   s.Put('Z');
   std::string bytes = r.Update(s, false);
-  EXPECT_EQ(bytes, "\x1b[2;3HZ");
-  term.Apply(bytes);
-  EXPECT_EQ(term.grid[1][2], U'Z');
+  EXPECT_EQ(bytes, "\x1b[2;3H\x1b[97;40mZ");
+  ExpectRoundTrip(s, term, bytes);
   s.GotoXY(1, 5);
   EXPECT_EQ(r.Update(s, true), "\x1b[5H");  // the cursor alone
+}
+
+TEST(Renderer, TheLastColumnLeavesTheCursorUnknown) {
+  // After the last column a terminal holds its wrap: the next cell needs a full move,
+  // not a relative one from a guessed position.
+  Screen s(10, 3);
+  console::Renderer r;
+  vt::Terminal term(10, 3);
+  ExpectRoundTrip(s, term, r.Update(s, false));
+  s.GotoXY(10, 1);
+  s.Put('a');
+  s.Put('b');  // the model wraps to row 2
+  s.GotoXY(10, 2);
+  s.Put('c');
+  s.GotoXY(9, 3);
+  s.Put('d');
+  std::string bytes = r.Update(s, true);
+  ExpectRoundTrip(s, term, bytes);
+  EXPECT_EQ(term.x(), s.CursorScreenX());
+  EXPECT_EQ(term.y(), s.CursorScreenY());
+}
+
+TEST(Renderer, ASmallerTerminalGetsTheTopLeftAndARepaintGetsEverything) {
+  Screen s(20, 6);
+  for (int y = 1; y <= 6; ++y) {
+    s.GotoXY(1, y);
+    s.Put(std::string(19, static_cast<char>('a' + y)));  // short of a wrap
+  }
+  console::Renderer r;
+  r.Update(s, false);
+  r.SetViewport(8, 4);
+  r.Invalidate();
+  vt::Terminal small(8, 4);
+  std::string error;
+  ASSERT_TRUE(small.Apply(r.Update(s, true), &error)) << error;
+  for (int y = 1; y <= 4; ++y) {
+    for (int x = 1; x <= 8; ++x) EXPECT_EQ(small.At(x, y).ch, char32_t('a' + y)) << x << "," << y;
+  }
+  // Larger again: the model, and the rest blank in the normal colours.
+  r.SetViewport(30, 8);
+  r.Invalidate();
+  vt::Terminal large(30, 8);
+  for (int y = 1; y <= 8; ++y)
+    large.Apply("\x1b[" + std::to_string(y) + "H" + std::string(30, '#'), nullptr);
+  ASSERT_TRUE(large.Apply(r.Update(s, false), &error)) << error;
+  EXPECT_EQ(large.At(19, 6).ch, U'g');
+  EXPECT_EQ(large.At(21, 6).ch, U' ');
+  EXPECT_EQ(large.At(1, 8).ch, U' ');
+  EXPECT_EQ(large.At(30, 1).attr, 0x07);
+}
+
+TEST(Cp437, GlyphsBothWays) {
+  struct Case {
+    std::uint8_t code;
+    char32_t glyph;
+  } cases[] = {{176, U'\u2591'}, {219, U'\u2588'}, {30, U'\u25B2'},
+               {127, U'\u2302'}, {7, U'\u2022'},   {1, U'\u263A'}};
+  for (const auto& c : cases) EXPECT_EQ(console::Cp437ToUnicode(c.code), c.glyph) << int(c.code);
+  // Every code above the controls comes back from its glyph.
+  for (int code = 32; code < 256; ++code) {
+    if (code == 127) continue;  // typed, the house is not a key
+    auto back = console::UnicodeToCp437(console::Cp437ToUnicode(static_cast<std::uint8_t>(code)));
+    ASSERT_TRUE(back.has_value()) << code;
+    EXPECT_EQ(*back, code);
+  }
 }
 
 TEST(Renderer, TakesTheShortestCursorMove) {

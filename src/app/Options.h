@@ -1,0 +1,27 @@
+// climon's command line. Started without options, climon is the plain program: it asks
+// for the port and keeps no log.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace app {
+
+struct Options {
+  bool help = false, version = false;
+  std::optional<std::string> port;  // the text of --port, as if typed at the prompt
+  std::string log;                  // --log FILE; empty for none
+};
+
+// The options, or the one-line reason they are refused (naming the option).
+struct Parsed {
+  Options options;
+  std::string error;
+};
+Parsed ParseOptions(const std::vector<std::string>& args);
+
+extern const char* const kUsage;
+extern const char* const kVersion;
+
+}  // namespace app

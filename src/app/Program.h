@@ -1,0 +1,31 @@
+// The whole run on any platform: options, the value log, the monitor, and the console
+// given back as it was found on every way out.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "app/Options.h"
+#include "comLib3/Clock.h"
+#include "comLib3/SerialDevice.h"
+#include "console/Console.h"
+#include "monitor/ValueLog.h"
+
+namespace app {
+
+// What the platform's main gets: the options, and the value log already open.
+struct Start {
+  Options options;
+  std::unique_ptr<monitor::ValueLog> log;
+};
+
+// Parses the options and answers --help and --version; refuses a bad option or a log
+// that cannot be opened (status 2) before any console or port is touched; otherwise
+// hands over to `run`, which sets up the platform's console, clock and ports.
+int Main(int argc, char** argv, const std::function<int(Start&)>& run);
+
+// The program on a console: the exit status. Any error that ends it restores the
+// console before it is reported.
+int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::SerialPorts& ports);
+
+}  // namespace app

@@ -1,0 +1,53 @@
+// The console's key codes: a character key gives its code-page-437 code; an extended key
+// gives 0 and then one of the PC keyboard codes below. Every input path (the VT decoder
+// and the Windows console's key events) names its keys here, so that both give the same
+// codes for the same key.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+namespace console {
+
+inline constexpr std::uint8_t kKeyEsc = 27, kKeyEnter = 13, kKeyBackspace = 8, kKeyTab = 9;
+// What a character with no code-page-437 code is typed as: no number contains it.
+inline constexpr std::uint8_t kKeyNoCode = '?';
+
+enum class NamedKey {
+  kUp,
+  kDown,
+  kLeft,
+  kRight,
+  kHome,
+  kEnd,
+  kPgUp,
+  kPgDn,
+  kIns,
+  kDel,
+  kF1,
+  kF2,
+  kF3,
+  kF4,
+  kF5,
+  kF6,
+  kF7,
+  kF8,
+  kF9,
+  kF10,
+  kF11,
+  kF12,
+  kBackTab,  // Shift+Tab
+};
+
+struct Modifiers {
+  bool shift = false, ctrl = false, alt = false;
+};
+
+// The PC code of a cursor, editing or function key with its modifiers (Alt before Ctrl
+// before Shift when several are held); none where the PC keyboard has no code for it.
+std::optional<std::uint8_t> PcCode(NamedKey key, Modifiers mods = {});
+
+// The PC code of Alt with a letter (either case), a digit, '-' or '='; none for others.
+std::optional<std::uint8_t> AltCode(char key);
+
+}  // namespace console

@@ -1,0 +1,37 @@
+#include "platform/posix/PosixClock.h"
+
+#include <time.h>
+
+#include <cerrno>
+
+namespace platform::posix {
+
+// std::chrono::steady_clock is CLOCK_MONOTONIC here, so both count from the same start.
+PosixClock::Duration PosixClock::Now() {
+  return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+void PosixClock::SleepUntil(Duration deadline) {
+  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline).count();
+  if (ns <= 0) return;
+  struct timespec ts {
+    static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)
+  };
+  while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
+  }
+}
+
+comLib3::WallTime PosixClock::Wall() {
+  time_t now = ::time(nullptr);
+  struct tm t {};
+  ::localtime_r(&now, &t);
+  return {t.tm_year + 1900,
+          t.tm_mon + 1,
+          t.tm_mday,
+          t.tm_hour,
+          t.tm_min,
+          t.tm_sec,
+          static_cast<int>(t.tm_gmtoff / 60)};
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,258 @@
+#include "platform/posix/PosixConsole.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace platform::posix {
+namespace {
+
+// What the signal handlers need, kept where they can reach it without locks.
+struct termios g_saved, g_raw;
+volatile sig_atomic_t g_have_saved = 0;
+volatile sig_atomic_t g_active = 0;  // the terminal is ours: raw, to be restored
+volatile sig_atomic_t g_last_row = 0;
+volatile sig_atomic_t g_repaint = 0;  // set by a resize or a resumed stop
+volatile sig_atomic_t g_resized = 0;
+
+constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
+struct sigaction g_crash_old[sizeof kCrashSignals / sizeof kCrashSignals[0]];
+
+void WriteAll(int fd, const char* p, std::size_t n) {
+  while (n > 0) {
+    ssize_t w = ::write(fd, p, n);
+    if (w < 0) {
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN) {
+        struct pollfd pfd {
+          fd, POLLOUT, 0
+        };
+        if (::poll(&pfd, 1, 1000) <= 0) return;
+        continue;
+      }
+      return;
+    }
+    p += w;
+    n -= static_cast<std::size_t>(w);
+  }
+}
+
+// The bytes that give the terminal back: normal colours, the cursor shown, on a fresh
+// line below the last written row. Async-signal-safe means only.
+std::size_t RestoreBytes(char* buf, int last_row) {
+  std::size_t n = 0;
+  auto put = [&](const char* s) {
+    while (*s) buf[n++] = *s++;
+  };
+  put("\x1b[0m\x1b[?25h");
+  if (last_row > 0) {
+    char digits[12];
+    int k = 0;
+    for (int v = last_row; v > 0; v /= 10) digits[k++] = static_cast<char>('0' + v % 10);
+    put("\x1b[");
+    while (k > 0) buf[n++] = digits[--k];
+    put("H");
+  }
+  put("\r\n\x1b[K");
+  return n;
+}
+
+// The terminal as it was found; async-signal-safe.
+void GiveBackTerminal() {
+  char buf[64];
+  std::size_t n = RestoreBytes(buf, g_last_row);
+  WriteAll(STDOUT_FILENO, buf, n);
+  if (g_have_saved) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved);
+}
+
+void RestoreTerminal() {
+  if (!g_active) return;
+  g_active = 0;
+  GiveBackTerminal();
+}
+
+bool InForeground() {
+  return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
+}
+
+void OnEndSignal(int sig) {
+  RestoreTerminal();
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+void OnCrash(int sig) {
+  RestoreTerminal();
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    if (kCrashSignals[i] == sig) ::sigaction(sig, &g_crash_old[i], nullptr);
+  }
+  // Delivered once this handler returns, to the handler that was there before (a
+  // sanitizer's report, or the default: the process dies of it).
+  ::raise(sig);
+}
+
+void OnStop(int) {
+  int saved_errno = errno;
+  if (g_active) GiveBackTerminal();
+  ::signal(SIGTSTP, SIG_DFL);
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTSTP);
+  ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
+  ::raise(SIGTSTP);  // stops here until SIGCONT
+  struct sigaction sa {};
+  sa.sa_handler = OnStop;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(SIGTSTP, &sa, nullptr);
+  errno = saved_errno;
+}
+
+void OnContinue(int) {
+  int saved_errno = errno;
+  // Only in the foreground: a background process that set the mode would stop again.
+  if (g_active && g_have_saved && InForeground()) {
+    ::tcsetattr(STDIN_FILENO, TCSANOW, &g_raw);
+    g_repaint = 1;
+  }
+  errno = saved_errno;
+}
+
+void OnResize(int) {
+  g_resized = 1;
+  g_repaint = 1;
+}
+
+void Handle(int sig, void (*handler)(int), struct sigaction* old = nullptr) {
+  struct sigaction sa {};
+  sa.sa_handler = handler;
+  sigemptyset(&sa.sa_mask);
+  ::sigaction(sig, &sa, old);
+}
+
+}  // namespace
+
+TermSize MeasureTerminal() {
+  struct winsize ws {};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &ws) == 0 && ws.ws_col > 0 && ws.ws_row > 0) {
+    return {ws.ws_col, ws.ws_row};
+  }
+  return {80, 25};
+}
+
+PosixConsole::PosixConsole() : PosixConsole(MeasureTerminal()) {}
+
+PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
+  if (::tcgetattr(STDIN_FILENO, &g_saved) == 0) {
+    g_raw = g_saved;
+    g_raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR | IXON | IXOFF | ISTRIP | INPCK);
+    g_raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+    // Ctrl-C still ends the program, as in a console window. Ctrl-Z is a key there, not
+    // a stop, so it is not one here either; a stop sent from outside is handled.
+    g_raw.c_lflag |= ISIG;
+    g_raw.c_cc[VSUSP] = _POSIX_VDISABLE;
+    g_raw.c_cc[VMIN] = 1;
+    g_raw.c_cc[VTIME] = 0;
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_raw);
+    g_have_saved = 1;
+  }
+  g_last_row = 0;
+  g_repaint = 0;
+  g_resized = 0;
+  g_active = 1;
+  for (int s : kEndSignals) Handle(s, OnEndSignal);
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    Handle(kCrashSignals[i], OnCrash, &g_crash_old[i]);
+  }
+  Handle(SIGTSTP, OnStop);
+  Handle(SIGCONT, OnContinue);
+  Handle(SIGWINCH, OnResize);
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+PosixConsole::~PosixConsole() {
+  Restore();
+}
+
+void PosixConsole::Restore() {
+  if (restored_) return;
+  restored_ = true;
+  RestoreTerminal();
+  for (int s : kEndSignals) ::signal(s, SIG_DFL);
+  for (int s : {SIGTSTP, SIGCONT, SIGWINCH}) ::signal(s, SIG_DFL);
+  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
+    ::sigaction(kCrashSignals[i], &g_crash_old[i], nullptr);
+  }
+  g_have_saved = 0;
+}
+
+void PosixConsole::Send(const std::string& bytes) {
+  if (!bytes.empty()) WriteAll(STDOUT_FILENO, bytes.data(), bytes.size());
+}
+
+void PosixConsole::Show(bool place_cursor) {
+  cursor_placed_ = place_cursor;
+  Send(renderer_.Update(screen(), place_cursor));
+  g_last_row = renderer_.LastWrittenRow();
+}
+
+void PosixConsole::RepaintIfAsked() {
+  if (!g_repaint || restored_) return;
+  g_repaint = 0;
+  if (g_resized) {
+    g_resized = 0;
+    TermSize now = MeasureTerminal();
+    renderer_.SetViewport(now.cols, now.rows);
+  }
+  renderer_.Invalidate();
+  Show(cursor_placed_);
+}
+
+void PosixConsole::Flush() {
+  RepaintIfAsked();
+  Show(false);
+}
+
+std::uint8_t PosixConsole::ReadKey() {
+  // The operator waits on this key: show where the cursor is.
+  RepaintIfAsked();
+  Show(true);
+  return keys_.ReadKey();
+}
+
+PosixConsole::TimePoint PosixConsole::Now() {
+  return std::chrono::steady_clock::now();
+}
+
+bool PosixConsole::Read(std::string& bytes, TimePoint until) {
+  RepaintIfAsked();
+  struct timespec wait {};
+  struct timespec* timeout = &wait;
+  if (until == TimePoint::max()) {
+    timeout = nullptr;
+  } else if (TimePoint now = Now(); until > now) {
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now).count();
+    wait.tv_sec = static_cast<time_t>(ns / 1000000000);
+    wait.tv_nsec = static_cast<long>(ns % 1000000000);
+  }
+  struct pollfd pfd {
+    STDIN_FILENO, POLLIN, 0
+  };
+  int r = ::ppoll(&pfd, 1, timeout, nullptr);
+  if (r <= 0) return true;  // nothing yet, or a signal (a repaint is looked at next time)
+  char buf[256];
+  ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+  if (n > 0) {
+    bytes.append(buf, static_cast<std::size_t>(n));
+    return true;
+  }
+  return n < 0 && (errno == EINTR || errno == EAGAIN);
+}
+
+}  // namespace platform::posix

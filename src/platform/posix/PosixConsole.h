@@ -1,0 +1,53 @@
+// The console on a POSIX terminal: raw mode, the size measured once, the renderer and the
+// key decoder. The terminal is always restored: on normal exit, on a fatal error, on
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT, and on a crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
+// SIGABRT), which then goes on to the handler that was there before. A stop (SIGTSTP)
+// restores it too; SIGCONT makes it raw again and repaints, as does a resize. The normal
+// screen buffer is used, so the last screen stays visible after exit.
+#pragma once
+
+#include <string>
+
+#include "console/Console.h"
+#include "console/Renderer.h"
+#include "console/TerminalKeys.h"
+
+namespace platform::posix {
+
+struct TermSize {
+  int cols, rows;
+};
+
+// The size of the terminal on standard output; 80 x 25 when it cannot be measured.
+TermSize MeasureTerminal();
+
+class PosixConsole : public console::Console, private console::TerminalKeys::Source {
+ public:
+  // Uses standard input and output. Only one may exist at a time.
+  PosixConsole();
+  ~PosixConsole() override;
+
+  bool KeyPressed() override { return keys_.KeyPressed(); }
+  std::uint8_t ReadKey() override;
+  void Flush() override;
+  // Leaves the terminal as it was found, with the prompt below the last written row.
+  // Safe to call more than once.
+  void Restore() override;
+
+ private:
+  explicit PosixConsole(TermSize size);  // the model keeps the size measured at start
+  void Send(const std::string& bytes);
+  void Show(bool place_cursor);
+  // After a resize or a resumed stop: the whole screen again, from the model.
+  void RepaintIfAsked();
+
+  TimePoint Now() override;
+  bool Read(std::string& bytes, TimePoint until) override;
+
+  console::Renderer renderer_;
+  console::TerminalKeys keys_{*this};
+  bool cursor_placed_ = false;
+  bool restored_ = false;
+};
+
+}  // namespace platform::posix

@@ -1,0 +1,190 @@
+#include "platform/posix/PosixSerial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace platform::posix {
+namespace {
+
+using SteadyTime = std::chrono::steady_clock;
+using comLib3::Parity;
+
+speed_t SpeedFor(unsigned baud) {
+  static constexpr struct {
+    unsigned baud;
+    speed_t speed;
+  } kSpeeds[] = {{300, B300},     {600, B600},      {1200, B1200},   {2400, B2400},
+                 {4800, B4800},   {9600, B9600},    {19200, B19200}, {38400, B38400},
+                 {57600, B57600}, {115200, B115200}};
+  for (const auto& s : kSpeeds) {
+    if (s.baud == baud) return s.speed;
+  }
+  return B0;
+}
+
+}  // namespace
+
+std::string PortPath(int port) {
+  std::string var = "CLIMON_COM" + std::to_string(port);
+  if (const char* p = std::getenv(var.c_str()); p != nullptr && *p != '\0') return p;
+  return "/dev/ttyS" + std::to_string(port - 1);
+}
+
+int WindowsErrorFor(int e) {
+  static constexpr struct {
+    int errno_value, windows;
+  } kCodes[] = {
+      {ENOENT, 2},         {ENODEV, 2},  {ENXIO, 2},   // ERROR_FILE_NOT_FOUND
+      {ENOTDIR, 3},                                    // ERROR_PATH_NOT_FOUND
+      {EMFILE, 4},         {ENFILE, 4},                // ERROR_TOO_MANY_OPEN_FILES
+      {EACCES, 5},         {EPERM, 5},   {EBUSY, 5},   // ERROR_ACCESS_DENIED
+      {EISDIR, 5},         {EROFS, 5},   {ENOMEM, 8},  // ERROR_NOT_ENOUGH_MEMORY
+      {ENOTTY, 1},         {EINVAL, 87},               // ERROR_INVALID_FUNCTION, _PARAMETER
+      {ENAMETOOLONG, 206},                             // ERROR_FILENAME_EXCED_RANGE
+      {ELOOP, 1921},                                   // ERROR_CANT_RESOLVE_FILENAME
+      {EIO, 1117},                                     // ERROR_IO_DEVICE
+  };
+  for (const auto& c : kCodes) {
+    if (c.errno_value == e) return c.windows;
+  }
+  return 31;  // ERROR_GEN_FAILURE: the device does not work
+}
+
+PosixSerialDevice::PosixSerialDevice(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = errno;
+    return;
+  }
+  // The lock keeps out every other climon, root included; TIOCEXCL keeps out other
+  // programs that do not take the lock (root passes it).
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    error_ = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd_);
+    fd_ = -1;
+    return;
+  }
+  ::ioctl(fd_, TIOCEXCL);
+}
+
+PosixSerialDevice::~PosixSerialDevice() {
+  if (fd_ >= 0) {
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+  }
+}
+
+void PosixSerialDevice::Failed(int e) {
+  if (e == EIO || e == ENXIO || e == ENODEV || e == EBADF || e == EPIPE) lost_ = true;
+}
+
+int PosixSerialDevice::Configure(unsigned baud, int data_bits, Parity parity, int stop_bits) {
+  struct termios t {};
+  if (::tcgetattr(fd_, &t) != 0) return WindowsErrorFor(errno);
+  ::cfmakeraw(&t);
+  t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | ISTRIP);
+  t.c_iflag |= IGNBRK;
+  t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | HUPCL);
+  t.c_cflag |= CLOCAL | CREAD;
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  t.c_cflag |= data_bits >= 5 && data_bits <= 8 ? kSizes[data_bits - 5] : CS8;
+  if (parity != Parity::kNone) t.c_cflag |= PARENB;
+  if (parity == Parity::kOdd) t.c_cflag |= PARODD;
+  if (stop_bits == 2) t.c_cflag |= CSTOPB;
+  t.c_cc[VMIN] = 0;
+  t.c_cc[VTIME] = 0;
+  speed_t speed = SpeedFor(baud);
+  if (speed == B0) return WindowsErrorFor(EINVAL);
+  ::cfsetispeed(&t, speed);
+  ::cfsetospeed(&t, speed);
+  if (::tcsetattr(fd_, TCSANOW, &t) != 0) return WindowsErrorFor(errno);
+  // DTR and RTS off; a pseudo-terminal has no modem lines and refuses this.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(fd_, TIOCMBIC, &lines);
+  return 0;
+}
+
+void PosixSerialDevice::Purge() {
+  if (::tcflush(fd_, TCIOFLUSH) != 0) Failed(errno);
+}
+
+short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
+  for (;;) {
+    auto left = deadline - SteadyTime::now();
+    if (left.count() <= 0) return 0;
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+    // To the nanosecond: a timeout in whole milliseconds would end every window late.
+    struct timespec ts {
+      static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)
+    };
+    struct pollfd pfd {
+      fd_, events, 0
+    };
+    int r = ::ppoll(&pfd, 1, &ts, nullptr);
+    if (r > 0) {
+      if (pfd.revents & (POLLHUP | POLLERR | POLLNVAL) && !(pfd.revents & events)) lost_ = true;
+      return lost_ ? 0 : pfd.revents;
+    }
+    if (r < 0 && errno != EINTR) {
+      Failed(errno);
+      lost_ = true;
+      return 0;
+    }
+  }
+}
+
+void PosixSerialDevice::Write(std::string_view bytes) {
+  // Bounded: a line that takes nothing (a stuck adapter) must not hang the program.
+  auto deadline = SteadyTime::now() + std::chrono::seconds(1);
+  const char* p = bytes.data();
+  std::size_t n = bytes.size();
+  while (n > 0 && !lost_) {
+    ssize_t w = ::write(fd_, p, n);
+    if (w > 0) {
+      p += w;
+      n -= static_cast<std::size_t>(w);
+    } else if (w < 0 && errno == EAGAIN) {
+      if (Wait(POLLOUT, deadline) == 0) return;
+    } else if (w < 0 && errno != EINTR) {
+      Failed(errno);
+      return;
+    }
+  }
+}
+
+std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
+  const auto deadline = SteadyTime::now() + timeout_;
+  std::size_t got = 0;
+  while (got < count && !lost_) {
+    if ((Wait(POLLIN, deadline) & POLLIN) == 0) break;  // the window has passed, or lost
+    ssize_t n = ::read(fd_, buf + got, count - got);
+    if (n > 0) {
+      got += static_cast<std::size_t>(n);
+    } else if (n == 0) {
+      lost_ = true;  // the line hung up
+    } else if (errno != EINTR && errno != EAGAIN) {
+      Failed(errno);
+      lost_ = true;
+    }
+  }
+  return got;
+}
+
+std::unique_ptr<comLib3::SerialDevice> PosixSerialPorts::Open(int port, int& error) {
+  auto dev = std::make_unique<PosixSerialDevice>(PortPath(port));
+  if (dev->fd() < 0) {
+    error = WindowsErrorFor(dev->error());
+    return nullptr;
+  }
+  error = 0;
+  return dev;
+}
+
+}  // namespace platform::posix
