@@ -53,10 +53,14 @@ std::string ReadFile(const std::string& path) {
 
 Simulator::Simulator(const std::string& dir, std::vector<std::string> options)
     : link_(dir + "/COM1"), log_(dir + "/traffic.log") {
-  std::vector<std::string> args = {CLIMON_SIM_BIN, "--link", link_, "--log", log_};
-  args.insert(args.end(), options.begin(), options.end());
+  args_ = {CLIMON_SIM_BIN, "--link", link_, "--log", log_};
+  args_.insert(args_.end(), options.begin(), options.end());
+  Start();
+}
+
+void Simulator::Start() {
   std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
+  for (auto& a : args_) argv.push_back(a.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
@@ -106,7 +110,9 @@ Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir
   // The shell outlives a Ctrl-C of climon, to report how it ended.
   w << "trap true INT\n"
     << "before=$(stty -g)\n"
-    << "env CLIMON_COM1=" << Quote(com1) << " " << env << " " << Quote(CLIMON_BIN) << "\n"
+    // climon keeps the pid of the shell that execs it, for the tests' signals.
+    << "env CLIMON_COM1=" << Quote(com1) << " " << env << " sh -c 'echo $$ > " << dir_
+    << "/pid; exec \"$0\"' " << Quote(CLIMON_BIN) << "\n"
     << "rc=$?\n"
     << "after=$(stty -g)\n"
     << "[ \"$before\" = \"$after\" ] && echo same > " << Quote(dir_ + "/tty") << "\n"
@@ -114,7 +120,10 @@ Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir
     << "echo $rc > " << Quote(dir_ + "/status") << "\n"
     << "sleep 300\n";  // keeps the pane for reading; the server is killed first
   w.close();
-  Tmux("-f /dev/null new-session -d -s climon -x 80 -y 25 " + Quote("sh " + dir_ + "/run.sh"));
+  // Under an interactive shell, as an operator starts it: the run is a job of its own,
+  // so that a stop (SIGTSTP) stops it as it would at a prompt.
+  Tmux("-f /dev/null new-session -d -s climon -x 80 -y 25 " +
+       Quote("bash --norc --noprofile -i -c " + Quote("sh " + dir_ + "/run.sh; exit")));
 }
 
 Session::~Session() {
@@ -132,6 +141,27 @@ void Session::Type(const std::string& text) {
 
 void Session::Key(const std::string& name) {
   Tmux("send-keys -t climon " + name);
+}
+
+int Session::Pid() const {
+  std::string pid;
+  WaitFor([&] { return !(pid = ReadFile(dir_ + "/pid")).empty(); }, 5s);
+  return pid.empty() ? 0 : std::stoi(pid);
+}
+
+void Session::Signal(int sig) const {
+  if (int pid = Pid(); pid > 0) ::kill(pid, sig);
+}
+
+char Session::ProcessState() const {
+  // /proc/<pid>/stat: "pid (name) S ...".
+  std::string stat = ReadFile("/proc/" + std::to_string(Pid()) + "/stat");
+  std::size_t paren = stat.rfind(')');
+  return paren == std::string::npos || paren + 2 >= stat.size() ? '?' : stat[paren + 2];
+}
+
+void Session::Resize(int cols, int rows) {
+  Tmux("resize-window -t climon -x " + std::to_string(cols) + " -y " + std::to_string(rows));
 }
 
 std::vector<std::string> Session::Screen() const {

@@ -24,12 +24,15 @@ class Simulator {
   Simulator(const std::string& dir, std::vector<std::string> options);
   ~Simulator();
   void Stop();
+  // Starts it again on the same link (after Stop), as a replugged controller.
+  void Start();
   const std::string& link() const { return link_; }
   std::vector<Traffic> Log() const;
   std::vector<std::string> Commands() const;
 
  private:
   std::string link_, log_;
+  std::vector<std::string> args_;
   int pid_ = -1;
 };
 
@@ -43,6 +46,13 @@ class Session {
   const std::string& dir() const { return dir_; }
   void Type(const std::string& text);  // literally
   void Key(const std::string& name);   // a tmux key name: Enter, Escape, BSpace
+  // climon's process id (0 before it has started), and a signal sent to it.
+  int Pid() const;
+  void Signal(int sig) const;
+  // The state letter of climon's process: R, S, T (stopped), ...; '?' when gone.
+  char ProcessState() const;
+  // Resizes the terminal window.
+  void Resize(int cols, int rows);
   std::vector<std::string> Screen() const;
   std::string Row(int y) const;  // 1-based, without trailing blanks
   std::string ScreenText() const;

@@ -1,8 +1,12 @@
-// Any sequence of console operations on the screen model, then the renderer: the cursor
-// stays in its window, and only the renderer's own controls reach the terminal.
+// Any sequence of console operations on the screen model, then the renderer, then a
+// terminal that defers its wrap as real ones do: the cursor stays in its window, only the
+// renderer's own controls reach the terminal, and the terminal shows exactly the model's
+// cells (and its cursor, when asked for).
 #include <cstdint>
 #include <cstdlib>
 
+#include "VtTerminal.h"
+#include "console/Cp437.h"
 #include "console/Renderer.h"
 #include "console/Screen.h"
 
@@ -10,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size < 2) return 0;
   console::Screen s(data[0] % 90 + 1, data[1] % 30 + 1);
   console::Renderer r;
+  vt::Terminal term(s.Cols(), s.Rows());
   for (std::size_t i = 2; i + 4 < size; i += 5) {
     const std::uint8_t* op = data + i;
     switch (op[0] % 6) {
@@ -34,9 +39,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int h = (s.WindowLowerRight() >> 8) + 1 - s.WindowTop() + 1;
     if (s.WhereX() < 1 || s.WhereX() > w || s.WhereY() < 1 || s.WhereY() > h) std::abort();
     if (op[0] % 3 == 0) {
-      for (unsigned char c : r.Update(s, op[1] & 1)) {
-        if (c < 0x20 && c != 0x1b && c != '\r' && c != '\b') std::abort();
+      bool place = op[1] & 1;
+      if (op[2] % 17 == 0) r.Invalidate();  // as after a resize: everything again
+      if (!term.Apply(r.Update(s, place), nullptr)) std::abort();
+      for (int y = 1; y <= s.Rows(); ++y) {
+        for (int x = 1; x <= s.Cols(); ++x) {
+          if (term.At(x, y).ch != console::Cp437ToUnicode(s.At(x, y).ch)) std::abort();
+          if (term.At(x, y).attr != s.At(x, y).attr) std::abort();
+        }
       }
+      if (place && (term.x() != s.CursorScreenX() || term.y() != s.CursorScreenY())) std::abort();
     }
   }
   return 0;

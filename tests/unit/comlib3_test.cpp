@@ -219,6 +219,34 @@ TEST_F(ComLib3Test, PortThatCannotBeOpened) {
   EXPECT_EQ(clock.NowMs() - before, 55ms);
 }
 
+TEST_F(ComLib3Test, ALostDeviceIsOpenedAgainAtMostOnceASecond) {
+  ASSERT_EQ(com.OpenComPort(1, 9600, 'E', 8, 1), 0);
+  ports.last->lost = true;  // the adapter is pulled
+  ports.fail_error = 2;     // and stays away
+  char buf[50];
+  auto transaction = [&] {
+    com.PurgeComPort(1);
+    com.WriteComPort(1, "RD DM1\r");
+    return com.ReadComPort(1, buf, 50);
+  };
+  Ms start = clock.NowMs();
+  for (int i = 0; i < 40; ++i) EXPECT_EQ(transaction(), 0u);
+  EXPECT_EQ(clock.NowMs() - start, 40 * 55ms);  // each read still costs its window
+  EXPECT_EQ(ports.closed, 1);
+  // Tried at the first transaction after the loss, then once a second: at 55, 1100, 2145 ms.
+  EXPECT_EQ(ports.opened.size(), 1u + 3u);
+  ports.fail_error = 0;  // plugged in again
+  clock.Advance(1s);
+  ports.last = nullptr;
+  transaction();
+  ASSERT_NE(ports.last, nullptr);
+  EXPECT_EQ(ports.last->baud, 9600u);  // with the settings of the first open
+  EXPECT_EQ(ports.last->parity, comLib3::Parity::kEven);
+  EXPECT_EQ(ports.last->timeout, 55ms);
+  EXPECT_EQ(ports.last->Commands(), (std::vector<std::string>{"RD DM1"}));
+  EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kOpen);
+}
+
 TEST_F(ComLib3Test, PortNumbersOutsideTheTableAreRefused) {
   for (std::int32_t port : {0, -1, 129, 65537, 2147483647}) {
     con.ClrScr();

@@ -48,6 +48,27 @@ TEST_F(GuardedReadTest, KindAndConversion) {
   }
 }
 
+TEST_F(GuardedReadTest, TheLinkRowShowsWhileNoReplyComes) {
+  struct Step {
+    const char* reply;  // to every attempt
+    const char* row22;
+  } steps[] = {{"00001\r\n", ""},  // a healthy link shows nothing
+               {"", "No reply from the controller since 08:00:06"},
+               {"", "No reply from the controller since 08:00:06"},  // since the first
+               {"E1\r\n", ""},                                       // an error reply is a reply
+               {"", "No reply from the controller since 08:00:10"}};
+  clock.Advance(5s);
+  con.GotoXY(9, 4);
+  for (const auto& st : steps) {
+    overrides["RD DM7"] = {st.reply};
+    m.ReadDmValue(1, 7, 'w');
+    EXPECT_EQ(Row(22), st.row22) << st.reply;
+    EXPECT_EQ(con.WhereX(), 9);  // the cursor is back where the row was being written
+    EXPECT_EQ(con.WhereY(), 4);
+    clock.Advance(1s);
+  }
+}
+
 TEST_F(GuardedReadTest, SlowIndicatorsOnEvery52ndRead) {
   Set("DM5=1");
   for (int i = 1; i <= 51; ++i) m.ReadDmValue(1, 5, 'w');

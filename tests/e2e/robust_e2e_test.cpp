@@ -1,0 +1,101 @@
+// What an operator meets in the control room: a stray key at the port report, a resized
+// window, a stop and a resume, a crash, a controller that goes away and comes back.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "Harness.h"
+
+namespace e2e {
+namespace {
+
+const char* const kTempRow = "Temp.         12.50 C  /   12.50 C";
+
+TEST(Robust, AnExtendedKeyAtThePortReportRunsNoCommand) {
+  Climon t({}, "CLIMON_COM5=/nonexistent/climon-COM5");
+  auto& s = t.s;
+  t.Answer("5");
+  ASSERT_TRUE(s.WaitForText("Invalid Port Number: 5   E2")) << s.ScreenText();
+  s.Key("Left");  // its second code is K
+  ASSERT_TRUE(s.WaitForText("System", 20s)) << s.ScreenText();
+  EXPECT_FALSE(s.WaitForText("TARVENA", 2s)) << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(20s), 0);
+}
+
+TEST(Robust, AResizedWindowIsRepaintedFromTheModel) {
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("1");
+  ASSERT_TRUE(t.Shows(19, "t106            540   t107   250")) << s.ScreenText();
+  const std::vector<std::string> before = s.Screen();
+  s.Resize(40, 12);
+  EXPECT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();  // the top-left part
+  EXPECT_TRUE(t.Shows(12, "TempMode      (515) H")) << s.ScreenText();
+  s.Resize(80, 25);
+  auto same_rows = [&] {
+    auto now = s.Screen();
+    for (int y : {1, 3, 4, 5, 6, 7, 12, 14, 15, 16, 17, 18, 19}) {
+      if (now[static_cast<std::size_t>(y - 1)] != before[static_cast<std::size_t>(y - 1)])
+        return false;
+    }
+    return true;
+  };
+  EXPECT_TRUE(s.WaitFor(same_rows, 5s)) << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+  EXPECT_TRUE(s.TerminalRestored());
+}
+
+TEST(Robust, AStopAndAResumeGiveTheTerminalBackAndTakeItAgain) {
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("1");
+  ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();
+  s.Signal(SIGTSTP);
+  ASSERT_TRUE(s.WaitFor([&] { return s.ProcessState() == 'T'; }, 5s));
+  s.Signal(SIGCONT);
+  ASSERT_TRUE(s.WaitFor([&] { return s.ProcessState() != 'T'; }, 5s));
+  EXPECT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();  // repainted
+  s.Type("k");  // raw again: the key counts at once, without Enter, and is not echoed
+  EXPECT_TRUE(s.WaitForText("TARVENA ZUL Terminal", 3s)) << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_TRUE(s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }));
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+  EXPECT_TRUE(s.TerminalRestored());
+}
+
+TEST(Robust, ACrashStillRestoresTheTerminal) {
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("1");
+  ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();
+  s.Signal(SIGSEGV);
+  EXPECT_EQ(s.WaitExit(), 128 + SIGSEGV);  // it still dies of the signal
+  EXPECT_TRUE(s.TerminalRestored());
+}
+
+TEST(Robust, AControllerThatComesBackIsReadAgain) {
+  Climon t({});
+  auto& s = t.s;
+  t.Answer("1");
+  ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();
+  EXPECT_EQ(s.Row(22), "");
+  t.sim.Stop();  // the adapter is pulled
+  ASSERT_TRUE(s.WaitFor([&] {
+    return s.Row(22).starts_with("No reply from the controller since ");
+  })) << s.ScreenText();
+  EXPECT_TRUE(t.Shows(3, "Temp.          0.00 C  /   12.50 C"));
+  t.sim.Start();  // and plugged in again
+  auto back = std::chrono::steady_clock::now();
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(3) == kTempRow && s.Row(22).empty(); }, 3s))
+      << s.ScreenText();
+  std::printf(
+      "replug to fresh values: %.0f ms\n",
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count());
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace e2e
