@@ -2,6 +2,8 @@
 // terminal, a clock and ports that count what the protocol spends, and statistics.
 #pragma once
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -33,15 +35,17 @@ class CountingConsole : public console::Console {
   console::Renderer renderer_;
 };
 
-// The real clock, with the time that the program asked to wait added up.
+// The real clock, with the time that the program asked to wait added up, and the time
+// the waits took.
 class CountingClock : public platform::posix::PosixClock {
  public:
   void SleepUntil(Duration deadline) override {
     Duration now = Now();
     if (deadline > now) asked += deadline - now;
     PosixClock::SleepUntil(deadline);
+    took += Now() - now;
   }
-  Duration asked{0};
+  Duration asked{0}, took{0};
 };
 
 // The POSIX ports, with the reads added up (each read is one window unless it fills).
@@ -50,15 +54,17 @@ class CountingPorts : public comLib3::SerialPorts {
   std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override {
     auto dev = real_.Open(port, error);
     if (!dev) return nullptr;
-    return std::make_unique<Counted>(std::move(dev), reads);
+    return std::make_unique<Counted>(std::move(dev), reads, in_reads);
   }
   long reads = 0;
+  std::chrono::steady_clock::duration in_reads{0};  // the time spent inside the reads
 
  private:
   class Counted : public comLib3::SerialDevice {
    public:
-    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads)
-        : d_(std::move(d)), reads_(reads) {}
+    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads,
+            std::chrono::steady_clock::duration& in_reads)
+        : d_(std::move(d)), reads_(reads), in_reads_(in_reads) {}
     int Configure(unsigned b, int bits, comLib3::Parity p, int s) override {
       return d_->Configure(b, bits, p, s);
     }
@@ -67,13 +73,17 @@ class CountingPorts : public comLib3::SerialPorts {
     void Write(std::string_view bytes) override { d_->Write(bytes); }
     std::size_t Read(char* buf, std::size_t count) override {
       ++reads_;
-      return d_->Read(buf, count);
+      auto t0 = std::chrono::steady_clock::now();
+      std::size_t n = d_->Read(buf, count);
+      in_reads_ += std::chrono::steady_clock::now() - t0;
+      return n;
     }
     bool Lost() const override { return d_->Lost(); }
 
    private:
     std::unique_ptr<comLib3::SerialDevice> d_;
     long& reads_;
+    std::chrono::steady_clock::duration& in_reads_;
   };
   platform::posix::PosixSerialPorts real_;
 };
@@ -90,10 +100,14 @@ inline Stats Summarise(std::vector<double> v) {
   return {at(0.5), v.front(), v.back(), at(0.9)};
 }
 
+// The CPU time this process has used, user and system, from getrusage.
 inline double CpuMs() {
-  struct timespec ts;
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+  struct rusage u {};
+  getrusage(RUSAGE_SELF, &u);
+  auto ms = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+  };
+  return ms(u.ru_utime) + ms(u.ru_stime);
 }
 
 }  // namespace bench

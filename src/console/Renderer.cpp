@@ -27,11 +27,13 @@ std::string SgrFor(int attr) {
   return s;
 }
 
-CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows) {
+CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows,
+                     std::uint64_t since) {
   const auto& cells = now.Cells();
   if (last != nullptr && last->size() != cells.size()) last = nullptr;
   CellRect r{cols + 1, rows + 1, 0, 0};
   for (int y = 1; y <= rows; ++y) {
+    if (last != nullptr && now.RowVersion(y) <= since) continue;
     for (int x = 1; x <= cols; ++x) {
       std::size_t i = static_cast<std::size_t>((y - 1) * now.Cols() + (x - 1));
       if (last != nullptr && (*last)[i] == cells[i]) continue;
@@ -56,21 +58,19 @@ void Renderer::Invalidate() {
   tattr_ = -1;
 }
 
-// The shortest way from where the terminal's cursor is to (x, y).
+// The shortest way from where the terminal's cursor is to (x, y): a full move, or one up
+// or down and one along the row from where it is known to be.
 void Renderer::MoveTo(std::string& out, int x, int y) {
   std::string best = "\x1b[" + std::to_string(y) + (x != 1 ? ";" + std::to_string(x) : "") + "H";
-  auto consider = [&best](std::string s) {
-    if (s.size() < best.size()) best = std::move(s);
-  };
   if (tx_ >= 1 && ty_ >= 1) {
-    if (ty_ == y) {
-      if (x == 1) consider("\r");
-      if (x == tx_ - 1) consider("\b");
-      if (x < tx_) consider(Csi(tx_ - x, 'D'));
-      if (x > tx_) consider(Csi(x - tx_, 'C'));
-    } else if (tx_ == x) {
-      consider(y < ty_ ? Csi(ty_ - y, 'A') : Csi(y - ty_, 'B'));
+    std::string vertical = y < ty_ ? Csi(ty_ - y, 'A') : y > ty_ ? Csi(y - ty_, 'B') : "";
+    std::string along;
+    if (x != tx_) {
+      along = x < tx_ ? Csi(tx_ - x, 'D') : Csi(x - tx_, 'C');
+      if (x == 1) along = "\r";
+      if (x == tx_ - 1) along = "\b";
     }
+    if (vertical.size() + along.size() < best.size()) best = vertical + along;
   }
   out += best;
   tx_ = x;
@@ -128,21 +128,34 @@ std::string Renderer::Update(const Screen& now, bool place_cursor) {
       tattr_ = -1;
       tx_ = ty_ = 1;
     }
-    CellRect area = ChangedRect(have_last_ ? &last_ : nullptr, now, cols, rows);
+    const bool all = !have_last_;
+    CellRect area = ChangedRect(all ? nullptr : &last_, now, cols, rows, last_version_);
     if (!area.empty()) Paint(out, now, area);
+    // The lowest written row: only rows that changed can have become written or blank.
+    auto blank = [&now](int y) {
+      for (int x = 1; x <= now.Cols(); ++x) {
+        std::uint8_t ch = now.At(x, y).ch;
+        if (ch != ' ' && ch != 0 && ch != 255) return false;
+      }
+      return true;
+    };
+    int lowest = 0;
+    for (int y = now.Rows(); y >= 1; --y) {
+      bool changed = all || now.RowVersion(y) > last_version_;
+      if (y > last_written_row_ && !changed) continue;  // blank before, and still
+      if (y == last_written_row_ && !changed) {
+        lowest = y;  // written before, and still
+        break;
+      }
+      if (!blank(y)) {
+        lowest = y;
+        break;
+      }
+    }
+    last_written_row_ = lowest;
     last_ = now.Cells();
     have_last_ = true;
     last_version_ = now.Version();
-    last_written_row_ = 0;
-    for (int y = now.Rows(); y >= 1 && last_written_row_ == 0; --y) {
-      for (int x = 1; x <= now.Cols(); ++x) {
-        std::uint8_t ch = now.At(x, y).ch;
-        if (ch != ' ' && ch != 0 && ch != 255) {
-          last_written_row_ = y;
-          break;
-        }
-      }
-    }
   }
   if (place_cursor) {
     int x = now.CursorScreenX(), y = now.CursorScreenY();

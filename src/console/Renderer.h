@@ -20,7 +20,9 @@ struct CellRect {
 
 // The smallest rectangle, within the first cols x rows cells, that holds every cell of
 // `now` that differs from `last` (all of them when `last` is null or of another size).
-CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows);
+// Rows that have not changed since the count `since` are not looked at.
+CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols, int rows,
+                     std::uint64_t since = 0);
 
 class Renderer {
  public:

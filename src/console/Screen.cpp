@@ -10,7 +10,8 @@ Screen::Screen(int cols, int rows)
       rows_(std::clamp(rows, 1, 255)),
       cells_(static_cast<std::size_t>(cols_ * rows_)),
       wx2_(cols_),
-      wy2_(rows_) {}
+      wy2_(rows_),
+      row_version_(static_cast<std::size_t>(rows_), 0) {}
 
 void Screen::GotoXY(int x, int y) {
   if (x < 1 || y < 1 || x > wx2_ - wx1_ + 1 || y > wy2_ - wy1_ + 1) return;
@@ -29,22 +30,23 @@ void Screen::Window(int x1, int y1, int x2, int y2) {
 }
 
 void Screen::ClrScr() {
-  ++version_;
   Cell blank{' ', attr_};
   for (int y = wy1_; y <= wy2_; ++y) {
     for (int x = wx1_; x <= wx2_; ++x) cells_[Index(x, y)] = blank;
+    Changed(y);
   }
   cx_ = 1;
   cy_ = 1;
 }
 
 void Screen::ScrollUp() {
-  ++version_;
   for (int y = wy1_; y < wy2_; ++y) {
     for (int x = wx1_; x <= wx2_; ++x) cells_[Index(x, y)] = cells_[Index(x, y + 1)];
+    Changed(y);
   }
   Cell blank{' ', attr_};
   for (int x = wx1_; x <= wx2_; ++x) cells_[Index(x, wy2_)] = blank;
+  Changed(wy2_);
 }
 
 void Screen::LineFeed() {
@@ -74,7 +76,7 @@ void Screen::Put(std::uint8_t ch) {
   Cell& cell = cells_[Index(CursorScreenX(), CursorScreenY())];
   if (cell != Cell{ch, attr_}) {
     cell = Cell{ch, attr_};
-    ++version_;
+    Changed(CursorScreenY());
   }
   if (cx_ < wx2_ - wx1_ + 1) {
     ++cx_;

@@ -59,6 +59,9 @@ class Screen {
   const std::vector<Cell>& Cells() const { return cells_; }
   // Counts the changes to the cells (not to the cursor): equal counts, equal cells.
   std::uint64_t Version() const { return version_; }
+  // The count at the last change of a screen row: a row unchanged since a count is the
+  // same as it was then, without looking at its cells.
+  std::uint64_t RowVersion(int y) const { return row_version_[static_cast<std::size_t>(y - 1)]; }
   // Cursor in screen coordinates.
   int CursorScreenX() const { return wx1_ + cx_ - 1; }
   int CursorScreenY() const { return wy1_ + cy_ - 1; }
@@ -71,6 +74,7 @@ class Screen {
   }
   void LineFeed();
   void ScrollUp();
+  void Changed(int y) { row_version_[static_cast<std::size_t>(y - 1)] = ++version_; }
 
   int cols_, rows_;
   std::vector<Cell> cells_;
@@ -78,6 +82,7 @@ class Screen {
   int cx_ = 1, cy_ = 1;
   std::uint8_t attr_ = kNormalAttr;
   std::uint64_t version_ = 0;
+  std::vector<std::uint64_t> row_version_;
 };
 
 }  // namespace console

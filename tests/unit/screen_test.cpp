@@ -211,7 +211,9 @@ TEST(Renderer, TakesTheShortestCursorMove) {
                {5, 9, 'E', "   E"},
                {6, 2, 'F', "\x1b[7AF"},
                {7, 2, 'G', "G"},
-               {20, 2, 'H', "\x1b[12CH"}};
+               {20, 2, 'H', "\x1b[12CH"},
+               {20, 3, 'I', "\x1b[B\bI"},  // down one, then back one
+               {1, 9, 'J', "\x1b[9HJ"}};   // shorter than down six and back
   for (const auto& st : steps) {
     s.GotoXY(st.x, st.y);
     s.Put(static_cast<std::uint8_t>(st.c));

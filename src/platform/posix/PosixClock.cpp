@@ -1,10 +1,15 @@
 #include "platform/posix/PosixClock.h"
 
+#include <sys/prctl.h>
 #include <time.h>
 
 #include <cerrno>
 
 namespace platform::posix {
+
+PosixClock::PosixClock() {
+  ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+}
 
 // std::chrono::steady_clock is CLOCK_MONOTONIC here, so both count from the same start.
 PosixClock::Duration PosixClock::Now() {

@@ -120,7 +120,11 @@ short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
     auto left = deadline - SteadyTime::now();
     if (left.count() <= 0) return 0;
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
-    // To the nanosecond: a timeout in whole milliseconds would end every window late.
+    // To the nanosecond: a timeout in whole milliseconds would end every window late. And
+    // Linux lets every poll run 0.1 % over its timeout, so the timeout is that much
+    // shorter: the wait ends at the deadline, not up to 55 us after it. Should it end a
+    // little before, the loop waits the rest.
+    ns = ns - ns / 1001;
     struct timespec ts {
       static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)
     };
@@ -161,9 +165,24 @@ void PosixSerialDevice::Write(std::string_view bytes) {
 
 std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
   const auto deadline = SteadyTime::now() + timeout_;
+  if (count != wake_count_ && count > 0 && count <= 255) {
+    // With VMIN at the byte count (and VTIME 0) Linux reports the line readable only once
+    // that many bytes are in: one wake-up at the window's end or when the read is full,
+    // instead of one more for the first bytes of every reply. The descriptor does not
+    // block, so a read still takes what there is.
+    struct termios t {};
+    if (::tcgetattr(fd_, &t) == 0) {
+      t.c_cc[VMIN] = static_cast<cc_t>(count);
+      t.c_cc[VTIME] = 0;
+      ::tcsetattr(fd_, TCSANOW, &t);
+    }
+    wake_count_ = count;
+  }
   std::size_t got = 0;
   while (got < count && !lost_) {
-    if ((Wait(POLLIN, deadline) & POLLIN) == 0) break;  // the window has passed, or lost
+    bool ready = (Wait(POLLIN, deadline) & POLLIN) != 0;
+    if (lost_) break;
+    // Once ready, or once the window has passed: what there is.
     ssize_t n = ::read(fd_, buf + got, count - got);
     if (n > 0) {
       got += static_cast<std::size_t>(n);
@@ -173,6 +192,7 @@ std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
       Failed(errno);
       lost_ = true;
     }
+    if (!ready) break;  // that was the window's last read
   }
   return got;
 }

@@ -44,6 +44,7 @@ class PosixSerialDevice : public comLib3::SerialDevice {
   int error_ = 0;
   bool lost_ = false;
   std::chrono::milliseconds timeout_{0};
+  std::size_t wake_count_ = 0;  // the byte count at which the line reports input ready
 };
 
 class PosixSerialPorts : public comLib3::SerialPorts {
