@@ -3,7 +3,10 @@ BUILD ?= build
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: build test demo bench sanitize fuzz clean
+WINBUILD ?= build-win
+WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
+
+.PHONY: build test demo bench sanitize fuzz windows test-windows clean
 
 build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -38,5 +41,14 @@ fuzz:
 	  echo "$$f: $$(grep -o 'Done [0-9]* runs.*' $(BUILD)-fuzz/$$f.log)"; \
 	done
 
+# climon.exe and its unit tests, cross-built with mingw-w64.
+windows:
+	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(WIN_FLAGS) >/dev/null
+	cmake --build $(WINBUILD) -j $(JOBS)
+
+# The Windows unit tests under Wine, then climon.exe end to end under Wine.
+test-windows: windows build
+	scripts/test-windows.sh $(BUILD) $(WINBUILD)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(WINBUILD)

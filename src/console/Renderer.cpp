@@ -61,13 +61,14 @@ void Renderer::Invalidate() {
 // The shortest way from where the terminal's cursor is to (x, y): a full move, or one up
 // or down and one along the row from where it is known to be.
 void Renderer::MoveTo(std::string& out, int x, int y) {
-  std::string best = "\x1b[" + std::to_string(y) + (x != 1 ? ";" + std::to_string(x) : "") + "H";
+  std::string best =
+      "\x1b[" + std::to_string(y) + (x != 1 || plain_ ? ";" + std::to_string(x) : "") + "H";
   if (tx_ >= 1 && ty_ >= 1) {
     std::string vertical = y < ty_ ? Csi(ty_ - y, 'A') : y > ty_ ? Csi(y - ty_, 'B') : "";
     std::string along;
     if (x != tx_) {
       along = x < tx_ ? Csi(tx_ - x, 'D') : Csi(x - tx_, 'C');
-      if (x == 1) along = "\r";
+      if (x == 1 && !plain_) along = "\r";
       if (x == tx_ - 1) along = "\b";
     }
     if (vertical.size() + along.size() < best.size()) best = vertical + along;
@@ -124,7 +125,7 @@ std::string Renderer::Update(const Screen& now, bool place_cursor) {
   if (have_last_ && last_.size() != now.Cells().size()) Invalidate();
   if (!have_last_ || now.Version() != last_version_) {
     if (!have_last_) {
-      out += "\x1b[0m\x1b[H\x1b[2J";  // a blank terminal to paint on
+      out += plain_ ? "\x1b[0m\x1b[1;1H\x1b[2J" : "\x1b[0m\x1b[H\x1b[2J";  // a blank terminal
       tattr_ = -1;
       tx_ = ty_ = 1;
     }

@@ -26,6 +26,10 @@ CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols,
 
 class Renderer {
  public:
+  // plain: only the cursor moves that every console reads alike, a full ESC[row;colH and
+  // the relative ones. Wine's console loses what follows a carriage return in the same
+  // write and misreads ESC[rowH without its column.
+  explicit Renderer(bool plain = false) : plain_(plain) {}
   // The bytes that bring the terminal from what it was last sent to the model as it is
   // now; with place_cursor its cursor ends on the model's cursor. Nothing changed,
   // nothing sent: no work either.
@@ -49,6 +53,7 @@ class Renderer {
   void MoveTo(std::string& out, int x, int y);
   void Emit(std::string& out, const Screen& now, int x, int y);
 
+  bool plain_;
   std::vector<Cell> last_;
   bool have_last_ = false;
   std::uint64_t last_version_ = 0;

@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -30,13 +31,24 @@ std::string Run(const std::string& cmd) {
   return out;
 }
 
+}  // namespace
+
 std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return q + "'";
 }
 
-}  // namespace
+double MedianTransactionMs(const std::vector<Traffic>& log) {
+  std::vector<double> gaps;
+  for (std::size_t i = 1; i < log.size(); ++i) {
+    double gap = log[i].ms - log[i - 1].ms;
+    if (gap < 90) gaps.push_back(gap);
+  }
+  if (gaps.empty()) return 0;
+  std::sort(gaps.begin(), gaps.end());
+  return gaps[gaps.size() / 2];
+}
 
 std::string TempDir() {
   char tmpl[] = "/tmp/climon-e2e.XXXXXX";
@@ -51,8 +63,9 @@ std::string ReadFile(const std::string& path) {
   return ss.str();
 }
 
-Simulator::Simulator(const std::string& dir, std::vector<std::string> options)
-    : link_(dir + "/COM1"), log_(dir + "/traffic.log") {
+Simulator::Simulator(const std::string& dir, std::vector<std::string> options,
+                     const std::string& link)
+    : link_(link.empty() ? dir + "/COM1" : link), log_(dir + "/traffic.log") {
   args_ = {CLIMON_SIM_BIN, "--link", link_, "--log", log_};
   args_.insert(args_.end(), options.begin(), options.end());
   Start();
@@ -104,7 +117,8 @@ std::vector<std::string> Simulator::Commands() const {
   return out;
 }
 
-Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir()) {
+Session::Session(const std::string& com1, const std::string& env, const std::string& command)
+    : dir_(TempDir()) {
   socket_ = "climon-e2e-" + std::to_string(::getpid()) + "-" + dir_.substr(dir_.rfind('.') + 1);
   std::ofstream w(dir_ + "/run.sh");
   // The shell outlives a Ctrl-C of climon, to report how it ended.
@@ -112,7 +126,7 @@ Session::Session(const std::string& com1, const std::string& env) : dir_(TempDir
     << "before=$(stty -g)\n"
     // climon keeps the pid of the shell that execs it, for the tests' signals.
     << "env CLIMON_COM1=" << Quote(com1) << " " << env << " sh -c 'echo $$ > " << dir_
-    << "/pid; exec \"$0\"' " << Quote(CLIMON_BIN) << "\n"
+    << "/pid; exec \"$@\"' sh " << (command.empty() ? Quote(CLIMON_BIN) : command) << "\n"
     << "rc=$?\n"
     << "after=$(stty -g)\n"
     << "[ \"$before\" = \"$after\" ] && echo same > " << Quote(dir_ + "/tty") << "\n"
@@ -204,8 +218,9 @@ std::optional<int> Session::WaitExit(std::chrono::milliseconds bound) const {
   return std::stoi(ReadFile(path));
 }
 
-Climon::Climon(std::vector<std::string> sim_options, const std::string& env)
-    : dir(TempDir()), sim(dir, std::move(sim_options)), s(sim.link(), env) {
+Climon::Climon(std::vector<std::string> sim_options, const std::string& env,
+               const std::string& link, const std::string& command)
+    : dir(TempDir()), sim(dir, std::move(sim_options), link), s(sim.link(), env, command) {
   s.WaitForText("Enter Comport");
 }
 

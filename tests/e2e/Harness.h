@@ -21,7 +21,8 @@ struct Traffic {
 class Simulator {
  public:
   // Starts climon-sim with these options; its terminal is linked at link().
-  Simulator(const std::string& dir, std::vector<std::string> options);
+  // Linked at dir/COM1, or at `link` when one is given.
+  Simulator(const std::string& dir, std::vector<std::string> options, const std::string& link = "");
   ~Simulator();
   void Stop();
   // Starts it again on the same link (after Stop), as a replugged controller.
@@ -40,7 +41,9 @@ class Session {
  public:
   // Runs climon in a new tmux server of its own, with COM1 on `com1` (and more
   // environment in `env`, as "NAME=value" words).
-  explicit Session(const std::string& com1, const std::string& env = "");
+  // `command`: how climon is run (shell words), the POSIX build's climon by default.
+  explicit Session(const std::string& com1, const std::string& env = "",
+                   const std::string& command = "");
   ~Session();
 
   const std::string& dir() const { return dir_; }
@@ -71,7 +74,8 @@ class Session {
 
 // climon-sim and climon in tmux, at the port prompt; removes its directory at the end.
 struct Climon {
-  explicit Climon(std::vector<std::string> sim_options, const std::string& env = "");
+  explicit Climon(std::vector<std::string> sim_options, const std::string& env = "",
+                  const std::string& link = "", const std::string& command = "");
   ~Climon();
   // Types the answer to the port prompt and Enter.
   void Answer(const std::string& port);
@@ -84,8 +88,13 @@ struct Climon {
   Session s;
 };
 
+// The median time from one command to the next where nothing else came between (gaps
+// under 90 ms: no 100 ms wait, no retry): one transaction as the controller sees it.
+double MedianTransactionMs(const std::vector<Traffic>& log);
+
 // A fresh temporary directory.
 std::string TempDir();
+std::string Quote(const std::string& s);
 std::string ReadFile(const std::string& path);
 
 }  // namespace e2e

@@ -5,6 +5,7 @@
 
 #include "console/Console.h"
 #include "console/KeyDecoder.h"
+#include "console/KeyRecordMap.h"
 
 namespace {
 
@@ -133,6 +134,55 @@ TEST(KeyDecoder, EscFollowedByAnotherEscOrAControlKey) {
   EXPECT_EQ(Drain(d, t + 1s), (std::vector<int>{}));
   d.Feed('x', t + 1s);
   EXPECT_EQ(Drain(d, t + 1s), (std::vector<int>{'x'}));
+}
+
+}  // namespace
+
+namespace {
+
+using console::KeyRecord;
+namespace win = console::win;
+
+TEST(WindowsKeyRecords, MapToTheConsolesCodes) {
+  struct Case {
+    const char* name;
+    KeyRecord record;
+    std::vector<int> codes;
+  } cases[] = {
+      {"ESC with no character", {true, 0x1B, 1, 0, 0}, {27}},
+      {"ESC released", {false, 0x1B, 1, 0, 0}, {}},
+      {"a", {true, 'A', 30, u'a', 0}, {'a'}},
+      {"e acute", {true, 0xDE, 40, u'\u00e9', 0}, {130}},
+      {"euro: no code", {true, 'E', 18, u'\u20ac', win::kRightAlt | win::kLeftCtrl}, {'?'}},
+      {"AltGr+Q types @", {true, 'Q', 16, u'@', win::kRightAlt | win::kLeftCtrl}, {'@'}},
+      {"Ctrl+C", {true, 'C', 46, 3, win::kLeftCtrl}, {3}},
+      {"Enter", {true, 0x0D, 28, 13, 0}, {13}},
+      {"keypad Enter", {true, 0x0D, 28, 13, win::kEnhanced}, {13}},
+      {"Backspace", {true, 0x08, 14, 8, 0}, {8}},
+      {"Tab", {true, 0x09, 15, 9, 0}, {9}},
+      {"Shift+Tab", {true, 0x09, 15, 9, win::kShift}, {0, 15}},
+      {"Left", {true, 0x25, 75, 0, win::kEnhanced}, {0, 75}},
+      {"Up", {true, 0x26, 72, 0, win::kEnhanced}, {0, 72}},
+      {"Insert", {true, 0x2D, 82, 0, win::kEnhanced}, {0, 82}},
+      {"keypad Home, Num Lock off", {true, 0x24, 71, 0, 0}, {0, 71}},
+      {"Ctrl+Left", {true, 0x25, 75, 0, win::kEnhanced | win::kLeftCtrl}, {0, 115}},
+      {"F1", {true, 0x70, 59, 0, 0}, {0, 59}},
+      {"Shift+F1", {true, 0x70, 59, 0, win::kShift}, {0, 84}},
+      {"Alt+F4", {true, 0x73, 62, 0, win::kLeftAlt}, {0, 107}},
+      {"F11", {true, 0x7A, 87, 0, 0}, {0, 133}},
+      {"Ctrl+F12", {true, 0x7B, 88, 0, win::kRightCtrl}, {0, 138}},
+      {"Alt+K", {true, 'K', 37, u'k', win::kLeftAlt}, {0, 37}},
+      {"Alt+K with no character", {true, 'K', 37, 0, win::kLeftAlt}, {0, 37}},
+      {"Alt+1", {true, '1', 2, u'1', win::kRightAlt}, {0, 120}},
+      {"Alt+=", {true, win::kVkOemPlus, 13, u'=', win::kLeftAlt}, {0, 131}},
+      {"Shift alone", {true, 0x10, 42, 0, win::kShift}, {}},
+      {"Alt alone", {true, 0x12, 56, 0, win::kLeftAlt}, {}},
+      {"x held: three repeats", {true, 'X', 45, u'x', 0, 3}, {'x', 'x', 'x'}},
+  };
+  for (const auto& c : cases) {
+    auto got = console::KeyCodesFor(c.record);
+    EXPECT_EQ(std::vector<int>(got.begin(), got.end()), c.codes) << c.name;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# The Windows build's tests: its unit tests as .exe files under Wine (through ctest), then
+# climon.exe end to end under Wine in tmux against climon-sim (built in the POSIX build).
+set -euo pipefail
+build=${1:-build}
+winbuild=${2:-build-win}
+cd "$(dirname "$0")/.."
+# shellcheck source=wine-env.sh
+. scripts/wine-env.sh
+trap wine_stop EXIT
+(cd "$winbuild" && ctest --output-on-failure)
+CLIMON_WIN_EXE="$PWD/$winbuild/climon.exe" \
+  CLIMON_WIN_MODES="$PWD/$winbuild/tests/console_modes.exe" \
+  "$build/tests/e2e_windows_tests"

@@ -1,0 +1,180 @@
+// climon.exe under Wine in tmux against climon-sim on a pseudo-terminal that Wine maps as
+// COM5. scripts/test-windows.sh prepares Wine and names the programs in the environment:
+// CLIMON_WIN_EXE (climon.exe), CLIMON_WIN_MODES (console_modes.exe) and CLIMON_WINE_COM5
+// (the path that COM5 is mapped to; each test's simulator links itself there). The tests
+// run one at a time: there is one COM5.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+
+#include "Harness.h"
+
+namespace e2e {
+namespace {
+
+std::string Env(const char* name) {
+  const char* v = std::getenv(name);
+  return v == nullptr ? "" : v;
+}
+
+// The Windows name of a file here, as Wine's Z: drive shows it.
+std::string WinPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return "Z:" + path;
+}
+
+struct Wine : testing::Test {
+  std::string exe = Env("CLIMON_WIN_EXE"), modes = Env("CLIMON_WIN_MODES"),
+              com5 = Env("CLIMON_WINE_COM5");
+  void SetUp() override {
+    if (exe.empty() || com5.empty()) GTEST_SKIP() << "run by scripts/test-windows.sh";
+  }
+  std::string Command(const std::string& args = "") const { return "wine " + Quote(exe) + args; }
+};
+
+// climon.exe at the monitor on COM5.
+struct WinClimon : Climon {
+  WinClimon(const Wine& w, std::vector<std::string> options, const std::string& env = "")
+      : Climon(std::move(options), env, w.com5, w.Command()) {}
+};
+
+TEST_F(Wine, StartUpAndTheVariant1Monitor) {
+  WinClimon t(*this, {"--variant", "1"});
+  auto& s = t.s;
+  t.Answer("5");
+  ASSERT_TRUE(t.Shows(19, "t106            540   t107   250")) << s.ScreenText();
+  EXPECT_EQ(s.Row(1), "System         1203 ComPort    5");
+  EXPECT_EQ(s.Row(3), "Temp.         12.50 C  /   12.50 C");
+  EXPECT_EQ(s.Row(4), "Humidity      85.00 %  /   85.00 %");
+  EXPECT_EQ(s.Row(5), "CO2           1.600 %  /   1.500 %");
+  EXPECT_EQ(s.Row(6), "Evap.Temp.    -2.00 C  /    0.00 C");
+  EXPECT_EQ(s.Row(7), "Defrost in   >  3.1 hrs to 12.00 C");
+  EXPECT_TRUE(s.Row(9).starts_with("Vent.         (512) "));
+  EXPECT_EQ(s.Row(12), "TempMode      (515) H");
+  EXPECT_EQ(s.Row(14), "tTotal       143415 s  /    39.8 h");
+  EXPECT_EQ(s.Row(15), "t_Heater      95535 s  /    66.6 %");
+  EXPECT_EQ(s.Row(18), "tt_Defrost     5400 s  /     3.8 %");
+  auto cmds = t.sim.Commands();
+  ASSERT_GE(cmds.size(), 3u);
+  EXPECT_EQ(cmds[0], "CR");
+  EXPECT_EQ(cmds[1], "RD 3000");
+  EXPECT_EQ(cmds[2], "RD 3003");
+  std::printf("a transaction under Wine, as the controller sees it: %.2f ms (median)\n",
+              MedianTransactionMs(t.sim.Log()));
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+  EXPECT_TRUE(s.TerminalRestored());
+  EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "CQ"), 0);
+}
+
+TEST_F(Wine, TheCommandTerminalAndBack) {
+  WinClimon t(*this, {});
+  auto& s = t.s;
+  t.Answer("5");
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
+  s.Type("k");
+  ASSERT_TRUE(s.WaitForText("*     TARVENA ZUL Terminal      *")) << s.ScreenText();
+  s.Type("RD DM992");
+  s.Key("Enter");
+  EXPECT_TRUE(s.WaitForText(" RD DM992       : 00500")) << s.ScreenText();
+  s.Key("Escape");
+  // Back in the monitor, which goes on (the row shows whole: no box over it).
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
+  EXPECT_EQ(s.ScreenText().find("TARVENA"), std::string::npos);
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+TEST_F(Wine, ResetWithY) {
+  WinClimon t(*this, {"--variant", "1"});
+  auto& s = t.s;
+  t.Answer("5");
+  ASSERT_TRUE(t.Shows(15, "t_Heater      95535 s  /    66.6 %")) << s.ScreenText();
+  s.Type("r");
+  ASSERT_TRUE(t.Shows(20, "Reset Timers [Y/N]")) << s.ScreenText();
+  s.Type("y");
+  ASSERT_TRUE(t.Shows(15, "t_Heater          0 s  /     0.0 %")) << s.ScreenText();
+  ASSERT_TRUE(s.WaitFor([&] { return t.Count("WR DM128 0") == 1; }));
+  auto log = t.sim.Commands();
+  auto first = std::find(log.begin(), log.end(), "WR DM117 0");
+  ASSERT_NE(first, log.end());
+  EXPECT_EQ(std::vector<std::string>(first, std::min(first + 10, log.end())),
+            (std::vector<std::string>{"WR DM117 0", "WR DM118 0", "WR DM119 0", "WR DM120 0",
+                                      "WR DM121 0", "WR DM122 0", "WR DM125 0", "WR DM126 0",
+                                      "WR DM127 0", "WR DM128 0"}));
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
+TEST_F(Wine, AMissingPort) {
+  WinClimon t(*this, {});
+  auto& s = t.s;
+  t.Answer("7");  // Wine maps no COM7
+  ASSERT_TRUE(s.WaitForText("Invalid Port Number: 7   E2")) << s.ScreenText();
+  EXPECT_FALSE(s.WaitForText("System", 1s));  // the report waits for a key
+  s.Type("x");
+  ASSERT_TRUE(s.WaitForText("t_HeatEff.  ", 30s)) << s.ScreenText();  // variant 3
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(30s), 0);
+  EXPECT_TRUE(t.sim.Commands().empty());
+}
+
+TEST_F(Wine, ASecondClimonOnAPortInUseIsRefused) {
+  WinClimon first(*this, {});
+  first.Answer("5");
+  ASSERT_TRUE(first.Shows(3, "Temp.         12.50 C  /   12.50 C")) << first.s.ScreenText();
+  Session second(com5, "", Command());
+  ASSERT_TRUE(second.WaitForText("Enter Comport"));
+  second.Type("5");
+  second.Key("Enter");
+  EXPECT_TRUE(second.WaitForText("Invalid Port Number: 5   E5")) << second.ScreenText();
+  // The first goes on undisturbed.
+  std::size_t seen = first.sim.Commands().size();
+  EXPECT_TRUE(first.s.WaitFor([&] { return first.sim.Commands().size() > seen + 10; }));
+  EXPECT_EQ(first.s.Row(3), "Temp.         12.50 C  /   12.50 C");
+  second.Type("x");
+  second.Key("Escape");
+  EXPECT_EQ(second.WaitExit(30s), 0);
+  first.s.Key("Escape");
+  EXPECT_EQ(first.s.WaitExit(), 0);
+}
+
+// Both output paths: the cells (Wine's default) ended by ESC, and the virtual terminal
+// ended by a bad port number; the console's modes and code page are as before.
+TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {
+  struct Case {
+    const char* path;
+    const char* typed;
+    bool esc;
+  } cases[] = {{"cells", "5", true}, {"vt", "3a", false}};
+  for (const auto& c : cases) {
+    std::string dir = TempDir();
+    std::string record = dir + "/modes.txt";
+    // A batch file runs the three in one console.
+    std::string note = WinPath(modes) + " " + WinPath(record);
+    std::ofstream(dir + "/run.bat")
+        << "@" << note << "\r\n@" << WinPath(exe) << "\r\n@" << note << "\r\n";
+    Simulator sim(dir, {}, com5);
+    Session s(com5, std::string("CLIMON_CONSOLE=") + c.path,
+              "wine cmd /c " + Quote(WinPath(dir + "/run.bat")));
+    ASSERT_TRUE(s.WaitForText("Enter Comport", 20s)) << c.path << "\n" << s.ScreenText();
+    s.Type(c.typed);
+    s.Key("Enter");
+    if (c.esc) {
+      ASSERT_TRUE(s.WaitForText("System", 20s)) << s.ScreenText();
+      s.Key("Escape");
+    }
+    ASSERT_TRUE(s.WaitExit(30s).has_value()) << c.path;
+    std::string recorded = ReadFile(record);
+    std::size_t nl = recorded.find('\n');
+    ASSERT_NE(nl, std::string::npos) << c.path << ": " << recorded << "\n" << s.ScreenText();
+    EXPECT_EQ(recorded.substr(nl + 1), recorded.substr(0, nl + 1)) << c.path;
+    EXPECT_TRUE(s.TerminalRestored()) << c.path;
+    std::system(("rm -rf " + Quote(dir)).c_str());
+  }
+}
+
+}  // namespace
+}  // namespace e2e
