@@ -18,6 +18,8 @@ const char* const kUsage =
     "Keys: ESC ends, K opens the command terminal, R then Y zeroes the counters.\n"
     "See climon(1).\n";
 
+const char* const kUsageHint = "usage: climon [--port N] [--log FILE] (climon --help tells more)\n";
+
 const char* const kVersion = CLIMON_VERSION;
 
 Parsed ParseOptions(const std::vector<std::string>& args) {

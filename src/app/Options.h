@@ -22,6 +22,7 @@ struct Parsed {
 Parsed ParseOptions(const std::vector<std::string>& args);
 
 extern const char* const kUsage;
+extern const char* const kUsageHint;  // the usage line, for a refused command line
 extern const char* const kVersion;
 
 }  // namespace app

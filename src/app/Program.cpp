@@ -30,7 +30,7 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 int Main(int argc, char** argv, const std::function<int(Start&)>& run) {
   Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
-    std::fprintf(stderr, "climon: %s\nTry 'climon --help' for more.\n", parsed.error.c_str());
+    std::fprintf(stderr, "climon: %s\n%s", parsed.error.c_str(), kUsageHint);
     return kUsageError;
   }
   Start start{parsed.options, nullptr};

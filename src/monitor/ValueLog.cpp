@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 namespace monitor {
 namespace {
@@ -25,6 +26,11 @@ std::string IsoTime(const comLib3::WallTime& t) {
   return std::to_string(t.year) + "-" + Two(t.month) + "-" + Two(t.day) + "T" + Two(t.hour) + ":" +
          Two(t.minute) + ":" + Two(t.second) + (t.utc_offset_minutes < 0 ? "-" : "+") +
          Two(off / 60) + ":" + Two(off % 60);
+}
+
+const std::vector<std::string>& LogColumns() {
+  static const std::vector<std::string> columns(std::begin(kColumns), std::end(kColumns));
+  return columns;
 }
 
 std::string CsvHeader() {

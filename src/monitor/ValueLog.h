@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comLib3/Clock.h"
 
@@ -22,6 +23,8 @@ struct PassValues {
   std::string total, heater, counter119, cooler, counter121;  // seconds
 };
 
+// The names of the log's columns, in order.
+const std::vector<std::string>& LogColumns();
 // The header row and one data row, each with its CR LF.
 std::string CsvHeader();
 std::string CsvRow(const comLib3::WallTime& when, const PassValues& v);
