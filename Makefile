@@ -6,7 +6,9 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 WINBUILD ?= build-win
 WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: build test demo bench sanitize fuzz windows test-windows clean
+PREFIX ?= /usr/local
+
+.PHONY: build test demo bench sanitize fuzz windows test-windows install package pictures clean
 
 build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -40,6 +42,18 @@ fuzz:
 	    >$(BUILD)-fuzz/$$f.log 2>&1 || { tail -n 30 $(BUILD)-fuzz/$$f.log; exit 1; }; \
 	  echo "$$f: $$(grep -o 'Done [0-9]* runs.*' $(BUILD)-fuzz/$$f.log)"; \
 	done
+
+# climon, climon-sim, climon-plot and the manual pages under PREFIX.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# A Debian package of the same, in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB
+
+# The README's pictures, from a real run against climon-sim.
+pictures: build
+	scripts/pictures.sh $(BUILD)
 
 # climon.exe and its unit tests, cross-built with mingw-w64.
 windows:

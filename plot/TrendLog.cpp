@@ -39,9 +39,9 @@ std::optional<double> Number(const std::string& s, bool& bad) {
 
 bool ParseIsoTime(const std::string& s, std::int64_t& utc, int& offset_minutes) {
   int y, mo, d, h, mi, se, oh, om;
-  if (s.size() != 25 || !Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) ||
-      s[7] != '-' || !Digits(s, 8, 2, d) || s[10] != 'T' || !Digits(s, 11, 2, h) ||
-      s[13] != ':' || !Digits(s, 14, 2, mi) || s[16] != ':' || !Digits(s, 17, 2, se) ||
+  if (s.size() != 25 || !Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
+      !Digits(s, 8, 2, d) || s[10] != 'T' || !Digits(s, 11, 2, h) || s[13] != ':' ||
+      !Digits(s, 14, 2, mi) || s[16] != ':' || !Digits(s, 17, 2, se) ||
       (s[19] != '+' && s[19] != '-') || !Digits(s, 20, 2, oh) || s[22] != ':' ||
       !Digits(s, 23, 2, om)) {
     return false;
@@ -50,8 +50,9 @@ bool ParseIsoTime(const std::string& s, std::int64_t& utc, int& offset_minutes) 
     return false;
   }
   offset_minutes = (s[19] == '-' ? -1 : 1) * (oh * 60 + om);
-  std::int64_t local = DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
-                       h * 3600 + mi * 60 + se;
+  std::int64_t local =
+      DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 +
+      mi * 60 + se;
   utc = local - offset_minutes * 60;
   return true;
 }
@@ -113,7 +114,8 @@ ReadResult ReadTrendLog(const std::string& text) {
   };
   if (rows.empty()) return fail(1, "the file is empty: no header, no rows");
   const auto& columns = monitor::LogColumns();
-  if (rows[0] != columns) return fail(1, "this is not a climon value log: its header is not climon's");
+  if (rows[0] != columns)
+    return fail(1, "this is not a climon value log: its header is not climon's");
   if (rows.size() == 1) return fail(1, "the log has a header but no rows");
   auto col = [&columns](const char* name) {
     for (std::size_t i = 0; i < columns.size(); ++i) {

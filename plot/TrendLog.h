@@ -11,7 +11,7 @@
 namespace plot {
 
 struct Sample {
-  std::int64_t utc = 0;       // seconds since 1970, UTC
+  std::int64_t utc = 0;        // seconds since 1970, UTC
   int utc_offset_minutes = 0;  // the local time it was logged in
   std::optional<double> temp, temp_set, humidity, humidity_set, co2, co2_set;
 };

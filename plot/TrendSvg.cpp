@@ -139,20 +139,21 @@ std::string TrendSvg(const TrendLog& log) {
 
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Num(kWidth, 0) + "\" height=\"" +
-      Num(height, 0) + "\" viewBox=\"0 0 " + Num(kWidth, 0) + " " + Num(height, 0) +
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+      Num(kWidth, 0) + "\" height=\"" + Num(height, 0) + "\" viewBox=\"0 0 " + Num(kWidth, 0) +
+      " " + Num(height, 0) +
       "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  out += "<text x=\"" + Num(kLeft, 0) + "\" y=\"24\" font-size=\"16\">" +
-         Escape("climon trend, COM" + std::to_string(log.port) + ": " +
-                Clock(t0 + offset, true, true, true) + " to " +
-                Clock(t1 + offset, true, true, true) + ", " +
-                std::to_string(samples.size()) + " passes") +
-         "</text>\n";
+  out +=
+      "<text x=\"" + Num(kLeft, 0) + "\" y=\"24\" font-size=\"16\">" +
+      Escape("climon trend, COM" + std::to_string(log.port) + ": " +
+             Clock(t0 + offset, true, true, true) + " to " + Clock(t1 + offset, true, true, true) +
+             ", " + std::to_string(samples.size()) + " passes") +
+      "</text>\n";
 
   // Time ticks: the smallest step that gives at most eight of them, on round local times.
-  static constexpr std::int64_t kSteps[] = {1,    2,    5,    10,    15,    30,    60,
-                                            120,  300,  600,  900,   1800,  3600,  7200,
+  static constexpr std::int64_t kSteps[] = {1,     2,     5,     10,    15,     30,    60,
+                                            120,   300,   600,   900,   1800,   3600,  7200,
                                             10800, 21600, 43200, 86400, 172800, 604800};
   std::int64_t step = kSteps[std::size(kSteps) - 1];
   for (std::int64_t s : kSteps) {
@@ -188,8 +189,8 @@ std::string TrendSvg(const TrendLog& log) {
     auto y = [&](double v) { return bottom - kPanel * (v - lo) / (hi - lo); };
 
     out += "<g class=\"panel\">\n<text x=\"" + Num(kLeft, 0) + "\" y=\"" + Num(top - 8, 0) +
-           "\" font-weight=\"bold\">" + Escape(panel.title) +
-           "</text>\n<text x=\"" + Num(kWidth - kRight, 0) + "\" y=\"" + Num(top - 8, 0) +
+           "\" font-weight=\"bold\">" + Escape(panel.title) + "</text>\n<text x=\"" +
+           Num(kWidth - kRight, 0) + "\" y=\"" + Num(top - 8, 0) +
            "\" text-anchor=\"end\" fill=\"#555\">solid: reading, dashed: set point" +
            (any ? "" : "; no readings") + "</text>\n";
     out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(top) + "\" width=\"" + Num(plot_w) +
@@ -204,8 +205,8 @@ std::string TrendSvg(const TrendLog& log) {
     std::int64_t first = ((t0 + offset + step - 1) / step) * step - offset;
     for (std::int64_t t = first; t <= t1; t += step) {
       out += "<line x1=\"" + Num(x(t)) + "\" x2=\"" + Num(x(t)) + "\" y1=\"" + Num(top) +
-             "\" y2=\"" + Num(bottom) + "\" stroke=\"#eee\"/>\n<text x=\"" + Num(x(t)) +
-             "\" y=\"" + Num(bottom + 16) + "\" text-anchor=\"middle\">" +
+             "\" y2=\"" + Num(bottom) + "\" stroke=\"#eee\"/>\n<text x=\"" + Num(x(t)) + "\" y=\"" +
+             Num(bottom + 16) + "\" text-anchor=\"middle\">" +
              Clock(t + offset, show_seconds, show_date) + "</text>\n";
     }
     Series(out, samples, panel.set_point, x, y, "setpoint", panel.colour, true);

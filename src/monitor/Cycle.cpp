@@ -123,7 +123,9 @@ void Monitor::MonitorPass() {
 
   RefreshCounters();
   ++CycleCount;
-  if (log_ != nullptr) LogPass();
+  // A pass that ESC cut short made none of its reads after the ESC: no row for it, so
+  // that the operator's quit does not look like a run of failed reads.
+  if (log_ != nullptr && !StopFlag) LogPass();
 }
 
 void Monitor::LogPass() {

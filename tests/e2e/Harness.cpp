@@ -39,6 +39,25 @@ std::string Quote(const std::string& s) {
   return q + "'";
 }
 
+std::string ClimonBin() {
+  return CLIMON_BIN;
+}
+
+std::string SimBin() {
+  return CLIMON_SIM_BIN;
+}
+
+Ran RunProgram(const std::string& command_line) {
+  std::string dir = TempDir();
+  std::string cmd =
+      command_line + " </dev/null >" + Quote(dir + "/out") + " 2>" + Quote(dir + "/err");
+  int rc = std::system(cmd.c_str());
+  Ran r{WIFEXITED(rc) ? WEXITSTATUS(rc) : 128 + WTERMSIG(rc), ReadFile(dir + "/out"),
+        ReadFile(dir + "/err")};
+  Run("rm -rf " + Quote(dir));
+  return r;
+}
+
 double MedianTransactionMs(const std::vector<Traffic>& log) {
   std::vector<double> gaps;
   for (std::size_t i = 1; i < log.size(); ++i) {

@@ -92,6 +92,18 @@ struct Climon {
 // under 90 ms: no 100 ms wait, no retry): one transaction as the controller sees it.
 double MedianTransactionMs(const std::vector<Traffic>& log);
 
+// The POSIX build's climon and climon-sim.
+std::string ClimonBin();
+std::string SimBin();
+
+// Runs a program to its end with its input from /dev/null: its exit status, standard
+// output and standard error.
+struct Ran {
+  int status;
+  std::string out, err;
+};
+Ran RunProgram(const std::string& command_line);
+
 // A fresh temporary directory.
 std::string TempDir();
 std::string Quote(const std::string& s);

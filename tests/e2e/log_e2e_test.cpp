@@ -1,0 +1,154 @@
+// The command line and the value log of the real climon against climon-sim.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "Harness.h"
+
+namespace e2e {
+namespace {
+
+std::vector<std::vector<std::string>> CsvRows(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::istringstream in(ReadFile(path));
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::vector<std::string> f(1);
+    for (char c : line) {
+      if (c == ',') {
+        f.emplace_back();
+      } else {
+        f.back() += c;
+      }
+    }
+    rows.push_back(f);
+  }
+  return rows;
+}
+
+// The screen's number in a row, as the log writes it: "Temp.   12.50 C  /   12.50 C" -> 12.50.
+std::string Shown(const std::string& row, int which) {
+  std::istringstream in(row.substr(13));
+  std::string word, found;
+  for (int n = 0; in >> word;) {
+    if (word.find_first_of("0123456789") != std::string::npos && n++ == which) found = word;
+  }
+  return found;
+}
+
+TEST(CommandLine, EachOptionAndEachBadOne) {
+  std::string dir = TempDir();
+  Simulator sim(dir, {});
+  struct Case {
+    std::string args;
+    int status;
+    std::string out_start, err;  // err: its first line
+    bool hint;                   // the usage line follows it
+  } cases[] = {
+      {"--help", 0, "usage: climon [--port N] [--log FILE]", "", false},
+      {"--version", 0, "climon 1.0.0", "", false},
+      {"--bogus", 2, "", "climon: unknown option --bogus", true},
+      {"--port", 2, "", "climon: option --port needs a port number", true},
+      {"--port 0", 2, "", "climon: option --port: '0' is not a port number from 1 to 128", true},
+      {"--log", 2, "", "climon: option --log needs a file name", true},
+      {"--log " + dir, 2, "", "climon: cannot open the log " + dir + ": Is a directory", false},
+  };
+  for (const auto& c : cases) {
+    Ran r =
+        RunProgram("CLIMON_COM1=" + Quote(sim.link()) + " " + Quote(ClimonBin()) + " " + c.args);
+    EXPECT_EQ(r.status, c.status) << c.args;
+    EXPECT_TRUE(r.out.starts_with(c.out_start)) << c.args << ": " << r.out;
+    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << c.args;
+    if (c.status == 2) {
+      EXPECT_EQ(r.out, "") << c.args;  // nothing reached the terminal
+    }
+    EXPECT_EQ(r.err.find("\nusage: climon") != std::string::npos, c.hint) << c.args;
+  }
+  EXPECT_TRUE(sim.Commands().empty());  // no port was opened
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
+// climon with --log at the monitor, until the log holds `rows` rows.
+struct Logged : Climon {
+  std::string log;
+  Logged(std::vector<std::string> options, const std::string& log_path, std::size_t rows,
+         const std::string& port_typed = "1")
+      : Climon(std::move(options), "", "", Quote(ClimonBin()) + " --log " + Quote(log_path)),
+        log(log_path) {
+    Answer(port_typed);
+    s.WaitFor([&] { return CsvRows(log).size() >= rows + 1; }, 20s);
+  }
+};
+
+TEST(ValueLog, RowsForVariants1And2AsTheScreenShowsThem) {
+  for (const char* variant : {"1", "2"}) {
+    std::string dir = TempDir(), path = dir + "/values.csv";
+    Logged t({"--variant", variant}, path, 4);
+    std::vector<std::string> screen = t.s.Screen();
+    t.s.Key("Escape");
+    ASSERT_EQ(t.s.WaitExit(), 0);
+    auto rows = CsvRows(path);
+    ASSERT_GE(rows.size(), 5u) << variant;
+    EXPECT_EQ(rows[0][0], "time");
+    const bool evap = std::string(variant) == "1";
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const auto& r = rows[i];
+      ASSERT_EQ(r.size(), 22u) << variant << " row " << i;
+      EXPECT_NE(r[0], "time") << "a second header";
+      EXPECT_EQ(r[1], "1");
+      EXPECT_EQ(r[2], variant);
+      EXPECT_EQ(r[3], Shown(screen[2], 0));  // the temperature and its set point
+      EXPECT_EQ(r[4], Shown(screen[2], 1));
+      EXPECT_EQ(r[5], Shown(screen[3], 0));
+      EXPECT_EQ(r[7], Shown(screen[4], 0));
+      EXPECT_EQ(r[9], evap ? Shown(screen[5], 0) : "") << variant;
+      EXPECT_EQ(r[11], evap ? "185" : "") << variant;
+      // The counters on the passes that refresh them: the first, and every second after.
+      bool refresh = i % 2 == 1;
+      EXPECT_EQ(r[17], refresh ? "143415" : "") << variant << " row " << i;
+      EXPECT_EQ(r[18], refresh ? "95535" : "") << variant << " row " << i;
+    }
+    std::system(("rm -rf " + Quote(dir)).c_str());
+  }
+}
+
+TEST(ValueLog, ASilencedWordIsAnEmptyFieldAndAnOldLogIsKept) {
+  std::string dir = TempDir(), path = dir + "/values.csv";
+  std::ofstream(path, std::ios::binary).close();  // an empty file gets its header too
+  {
+    Logged first({}, path, 1);
+    first.s.Key("Escape");
+    ASSERT_EQ(first.s.WaitExit(), 0);
+  }
+  const std::string earlier = ReadFile(path);
+  Logged t({"--fault", "silence", "--fault-match", "RD DM993"}, path, CsvRows(path).size());
+  EXPECT_TRUE(t.Shows(4, "Humidity       0.00 %  /   85.00 %")) << t.s.ScreenText();
+  t.s.Key("Escape");
+  ASSERT_EQ(t.s.WaitExit(20s), 0);
+  EXPECT_TRUE(ReadFile(path).starts_with(earlier));  // appended, never truncated
+  auto rows = CsvRows(path);
+  int headers = 0;
+  for (const auto& r : rows) headers += r[0] == "time";
+  EXPECT_EQ(headers, 1);
+  const auto& last = rows.back();
+  ASSERT_EQ(last.size(), 22u);
+  EXPECT_EQ(last[5], "");  // humidity: no reply, an empty field, not 0
+  EXPECT_EQ(last[3], "12.50");
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
+TEST(ValueLog, AFullDiskIsShownAndTheMonitorGoesOn) {
+  Climon t({}, "", "", Quote(ClimonBin()) + " --log /dev/full");
+  t.Answer("1");
+  EXPECT_TRUE(t.Shows(23, "Value log not written: No space left on device")) << t.s.ScreenText();
+  EXPECT_TRUE(t.Shows(14, "tTotal       143415 s  /    39.8 h")) << t.s.ScreenText();
+  std::size_t seen = t.sim.Commands().size();
+  EXPECT_TRUE(t.s.WaitFor([&] { return t.sim.Commands().size() > seen + 10; }));  // goes on
+  t.s.Key("Escape");
+  EXPECT_EQ(t.s.WaitExit(), 0);
+}
+
+}  // namespace
+}  // namespace e2e

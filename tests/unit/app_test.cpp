@@ -1,0 +1,155 @@
+// The command line, and the value log's rows from the monitor's passes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "MonitorFixture.h"
+#include "app/Options.h"
+#include "app/Program.h"
+
+namespace {
+
+using namespace fakes;
+
+TEST(Options, EachOptionAndEachBadOne) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;  // empty: accepted
+    std::optional<std::string> port;
+    std::string log;
+  } cases[] = {
+      {{}, "", std::nullopt, ""},
+      {{"--port", "3"}, "", "3", ""},
+      {{"--port=128"}, "", "128", ""},
+      {{"--port", "$1F"}, "", "$1F", ""},  // what the prompt takes
+      {{"--log", "v.csv", "--port", "1"}, "", "1", "v.csv"},
+      {{"--bogus"}, "unknown option --bogus", std::nullopt, ""},
+      {{"-p"}, "unknown option -p", std::nullopt, ""},
+      {{"3"}, "unexpected argument 3", std::nullopt, ""},
+      {{"--port"}, "option --port needs a port number", std::nullopt, ""},
+      {{"--port", "0"}, "option --port: '0' is not a port number from 1 to 128", std::nullopt, ""},
+      {{"--port", "129"},
+       "option --port: '129' is not a port number from 1 to 128",
+       std::nullopt,
+       ""},
+      {{"--port", "3a"},
+       "option --port: '3a' is not a port number from 1 to 128",
+       std::nullopt,
+       ""},
+      {{"--log"}, "option --log needs a file name", std::nullopt, ""},
+      {{"--log="}, "option --log needs a file name", std::nullopt, ""},
+      {{"--version=2"}, "option --version takes no value", std::nullopt, ""},
+  };
+  for (const auto& c : cases) {
+    app::Parsed p = app::ParseOptions(c.args);
+    std::string words;
+    for (const auto& a : c.args) words += a + " ";
+    EXPECT_EQ(p.error, c.error) << words;
+    if (c.error.empty()) {
+      EXPECT_EQ(p.options.port, c.port) << words;
+      EXPECT_EQ(p.options.log, c.log) << words;
+    }
+  }
+}
+
+// What Main does before the console: nothing at all is started for --help, --version, a
+// bad option or a log that cannot be opened.
+TEST(Main, AnswersOrRefusesBeforeAnythingStarts) {
+  struct Case {
+    std::vector<const char*> args;
+    int status;
+    bool runs;
+  } cases[] = {{{"--help"}, 0, false},    {{"--version"}, 0, false},  {{"--port", "0"}, 2, false},
+               {{"--nope"}, 2, false},    {{"--log", "."}, 2, false},  // a directory
+               {{"--port", "2"}, 7, true}};
+  for (auto& c : cases) {
+    std::vector<char*> argv{const_cast<char*>("climon")};
+    for (const char* a : c.args) argv.push_back(const_cast<char*>(a));
+    bool ran = false;
+    int status = app::Main(static_cast<int>(argv.size()), argv.data(), [&](app::Start& s) {
+      ran = true;
+      EXPECT_EQ(s.options.port, "2");
+      return 7;
+    });
+    EXPECT_EQ(status, c.status) << c.args[0];
+    EXPECT_EQ(ran, c.runs) << c.args[0];
+  }
+}
+
+TEST(ValueLog, RowsAsTheScreenShowsThem) {
+  comLib3::WallTime t{2026, 3, 4, 5, 6, 7, -150};
+  EXPECT_EQ(monitor::IsoTime(t), "2026-03-04T05:06:07-02:30");
+  monitor::PassValues v;
+  v.port = 12;
+  v.variant = 2;
+  v.temp = "-0.03";
+  v.co2 = "1.600";
+  v.vent = "1";
+  v.total = "65535";
+  EXPECT_EQ(monitor::CsvRow(t, v),
+            "2026-03-04T05:06:07-02:30,12,2,-0.03,,,,1.600,,,,,,1,,,,65535,,,,\r\n");
+  EXPECT_EQ(monitor::LogColumns().size(), 22u);
+}
+
+struct LogFile {
+  std::string path = (std::filesystem::temp_directory_path() /
+                      ("climon-log-test-" + std::to_string(std::rand()) + ".csv"))
+                         .string();
+  ~LogFile() { std::remove(path.c_str()); }
+  std::vector<std::string> Lines() const {
+    std::ifstream f(path, std::ios::binary);
+    std::vector<std::string> out;
+    for (std::string l; std::getline(f, l);) out.push_back(l);
+    return out;
+  }
+};
+
+TEST(ValueLog, AHeaderOnceThenAppendedNeverTruncated) {
+  LogFile file;
+  for (int run = 0; run < 2; ++run) {
+    std::string error;
+    auto log = monitor::ValueLog::Open(file.path, error);
+    ASSERT_TRUE(log) << error;
+    EXPECT_TRUE(log->Append("row" + std::to_string(run) + "\r\n"));
+  }
+  auto lines = file.Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0] + "\n", monitor::CsvHeader());
+  EXPECT_EQ(lines[1], "row0\r");
+  EXPECT_EQ(lines[2], "row1\r");
+}
+
+struct LoggedPassTest : MonitorFixture {
+  LogFile file;
+  std::unique_ptr<monitor::ValueLog> log;
+  std::unique_ptr<monitor::Monitor> logged;
+  void SetUp() override {
+    std::string error;
+    log = monitor::ValueLog::Open(file.path, error);
+    ASSERT_TRUE(log) << error;
+    logged = std::make_unique<monitor::Monitor>(com, log.get());
+  }
+};
+
+TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh) {
+  Open();
+  logged->ComPort = 1;
+  logged->DeviceVariant = 1;
+  logged->SelectCounterLabels();
+  logged->MonitorPreparation();
+  overrides["RD DM993"] = {""};  // the humidity word is never answered
+  logged->MonitorPass();         // refreshes the counters
+  logged->MonitorPass();
+  auto lines = file.Lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1],
+            "2026-12-09T08:00:02+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
+            "1,1,1,0,143415,95535,40000,20000,5400\r");
+  EXPECT_EQ(lines[2].substr(26),
+            "1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,\r");
+}
+
+}  // namespace
