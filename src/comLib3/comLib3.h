@@ -62,8 +62,8 @@ class ComLib3 {
   void PurgeComPort(std::int32_t port);
   void CloseComPort(std::int32_t port);
   // The transaction's write and read on the port's device. A port that is not open
-  // writes nothing, and a read that finds no device or loses it waits out the read
-  // window, so a dead line never spins.
+  // writes nothing, and a read short of its count always ends with its window, so a dead
+  // line never spins.
   void WriteComPort(std::int32_t port, std::string_view bytes);
   std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
 

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Makes the README's pictures from real runs against climon-sim: docs/monitor.svg (the
+# monitor screen) and docs/trend.svg (the chart of a short logged run, with a lossy line
+# so that it shows gaps). Needs tmux and python3. Run it again when the screens change.
+set -euo pipefail
+build=${1:-build}
+cd "$(dirname "$0")/.."
+dir=$(mktemp -d "${TMPDIR:-/tmp}/climon-pictures.XXXXXX")
+sock="climon-pictures-$$"
+sim=""
+cleanup() {
+  tmux -L "$sock" kill-server 2>/dev/null || true
+  [ -n "$sim" ] && kill "$sim" 2>/dev/null || true
+  rm -rf "$dir"
+}
+trap cleanup EXIT
+wait_for() {  # a text on the screen, for at most 60 s
+  for _ in $(seq 600); do
+    tmux -L "$sock" capture-pane -p -t pic 2>/dev/null | grep -q "$1" && return 0
+    sleep 0.1
+  done
+  echo "pictures: '$1' never showed" >&2
+  return 1
+}
+run() {  # climon with these options in an 80 x 25 terminal of its own
+  tmux -L "$sock" -f /dev/null new-session -d -s pic -x 80 -y 25 \
+    "CLIMON_COM1=$dir/COM1 LANG=C.UTF-8 $build/climon --port 1 $*; sleep 60"
+}
+
+# The monitor screen.
+"$build/climon-sim" --variant 1 --link "$dir/COM1" >/dev/null &
+sim=$!
+run
+wait_for "t106 "
+wait_for "Vent.         (512) [\\|/-]"
+LANG=C.UTF-8 tmux -L "$sock" capture-pane -e -p -N -t pic | python3 scripts/screen_svg.py 80 25 >docs/monitor.svg
+tmux -L "$sock" kill-server
+kill "$sim"
+wait "$sim" 2>/dev/null || true
+
+# A minute of a live room, logged, then charted.
+"$build/climon-sim" --live --loss 45 --seed 3 --link "$dir/COM1" >/dev/null &
+sim=$!
+run --log "$dir/values.csv"
+sleep 60
+tmux -L "$sock" send-keys -t pic Escape
+sleep 1
+"$build/climon-plot" "$dir/values.csv" -o docs/trend.svg
+head -n 4 "$dir/values.csv" >docs/values-example.csv
+echo "pictures: docs/monitor.svg, docs/trend.svg and docs/values-example.csv made"
