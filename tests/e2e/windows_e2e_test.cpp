@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "Harness.h"
+#include "Scenarios.h"
 
 namespace e2e {
 namespace {
@@ -44,18 +45,7 @@ TEST_F(Wine, StartUpAndTheVariant1Monitor) {
   WinClimon t(*this, {"--variant", "1"});
   auto& s = t.s;
   t.Answer("5");
-  ASSERT_TRUE(t.Shows(19, "t106            540   t107   250")) << s.ScreenText();
-  EXPECT_EQ(s.Row(1), "System         1203 ComPort    5");
-  EXPECT_EQ(s.Row(3), "Temp.         12.50 C  /   12.50 C");
-  EXPECT_EQ(s.Row(4), "Humidity      85.00 %  /   85.00 %");
-  EXPECT_EQ(s.Row(5), "CO2           1.600 %  /   1.500 %");
-  EXPECT_EQ(s.Row(6), "Evap.Temp.    -2.00 C  /    0.00 C");
-  EXPECT_EQ(s.Row(7), "Defrost in   >  3.1 hrs to 12.00 C");
-  EXPECT_TRUE(s.Row(9).starts_with("Vent.         (512) "));
-  EXPECT_EQ(s.Row(12), "TempMode      (515) H");
-  EXPECT_EQ(s.Row(14), "tTotal       143415 s  /    39.8 h");
-  EXPECT_EQ(s.Row(15), "t_Heater      95535 s  /    66.6 %");
-  EXPECT_EQ(s.Row(18), "tt_Defrost     5400 s  /     3.8 %");
+  ExpectVariant1Screen(t, 5);
   auto cmds = t.sim.Commands();
   ASSERT_GE(cmds.size(), 3u);
   EXPECT_EQ(cmds[0], "CR");
@@ -96,14 +86,7 @@ TEST_F(Wine, ResetWithY) {
   ASSERT_TRUE(t.Shows(20, "Reset Timers [Y/N]")) << s.ScreenText();
   s.Type("y");
   ASSERT_TRUE(t.Shows(15, "t_Heater          0 s  /     0.0 %")) << s.ScreenText();
-  ASSERT_TRUE(s.WaitFor([&] { return t.Count("WR DM128 0") == 1; }));
-  auto log = t.sim.Commands();
-  auto first = std::find(log.begin(), log.end(), "WR DM117 0");
-  ASSERT_NE(first, log.end());
-  EXPECT_EQ(std::vector<std::string>(first, std::min(first + 10, log.end())),
-            (std::vector<std::string>{"WR DM117 0", "WR DM118 0", "WR DM119 0", "WR DM120 0",
-                                      "WR DM121 0", "WR DM122 0", "WR DM125 0", "WR DM126 0",
-                                      "WR DM127 0", "WR DM128 0"}));
+  ExpectTheResetWrites(t);
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(), 0);
 }
