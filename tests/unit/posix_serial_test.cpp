@@ -121,6 +121,13 @@ TEST_F(PosixSerialTest, ASecondOpenIsRefused) {
   PosixSerialDevice second(pty.path);
   EXPECT_LT(second.fd(), 0);
   EXPECT_EQ(second.error(), EBUSY);
+  // The operator sees the code Windows gives a port in use, not errno's 16.
+  ::setenv("CLIMON_COM8", pty.path.c_str(), 1);
+  platform::posix::PosixSerialPorts ports;
+  int error = 0;
+  EXPECT_EQ(ports.Open(8, error), nullptr);
+  EXPECT_EQ(error, 5);
+  ::unsetenv("CLIMON_COM8");
 }
 
 TEST_F(PosixSerialTest, AHungUpLineIsLost) {
