@@ -146,10 +146,9 @@ ReadResult ReadTrendLog(const std::string& text) {
     s.co2 = Number(f[co2], bad);
     s.co2_set = Number(f[co2_set], bad);
     if (bad) return fail(line, "a value that is not a number");
-    if (i == 1) {
-      auto [p, ec] = std::from_chars(f[port].data(), f[port].data() + f[port].size(), r.log.port);
-      (void)p;
-      if (ec != std::errc()) r.log.port = 0;
+    const char* digits = f[port].data();
+    if (i == 1 && std::from_chars(digits, digits + f[port].size(), r.log.port).ec != std::errc()) {
+      r.log.port = 0;
     }
     r.log.samples.push_back(s);
   }

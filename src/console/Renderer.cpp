@@ -49,7 +49,6 @@ CellRect ChangedRect(const std::vector<Cell>* last, const Screen& now, int cols,
 void Renderer::SetViewport(int cols, int rows) {
   view_cols_ = cols;
   view_rows_ = rows;
-  term_cols_ = cols;
 }
 
 void Renderer::Invalidate() {
@@ -86,8 +85,7 @@ void Renderer::Emit(std::string& out, const Screen& now, int x, int y) {
   }
   AppendUtf8(out, Cp437ToUnicode(c.ch));
   // After the terminal's last column it holds a pending wrap: the position is unknown.
-  int width = term_cols_ > 0 ? term_cols_ : now.Cols();
-  if (x < width) {
+  if (x < (view_cols_ > 0 ? view_cols_ : now.Cols())) {
     tx_ = x + 1;
     ty_ = y;
   } else {
@@ -133,13 +131,6 @@ std::string Renderer::Update(const Screen& now, bool place_cursor) {
     CellRect area = ChangedRect(all ? nullptr : &last_, now, cols, rows, last_version_);
     if (!area.empty()) Paint(out, now, area);
     // The lowest written row: only rows that changed can have become written or blank.
-    auto blank = [&now](int y) {
-      for (int x = 1; x <= now.Cols(); ++x) {
-        std::uint8_t ch = now.At(x, y).ch;
-        if (ch != ' ' && ch != 0 && ch != 255) return false;
-      }
-      return true;
-    };
     int lowest = 0;
     for (int y = now.Rows(); y >= 1; --y) {
       bool changed = all || now.RowVersion(y) > last_version_;
@@ -148,7 +139,7 @@ std::string Renderer::Update(const Screen& now, bool place_cursor) {
         lowest = y;  // written before, and still
         break;
       }
-      if (!blank(y)) {
+      if (!BlankRow(now.Cells(), now.Cols(), y)) {
         lowest = y;
         break;
       }

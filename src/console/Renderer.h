@@ -58,7 +58,6 @@ class Renderer {
   bool have_last_ = false;
   std::uint64_t last_version_ = 0;
   int view_cols_ = 0, view_rows_ = 0;
-  int term_cols_ = 0;  // the terminal's width as far as wraps go; 0: the model's
   // What the terminal is known to show after the bytes sent so far.
   int tx_ = 0, ty_ = 0;  // cursor, 1-based; 0 when unknown
   int tattr_ = -1;       // -1 when unknown

@@ -18,6 +18,18 @@ struct Cell {
 
 inline constexpr std::uint8_t kNormalAttr = 0x07;  // light grey on black
 
+// True when nothing is written on screen row y of these cells (cols to a row): only
+// blanks, and the codes that show as blanks (0 and 255).
+inline bool BlankRow(const std::vector<Cell>& cells, int cols, int y) {
+  for (std::size_t i = static_cast<std::size_t>((y - 1) * cols),
+                   end = i + static_cast<std::size_t>(cols);
+       i < end; ++i) {
+    std::uint8_t ch = cells[i].ch;
+    if (ch != ' ' && ch != 0 && ch != 255) return false;
+  }
+  return true;
+}
+
 class Screen {
  public:
   // The size is clamped to 1..255 in both directions: the corner word holds bytes.

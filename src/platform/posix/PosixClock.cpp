@@ -1,5 +1,7 @@
 #include "platform/posix/PosixClock.h"
 
+#include "platform/posix/Timespec.h"
+
 #include <sys/prctl.h>
 #include <time.h>
 
@@ -17,11 +19,8 @@ PosixClock::Duration PosixClock::Now() {
 }
 
 void PosixClock::SleepUntil(Duration deadline) {
-  auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline).count();
-  if (ns <= 0) return;
-  struct timespec ts {
-    static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)
-  };
+  if (deadline.count() <= 0) return;
+  struct timespec ts = Timespec(deadline);
   while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
   }
 }

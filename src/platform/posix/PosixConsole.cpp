@@ -1,5 +1,7 @@
 #include "platform/posix/PosixConsole.h"
 
+#include "platform/posix/Timespec.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -237,9 +239,7 @@ bool PosixConsole::Read(std::string& bytes, TimePoint until) {
   if (until == TimePoint::max()) {
     timeout = nullptr;
   } else if (TimePoint now = Now(); until > now) {
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(until - now).count();
-    wait.tv_sec = static_cast<time_t>(ns / 1000000000);
-    wait.tv_nsec = static_cast<long>(ns % 1000000000);
+    wait = Timespec(until - now);
   }
   struct pollfd pfd {
     STDIN_FILENO, POLLIN, 0

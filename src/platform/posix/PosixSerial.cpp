@@ -1,5 +1,7 @@
 #include "platform/posix/PosixSerial.h"
 
+#include "platform/posix/Timespec.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -119,15 +121,12 @@ short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
   for (;;) {
     auto left = deadline - SteadyTime::now();
     if (left.count() <= 0) return 0;
-    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
     // To the nanosecond: a timeout in whole milliseconds would end every window late. And
     // Linux lets every poll run 0.1 % over its timeout, so the timeout is that much
     // shorter: the wait ends at the deadline, not up to 55 us after it. Should it end a
     // little before, the loop waits the rest.
-    ns = ns - ns / 1001;
-    struct timespec ts {
-      static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)
-    };
+    auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
+    struct timespec ts = Timespec(ns - ns / 1001);
     struct pollfd pfd {
       fd_, events, 0
     };
@@ -137,7 +136,6 @@ short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
       return lost_ ? 0 : pfd.revents;
     }
     if (r < 0 && errno != EINTR) {
-      Failed(errno);
       lost_ = true;
       return 0;
     }
@@ -189,7 +187,6 @@ std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
     } else if (n == 0) {
       lost_ = true;  // the line hung up
     } else if (errno != EINTR && errno != EAGAIN) {
-      Failed(errno);
       lost_ = true;
     }
     if (!ready) break;  // that was the window's last read

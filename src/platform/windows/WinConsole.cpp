@@ -118,13 +118,7 @@ void WinConsole::Restore() {
       // The rows the cell path wrote are known from its last frame.
       row = 0;
       for (int y = screen().Rows(); y >= 1 && row == 0 && have_shown_; --y) {
-        for (int x = 1; x <= screen().Cols(); ++x) {
-          std::uint8_t ch = shown_[static_cast<std::size_t>((y - 1) * screen().Cols() + x - 1)].ch;
-          if (ch != ' ' && ch != 0 && ch != 255) {
-            row = y;
-            break;
-          }
-        }
+        if (!console::BlankRow(shown_, screen().Cols(), y)) row = y;
       }
     }
     // The prompt goes on the row below the last written one.

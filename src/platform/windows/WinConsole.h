@@ -31,8 +31,6 @@ class WinConsole : public console::Console {
   void Flush() override;
   void Restore() override;
 
-  bool UsesVirtualTerminal() const { return vt_; }
-
  private:
   struct Measured {
     int cols, rows;
