@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "MonitorFixture.h"
@@ -95,9 +96,14 @@ TEST(ValueLog, RowsAsTheScreenShowsThem) {
 }
 
 struct LogFile {
-  std::string path = (std::filesystem::temp_directory_path() /
-                      ("climon-log-test-" + std::to_string(std::rand()) + ".csv"))
-                         .string();
+  // Each test runs as its own process, side by side with the others: the name
+  // must differ between tests and between builds running at once.
+  std::string path =
+      (std::filesystem::temp_directory_path() /
+       ("climon-log-test-" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+        std::to_string(std::random_device{}()) + ".csv"))
+          .string();
   ~LogFile() { std::remove(path.c_str()); }
   std::vector<std::string> Lines() const {
     std::ifstream f(path, std::ios::binary);
