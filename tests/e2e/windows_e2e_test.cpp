@@ -124,6 +124,24 @@ TEST_F(Wine, ASecondClimonOnAPortInUseIsRefused) {
   EXPECT_EQ(first.s.WaitExit(), 0);
 }
 
+TEST_F(Wine, AControllerThatComesBackIsReadAgain) {
+  WinClimon t(*this, {});
+  auto& s = t.s;
+  t.Answer("5");
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
+  t.sim.Stop();  // the adapter is pulled
+  ASSERT_TRUE(s.WaitFor(
+      [&] { return s.Row(22).starts_with("No reply from the controller since "); }, 20s))
+      << s.ScreenText();
+  t.sim.Start();  // and plugged in again
+  ASSERT_TRUE(s.WaitFor(
+      [&] { return s.Row(3) == "Temp.         12.50 C  /   12.50 C" && s.Row(22).empty(); },
+      20s))
+      << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
 // Both output paths: the cells (Wine's default) ended by ESC, and the virtual terminal
 // ended by a bad port number; the console's modes and code page are as before.
 TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {
