@@ -61,7 +61,7 @@ std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& e
   // Unbuffered: each row goes out in one write, and a failed one leaves nothing behind
   // in a buffer to come out later.
   std::setvbuf(f, nullptr, _IONBF, 0);
-  return std::unique_ptr<ValueLog>(new ValueLog(f, path));
+  return std::unique_ptr<ValueLog>(new ValueLog(f));
 }
 
 ValueLog::~ValueLog() {

@@ -43,12 +43,11 @@ class ValueLog {
   // not be written; error() then tells why.
   bool Append(const std::string& row);
   const std::string& error() const { return error_; }
-  const std::string& path() const { return path_; }
 
  private:
-  ValueLog(std::FILE* f, std::string path) : file_(f), path_(std::move(path)) {}
+  explicit ValueLog(std::FILE* f) : file_(f) {}
   std::FILE* file_;
-  std::string path_, error_;
+  std::string error_;
   bool broken_line_ = false;  // a failed write may have left part of a row
 };
 

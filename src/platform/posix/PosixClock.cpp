@@ -1,6 +1,6 @@
 #include "platform/posix/PosixClock.h"
 
-#include "platform/posix/Timespec.h"
+#include "platform/posix/WaitTime.h"
 
 #include <sys/prctl.h>
 #include <time.h>
@@ -20,7 +20,7 @@ PosixClock::Duration PosixClock::Now() {
 
 void PosixClock::SleepUntil(Duration deadline) {
   if (deadline.count() <= 0) return;
-  struct timespec ts = Timespec(deadline);
+  struct timespec ts = WaitTime(deadline);
   while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
   }
 }

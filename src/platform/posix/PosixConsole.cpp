@@ -1,6 +1,6 @@
 #include "platform/posix/PosixConsole.h"
 
-#include "platform/posix/Timespec.h"
+#include "platform/posix/WaitTime.h"
 
 #include <poll.h>
 #include <signal.h>
@@ -239,7 +239,7 @@ bool PosixConsole::Read(std::string& bytes, TimePoint until) {
   if (until == TimePoint::max()) {
     timeout = nullptr;
   } else if (TimePoint now = Now(); until > now) {
-    wait = Timespec(until - now);
+    wait = WaitTime(until - now);
   }
   struct pollfd pfd {
     STDIN_FILENO, POLLIN, 0

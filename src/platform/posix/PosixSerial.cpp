@@ -1,6 +1,6 @@
 #include "platform/posix/PosixSerial.h"
 
-#include "platform/posix/Timespec.h"
+#include "platform/posix/WaitTime.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -126,7 +126,7 @@ short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
     // shorter: the wait ends at the deadline, not up to 55 us after it. Should it end a
     // little before, the loop waits the rest.
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
-    struct timespec ts = Timespec(ns - ns / 1001);
+    struct timespec ts = WaitTime(ns - ns / 1001);
     struct pollfd pfd {
       fd_, events, 0
     };

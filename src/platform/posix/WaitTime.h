@@ -1,4 +1,4 @@
-// A duration as the timespec that the POSIX waits take, to the nanosecond.
+// A duration as the seconds and nanoseconds that the POSIX waits take.
 #pragma once
 
 #include <time.h>
@@ -7,7 +7,7 @@
 
 namespace platform::posix {
 
-inline struct timespec Timespec(std::chrono::nanoseconds d) {
+inline struct timespec WaitTime(std::chrono::nanoseconds d) {
   auto ns = d.count();
   return {static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
 }
