@@ -1,5 +1,4 @@
-// What an operator meets in the control room: a stray key at the port report, a resized
-// window, a stop and a resume, a crash, a controller that goes away and comes back.
+// What an operator meets in the control room: a resized window, a stop and a resume, a crash, a controller that goes away and comes back.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -9,18 +8,6 @@ namespace e2e {
 namespace {
 
 const char* const kTempRow = "Temp.         12.50 C  /   12.50 C";
-
-TEST(Robust, AnExtendedKeyAtThePortReportRunsNoCommand) {
-  Climon t({}, "CLIMON_COM5=/nonexistent/climon-COM5");
-  auto& s = t.s;
-  t.Answer("5");
-  ASSERT_TRUE(s.WaitForText("Invalid Port Number: 5   E2")) << s.ScreenText();
-  s.Key("Left");  // its second code is K
-  ASSERT_TRUE(s.WaitForText("System", 20s)) << s.ScreenText();
-  EXPECT_FALSE(s.WaitForText("TARVENA", 2s)) << s.ScreenText();
-  s.Key("Escape");
-  EXPECT_EQ(s.WaitExit(20s), 0);
-}
 
 TEST(Robust, AResizedWindowIsRepaintedFromTheModel) {
   Climon t({});

@@ -77,20 +77,6 @@ TEST_F(Wine, TheCommandTerminalAndBack) {
   EXPECT_EQ(s.WaitExit(), 0);
 }
 
-TEST_F(Wine, ResetWithY) {
-  WinClimon t(*this, {"--variant", "1"});
-  auto& s = t.s;
-  t.Answer("5");
-  ASSERT_TRUE(t.Shows(15, "t_Heater      95535 s  /    66.6 %")) << s.ScreenText();
-  s.Type("r");
-  ASSERT_TRUE(t.Shows(20, "Reset Timers [Y/N]")) << s.ScreenText();
-  s.Type("y");
-  ASSERT_TRUE(t.Shows(15, "t_Heater          0 s  /     0.0 %")) << s.ScreenText();
-  ExpectTheResetWrites(t);
-  s.Key("Escape");
-  EXPECT_EQ(s.WaitExit(), 0);
-}
-
 TEST_F(Wine, AMissingPort) {
   WinClimon t(*this, {});
   auto& s = t.s;
