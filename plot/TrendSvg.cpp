@@ -3,39 +3,32 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <functional>
+
+#include "logformat/LogFormat.h"
 
 namespace plot {
 namespace {
 
-constexpr double kWidth = 960, kLeft = 72, kRight = 24, kTop = 48, kPanel = 200, kGap = 56;
+constexpr double kLeft = 72, kRight = 24, kTop = 48, kPanel = 200, kGap = 56, kBand = 28;
+constexpr double kWidth = kLeft + kPlotColumns + kRight;
+// However the range falls, no axis gets more ticks than this.
+constexpr int kMaxTicks = 24;
 
 struct Panel {
   const char* title;
   const char* colour;
-  std::function<std::optional<double>(const Sample&)> value, set_point;
+  Series value, set_point;
+};
+constexpr Panel kPanels[] = {
+    {"Temperature (\u00b0C)", "#c0392b", kTemp, kTempSet},
+    {"Humidity (%)", "#2471a3", kHumidity, kHumiditySet},
+    {"CO2 (%)", "#1e8449", kCo2, kCo2Set},
 };
 
 std::string Num(double v, int decimals = 1) {
-  char buf[32];
+  char buf[48];
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
-}
-
-std::string Escape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    if (c == '&') {
-      out += "&amp;";
-    } else if (c == '<') {
-      out += "&lt;";
-    } else if (c == '>') {
-      out += "&gt;";
-    } else {
-      out += c;
-    }
-  }
-  return out;
 }
 
 // A step of 1, 2 or 5 times a power of ten that cuts the range into about five.
@@ -47,95 +40,82 @@ double NiceStep(double range) {
   return 10 * power;
 }
 
-// "HH:MM:SS", "HH:MM", "MM-DD HH:MM" or, with the year, "YYYY-MM-DD HH:MM:SS" of a
-// local time in seconds since 1970.
-std::string Clock(std::int64_t local, bool seconds, bool date, bool year = false) {
-  std::int64_t day = local >= 0 ? local / 86400 : (local - 86399) / 86400;
-  std::int64_t s = local - day * 86400;
-  char buf[48];
-  if (date) {
-    // The civil date of `day` (days since 1970-01-01).
-    std::int64_t z = day + 719468, era = (z >= 0 ? z : z - 146096) / 146097;
-    unsigned doe = static_cast<unsigned>(z - era * 146097);
-    unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
-    unsigned d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
-    long y = static_cast<long>(yoe) + static_cast<long>(era) * 400 + (m <= 2);
-    if (year) {
-      std::snprintf(buf, sizeof buf, "%04ld-%02u-%02u %02d:%02d:%02d", y, m, d,
-                    static_cast<int>(s / 3600), static_cast<int>(s / 60 % 60),
-                    static_cast<int>(s % 60));
-    } else {
-      std::snprintf(buf, sizeof buf, "%02u-%02u %02d:%02d", m, d, static_cast<int>(s / 3600),
-                    static_cast<int>(s / 60 % 60));
-    }
-  } else if (seconds) {
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", static_cast<int>(s / 3600),
-                  static_cast<int>(s / 60 % 60), static_cast<int>(s % 60));
-  } else {
-    std::snprintf(buf, sizeof buf, "%02d:%02d", static_cast<int>(s / 3600),
-                  static_cast<int>(s / 60 % 60));
-  }
-  return buf;
+std::string Two(int v) {
+  return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
 }
 
-// The polylines of one series: a line per run of samples that have a value.
-void Series(std::string& out, const std::vector<Sample>& samples,
-            const std::function<std::optional<double>(const Sample&)>& get,
-            const std::function<double(std::int64_t)>& x, const std::function<double(double)>& y,
-            const std::string& cls, const char* colour, bool dashed) {
-  std::string points;
-  int count = 0;
-  auto close = [&] {
-    if (count == 0) return;
-    out += "<polyline class=\"" + cls + "\" fill=\"none\" stroke=\"" + colour +
-           "\" stroke-width=\"" + (dashed ? "1.5\" stroke-dasharray=\"6 4\"" : "2\"") +
-           " points=\"" + points + "\"/>\n";
-    if (count == 1 && !dashed) {  // a lone reading between gaps: a dot, so that it shows
-      std::size_t comma = points.find(',');
-      out += "<circle cx=\"" + points.substr(0, comma) + "\" cy=\"" + points.substr(comma + 1) +
-             "\" r=\"2.5\" fill=\"" + colour + "\"/>\n";
-    }
-    points.clear();
-    count = 0;
+// A time tick: where it stands (ms, UTC) and its label.
+struct Tick {
+  std::int64_t t;
+  std::string label;
+};
+
+// Ticks on round local times that suit the range: seconds or minutes for minutes, hours
+// for a day, days for a month, months for a year, years beyond.
+std::vector<Tick> TimeTicks(std::int64_t t0, std::int64_t t1, int offset_minutes) {
+  constexpr std::int64_t kS = 1000, kMin = 60 * kS, kH = 60 * kMin, kDay = 24 * kH;
+  static constexpr std::int64_t kSteps[] = {
+      kS,       2 * kS,   5 * kS,    10 * kS,   15 * kS,   30 * kS,  kMin,
+      2 * kMin, 5 * kMin, 10 * kMin, 15 * kMin, 30 * kMin, kH,       2 * kH,
+      3 * kH,   6 * kH,   12 * kH,   kDay,      2 * kDay,  7 * kDay, 14 * kDay};
+  const std::int64_t off = std::int64_t{offset_minutes} * kMin, span = t1 - t0;
+  std::vector<Tick> ticks;
+  auto label = [&](std::int64_t t, std::int64_t step) {
+    logformat::LocalTime l = logformat::FromUtcMs(t, offset_minutes);
+    std::string date = Two(l.month) + "-" + Two(l.day);
+    if (step >= kDay) return date;
+    std::string clock = step < kMin ? logformat::FormatClock(l.hour, l.minute, l.second)
+                                    : Two(l.hour) + ":" + Two(l.minute);
+    return span >= kDay ? date + " " + clock : clock;
   };
-  for (const Sample& s : samples) {
-    std::optional<double> v = get(s);
-    if (!v) {
-      close();
-      continue;
+  for (std::int64_t step : kSteps) {
+    if (span / step > 8) continue;
+    std::int64_t local0 = t0 + off;
+    std::int64_t first = (local0 >= 0 ? (local0 + step - 1) / step : local0 / step) * step - off;
+    for (int i = 0; i < kMaxTicks; ++i) {
+      std::int64_t t = first + i * step;
+      if (t > t1) break;
+      ticks.push_back({t, label(t, step)});
     }
-    if (count > 0) points += ' ';
-    points += Num(x(s.utc)) + "," + Num(y(*v));
-    ++count;
+    return ticks;
   }
-  close();
+  // Months (1, 2, 3 or 6) or years (1, 2, 5, 10 ...), counted on the local calendar.
+  logformat::LocalTime a = logformat::FromUtcMs(t0, offset_minutes);
+  logformat::LocalTime b = logformat::FromUtcMs(t1, offset_minutes);
+  std::int64_t months = (std::int64_t{b.year} - a.year) * 12 + (b.month - a.month) + 1;
+  std::int64_t step = 1;
+  for (std::int64_t s : {1, 2, 3, 6, 12, 24, 60, 120, 240, 600, 1200, 2400, 6000}) {
+    step = s;
+    if (months / s <= 8) break;
+  }
+  std::int64_t m = std::int64_t{a.year} * 12 + (a.month - 1);
+  m = (m / step + 1) * step;
+  for (int i = 0; i < kMaxTicks; ++i, m += step) {
+    std::int64_t y = m / 12;
+    unsigned mo = static_cast<unsigned>(m % 12 + 1);
+    std::int64_t t = logformat::DaysFromCivil(y, mo, 1) * kDay - off;
+    if (t > t1) break;
+    ticks.push_back(
+        {t, step >= 12 ? std::to_string(y) : std::to_string(y) + "-" + Two(static_cast<int>(mo))});
+  }
+  return ticks;
+}
+
+std::string Stamp(std::int64_t t, int offset_minutes) {
+  logformat::LocalTime l = logformat::FromUtcMs(t, offset_minutes);
+  return std::to_string(l.year) + "-" + Two(l.month) + "-" + Two(l.day) + " " +
+         logformat::FormatClock(l.hour, l.minute, l.second);
 }
 
 }  // namespace
 
-std::string TrendSvg(const TrendLog& log) {
-  const auto& samples = log.samples;
-  const Panel panels[] = {
-      {"Temperature (\u00b0C)", "#c0392b", [](const Sample& s) { return s.temp; },
-       [](const Sample& s) { return s.temp_set; }},
-      {"Humidity (%)", "#2471a3", [](const Sample& s) { return s.humidity; },
-       [](const Sample& s) { return s.humidity_set; }},
-      {"CO2 (%)", "#1e8449", [](const Sample& s) { return s.co2; },
-       [](const Sample& s) { return s.co2_set; }},
-  };
-  std::int64_t t0 = samples.front().utc, t1 = samples.back().utc;
-  for (const Sample& s : samples) {
-    t0 = std::min(t0, s.utc);
-    t1 = std::max(t1, s.utc);
-  }
-  if (t1 == t0) t1 = t0 + 60;
-  const int offset = samples.front().utc_offset_minutes * 60;
-  const double plot_w = kWidth - kLeft - kRight;
+std::string TrendSvg(const Chart& c) {
+  const bool empty = c.rows == 0;
+  const std::int64_t t0 = c.t0, t1 = c.t1 > c.t0 ? c.t1 : c.t0 + 60000;
   auto x = [&](std::int64_t t) {
-    return kLeft + plot_w * static_cast<double>(t - t0) / static_cast<double>(t1 - t0);
+    return kLeft + kPlotColumns * (static_cast<double>(t - t0) / static_cast<double>(t1 - t0));
   };
-  const double height = kTop + 3 * (kPanel + kGap);
+  const double band_top = kTop + 3 * (kPanel + kGap) - 12, height = band_top + kBand + 12;
 
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -144,76 +124,95 @@ std::string TrendSvg(const TrendLog& log) {
       " " + Num(height, 0) +
       "\" font-family=\"sans-serif\" font-size=\"12\">\n"
       "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  out +=
-      "<text x=\"" + Num(kLeft, 0) + "\" y=\"24\" font-size=\"16\">" +
-      Escape("climon trend, COM" + std::to_string(log.port) + ": " +
-             Clock(t0 + offset, true, true, true) + " to " + Clock(t1 + offset, true, true, true) +
-             ", " + std::to_string(samples.size()) + " passes") +
-      "</text>\n";
-
-  // Time ticks: the smallest step that gives at most eight of them, on round local times.
-  static constexpr std::int64_t kSteps[] = {1,     2,     5,     10,    15,     30,    60,
-                                            120,   300,   600,   900,   1800,   3600,  7200,
-                                            10800, 21600, 43200, 86400, 172800, 604800};
-  std::int64_t step = kSteps[std::size(kSteps) - 1];
-  for (std::int64_t s : kSteps) {
-    if ((t1 - t0) / s <= 8) {
-      step = s;
-      break;
-    }
-  }
-  const bool show_seconds = step < 60, show_date = t1 - t0 >= 86400;
+  out += "<text x=\"" + Num(kLeft, 0) + "\" y=\"24\" font-size=\"16\">climon trend, COM" +
+         std::to_string(c.port) + ": " +
+         (empty ? std::string("no rows")
+                : Stamp(t0, c.utc_offset_minutes) + " to " + Stamp(c.t1, c.utc_offset_minutes) +
+                      ", " + std::to_string(c.rows) + " passes") +
+         "</text>\n";
+  const std::vector<Tick> ticks =
+      empty ? std::vector<Tick>{} : TimeTicks(t0, t1, c.utc_offset_minutes);
 
   for (int p = 0; p < 3; ++p) {
-    const Panel& panel = panels[p];
+    const Panel& panel = kPanels[p];
     const double top = kTop + p * (kPanel + kGap), bottom = top + kPanel;
     double lo = 0, hi = 0;
     bool any = false;
-    for (const Sample& s : samples) {
-      for (auto v : {panel.value(s), panel.set_point(s)}) {
-        if (!v) continue;
-        lo = any ? std::min(lo, *v) : *v;
-        hi = any ? std::max(hi, *v) : *v;
-        any = true;
+    for (Series s : {panel.value, panel.set_point}) {
+      for (const auto& line : c.lines[s]) {
+        for (const Point& q : line) {
+          lo = any ? std::min(lo, q.v) : q.v;
+          hi = any ? std::max(hi, q.v) : q.v;
+          any = true;
+        }
       }
     }
     if (!any) hi = 1;
-    if (hi - lo < 1e-9) {
+    if (hi - lo < 1e-9 * std::max(1.0, std::fabs(hi))) {
       lo -= 1;
       hi += 1;
     }
     double pad = (hi - lo) * 0.08;
     lo -= pad;
     hi += pad;
-    double ystep = NiceStep(hi - lo);
     auto y = [&](double v) { return bottom - kPanel * (v - lo) / (hi - lo); };
 
     out += "<g class=\"panel\">\n<text x=\"" + Num(kLeft, 0) + "\" y=\"" + Num(top - 8, 0) +
-           "\" font-weight=\"bold\">" + Escape(panel.title) + "</text>\n<text x=\"" +
+           "\" font-weight=\"bold\">" + panel.title + "</text>\n<text x=\"" +
            Num(kWidth - kRight, 0) + "\" y=\"" + Num(top - 8, 0) +
            "\" text-anchor=\"end\" fill=\"#555\">solid: reading, dashed: set point" +
            (any ? "" : "; no readings") + "</text>\n";
-    out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(top) + "\" width=\"" + Num(plot_w) +
+    out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(top) + "\" width=\"" + Num(kPlotColumns) +
            "\" height=\"" + Num(kPanel) + "\" fill=\"none\" stroke=\"#999\"/>\n";
-    int decimals = ystep >= 1 ? 0 : ystep >= 0.1 ? 1 : ystep >= 0.01 ? 2 : 3;
-    for (double v = std::ceil(lo / ystep) * ystep; v <= hi; v += ystep) {
-      out += "<line x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kLeft + plot_w) + "\" y1=\"" +
+    // Value ticks counted by an index, so that a step below the values' spacing cannot
+    // keep the loop from ending.
+    const double ystep = NiceStep(hi - lo);
+    const int decimals = ystep >= 1 ? 0 : ystep >= 0.1 ? 1 : ystep >= 0.01 ? 2 : 3;
+    const double first = std::ceil(lo / ystep);
+    for (int i = 0; i < kMaxTicks; ++i) {
+      double v = (first + i) * ystep;
+      if (v > hi) break;
+      out += "<line x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kLeft + kPlotColumns) + "\" y1=\"" +
              Num(y(v)) + "\" y2=\"" + Num(y(v)) + "\" stroke=\"#eee\"/>\n<text x=\"" +
              Num(kLeft - 6) + "\" y=\"" + Num(y(v) + 4) + "\" text-anchor=\"end\">" +
              Num(std::fabs(v) < ystep / 2 ? 0.0 : v, decimals) + "</text>\n";
     }
-    std::int64_t first = ((t0 + offset + step - 1) / step) * step - offset;
-    for (std::int64_t t = first; t <= t1; t += step) {
-      out += "<line x1=\"" + Num(x(t)) + "\" x2=\"" + Num(x(t)) + "\" y1=\"" + Num(top) +
-             "\" y2=\"" + Num(bottom) + "\" stroke=\"#eee\"/>\n<text x=\"" + Num(x(t)) + "\" y=\"" +
-             Num(bottom + 16) + "\" text-anchor=\"middle\">" +
-             Clock(t + offset, show_seconds, show_date) + "</text>\n";
+    for (const Tick& t : ticks) {
+      out += "<line x1=\"" + Num(x(t.t)) + "\" x2=\"" + Num(x(t.t)) + "\" y1=\"" + Num(top) +
+             "\" y2=\"" + Num(bottom) + "\" stroke=\"#eee\"/>\n<text x=\"" + Num(x(t.t)) +
+             "\" y=\"" + Num(bottom + 16) + "\" text-anchor=\"middle\">" + t.label + "</text>\n";
     }
-    Series(out, samples, panel.set_point, x, y, "setpoint", panel.colour, true);
-    Series(out, samples, panel.value, x, y, "value", panel.colour, false);
+    for (Series s : {panel.set_point, panel.value}) {
+      const bool dashed = s == panel.set_point;
+      for (const auto& line : c.lines[s]) {
+        std::string points;
+        for (const Point& q : line) {
+          if (!points.empty()) points += ' ';
+          points += Num(x(q.t)) + "," + Num(y(q.v));
+        }
+        out += std::string("<polyline class=\"") + (dashed ? "setpoint" : "value") +
+               "\" fill=\"none\" stroke=\"" + panel.colour + "\" stroke-width=\"" +
+               (dashed ? "1.5\" stroke-dasharray=\"6 4\"" : "2\"") + " points=\"" + points +
+               "\"/>\n";
+        if (line.size() == 1 && !dashed) {  // a lone reading between gaps: a dot
+          out += "<circle cx=\"" + Num(x(line[0].t)) + "\" cy=\"" + Num(y(line[0].v)) +
+                 "\" r=\"2.5\" fill=\"" + panel.colour + "\"/>\n";
+        }
+      }
+    }
     out += "</g>\n";
   }
-  out += "</svg>\n";
+  // The outage band: every stretch without rows, at least a pixel wide however short.
+  out += "<g class=\"outages\">\n<text x=\"" + Num(kLeft - 6) + "\" y=\"" + Num(band_top + 12) +
+         "\" text-anchor=\"end\" fill=\"#555\">outages</text>\n<rect x=\"" + Num(kLeft) +
+         "\" y=\"" + Num(band_top + 2) + "\" width=\"" + Num(kPlotColumns) +
+         "\" height=\"12\" fill=\"#f4f4f4\"/>\n";
+  for (const Outage& o : c.outages) {
+    double a = x(o.from), b = std::max(x(o.to), a + 1);
+    out += "<rect class=\"outage\" x=\"" + Num(a) + "\" y=\"" + Num(band_top + 2) + "\" width=\"" +
+           Num(b - a) + "\" height=\"12\" fill=\"#7f8c8d\"/>\n";
+  }
+  out += "</g>\n</svg>\n";
   return out;
 }
 

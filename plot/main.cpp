@@ -1,55 +1,97 @@
-// climon-plot: the trend chart of a climon value log, as an SVG file.
+// climon-plot: the trend chart of climon value logs, as an SVG file.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <optional>
 #include <string>
+#include <vector>
 
-#include "TrendLog.h"
+#include "Aggregate.h"
+#include "LogReader.h"
+#include "PlotOptions.h"
 #include "TrendSvg.h"
 
 namespace {
 
-const char* kUsage =
-    "usage: climon-plot LOG.csv -o TREND.svg\n"
-    "Draws the temperature, humidity and CO2 of a climon value log (climon --log) over\n"
-    "time, each with its set point, as one self-contained SVG file. See climon-plot(1).\n";
+constexpr int kRefused = 2;
 
-int Refuse(const std::string& why) {
-  std::fprintf(stderr, "climon-plot: %s\n", why.c_str());
-  return 2;
+int Refuse(const std::string& why, bool usage = false) {
+  std::fprintf(stderr, "climon-plot: %s\n%s", why.c_str(), usage ? plot::kPlotUsageHint : "");
+  return kRefused;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string in, out;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--help" || a == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == "-o" && i + 1 < argc) {
-      out = argv[++i];
-    } else if (a.starts_with("-") && a != "-") {
-      return Refuse("unknown option " + a + "\n" + kUsage);
-    } else if (in.empty()) {
-      in = a;
-    } else {
-      return Refuse("one log at a time: " + a + "\n" + kUsage);
+  plot::PlotOptions o;
+  std::string error = plot::ParsePlotOptions(std::vector<std::string>(argv + 1, argv + argc), o);
+  if (!error.empty()) return Refuse(error, true);
+  if (o.help) {
+    std::fputs(plot::kPlotUsage, stdout);
+    return 0;
+  }
+  if (o.version) {
+    std::printf("climon-plot %s\n", CLIMON_VERSION);
+    return 0;
+  }
+  if (o.last_ms) {
+    // Back from the newest row of all the files.
+    std::optional<std::int64_t> newest;
+    for (const std::string& path : o.logs) {
+      std::optional<std::int64_t> t = plot::NewestTime(path);
+      if (t && (!newest || *t > *newest)) newest = t;
+    }
+    if (newest) {
+      o.from = *newest - *o.last_ms;
+      o.to = newest;
     }
   }
-  if (in.empty() || out.empty()) return Refuse(std::string("a log and -o are needed\n") + kUsage);
-  std::ifstream f(in, std::ios::binary);
-  if (!f) return Refuse("cannot read " + in + ": " + std::strerror(errno));
-  std::stringstream text;
-  text << f.rdbuf();
-  plot::ReadResult r = plot::ReadTrendLog(text.str());
-  if (!r.error.empty()) return Refuse(in + ": " + r.error);
-  std::ofstream o(out, std::ios::binary);
-  o << plot::TrendSvg(r.log);
-  o.close();
-  if (!o) return Refuse("cannot write " + out + ": " + std::strerror(errno));
+  plot::Aggregator chart(plot::kPlotColumns);
+  std::vector<plot::LogReader> readers;
+  readers.reserve(o.logs.size());
+  for (const std::string& path : o.logs) {
+    readers.emplace_back(path, [&o, &chart](const plot::Row& row) {
+      if ((o.from && row.utc_ms < *o.from) || (o.to && row.utc_ms > *o.to)) return;
+      chart.Add(row);
+    });
+    chart.NextFile();
+    if (!plot::ReadFile(path, readers.back(), error)) return Refuse(error);
+    if (!readers.back().refusal().empty()) return Refuse(readers.back().refusal());
+  }
+  // Damaged rows are skipped and reported; the rest is drawn.
+  std::uint64_t skipped = 0;
+  std::string kinds;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(plot::Damage::kKinds); ++k) {
+    std::uint64_t n = 0;
+    std::string first;
+    for (const plot::LogReader& r : readers) {
+      const plot::DamageCount& d = r.damage()[k];
+      if (d.rows > 0 && n == 0) first = d.first_at;
+      n += d.rows;
+    }
+    if (n == 0) continue;
+    skipped += n;
+    kinds += "\n  " + std::to_string(n) + " " + plot::DamageName(static_cast<plot::Damage>(k)) +
+             ", the first on " + first;
+  }
+  if (skipped > 0) {
+    std::fprintf(stderr, "climon-plot: skipped %llu damaged rows:%s\n",
+                 static_cast<unsigned long long>(skipped), kinds.c_str());
+  }
+  plot::Chart c = chart.Finish();
+  if (c.rows == 0) {
+    return Refuse(o.from || o.to ? "no rows in the chosen time range: nothing to draw"
+                                 : "no readable rows: nothing to draw");
+  }
+  std::string svg = plot::TrendSvg(c);
+  std::FILE* f = std::fopen(o.out.c_str(), "wb");
+  if (f == nullptr) return Refuse("cannot write " + o.out + ": " + std::strerror(errno));
+  bool ok = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+  int saved = errno;
+  if (std::fclose(f) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) return Refuse("cannot write " + o.out + ": " + std::strerror(saved));
   return 0;
 }

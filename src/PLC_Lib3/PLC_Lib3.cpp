@@ -27,7 +27,27 @@ ShortString CleanReply(const char* bytes, std::size_t count) {
   return r;
 }
 
-void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply) {
+bool HasShape(const ShortString& reply, ReplyShape shape) {
+  std::string_view r = reply.view();
+  auto digits = [&r](std::size_t at, std::size_t n) {
+    return r.substr(at, n).find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  switch (shape) {
+    case ReplyShape::kRelay:
+      return r == "0" || r == "1";
+    case ReplyShape::kTimer:  // contact, current value, preset: "c,vvvvv,ppppp"
+      return r.size() == 13 && digits(0, 1) && r[1] == ',' && digits(2, 5) && r[7] == ',' &&
+             digits(8, 5);
+    case ReplyShape::kWord:
+      return r.size() == 5 && digits(0, 5);
+    case ReplyShape::kAny:
+      break;
+  }
+  return true;
+}
+
+void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply,
+                 ReplyShape shape) {
   if (com.EscFlag) {
     reply.Clear();
     return;
@@ -44,9 +64,11 @@ void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortStri
     if (attempt == kMaxAttempts) com.DelayTicks(1);
     std::size_t n = com.ReadComPort(port, buf, kReadBytes);
     cleaned = CleanReply(buf, n);
-    if (!cleaned.empty() && cleaned.At(1) != 'E') break;
+    if (!cleaned.empty() && cleaned.At(1) != 'E' && HasShape(cleaned, shape)) break;
     if (com.EscFlag) break;
   }
+  bool error_reply = !cleaned.empty() && cleaned.At(1) == 'E';
+  if (!error_reply && !HasShape(cleaned, shape)) cleaned.Clear();
   reply = cleaned;
 }
 
@@ -59,7 +81,7 @@ void PlcDisconnect(ComLib3& com, std::int32_t port, ShortString& reply) {
 }
 
 void PlcReadRelay(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& reply) {
-  PlcTransact(com, port, ShortString("RD " + std::to_string(number)), reply);
+  PlcTransact(com, port, ShortString("RD " + std::to_string(number)), reply, ReplyShape::kRelay);
 }
 
 ShortString TimerField(const ShortString& reply) {
@@ -71,12 +93,12 @@ ShortString TimerField(const ShortString& reply) {
 
 void PlcReadTimer(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& value_text) {
   ShortString reply;
-  PlcTransact(com, port, ShortString("RD T" + std::to_string(number)), reply);
+  PlcTransact(com, port, ShortString("RD T" + std::to_string(number)), reply, ReplyShape::kTimer);
   value_text = TimerField(reply);
 }
 
 void PlcReadDm(ComLib3& com, std::int32_t port, std::uint16_t dm, ShortString& reply) {
-  PlcTransact(com, port, ShortString("RD DM" + std::to_string(dm)), reply);
+  PlcTransact(com, port, ShortString("RD DM" + std::to_string(dm)), reply, ReplyShape::kWord);
 }
 
 void PlcWriteDm(ComLib3& com, std::int32_t port, std::uint16_t dm, std::uint16_t value,

@@ -26,7 +26,16 @@ ShortString ApplyMinusRule(const ShortString& command);
 // The last two characters of a read are not part of the reply; one character stays.
 ShortString CleanReply(const char* bytes, std::size_t count);
 
-void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply);
+// What a good reply to a read looks like. The protocol has no echo, so a late reply to an
+// earlier command can land in a later read's window; where the shapes differ, it is told
+// apart and treated as no reply. A word is five digits, the controller's default format.
+enum class ReplyShape { kAny, kRelay, kTimer, kWord };
+bool HasShape(const ShortString& reply, ReplyShape shape);
+
+// A reply that is neither an error reply nor of the expected shape is retried as an empty
+// one, and is empty when no better one came.
+void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortString& reply,
+                 ReplyShape shape = ReplyShape::kAny);
 void PlcConnect(ComLib3& com, std::int32_t port, ShortString& reply);
 void PlcDisconnect(ComLib3& com, std::int32_t port, ShortString& reply);
 void PlcReadRelay(ComLib3& com, std::int32_t port, std::int32_t number, ShortString& reply);

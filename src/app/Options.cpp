@@ -2,23 +2,29 @@
 
 #include "PLC_Lib3/TextToInt.h"
 #include "comLib3/comLib3.h"
+#include "monitor/Metrics.h"
 
 namespace app {
 
 const char* const kUsage =
-    "usage: climon [--port N] [--log FILE]\n"
+    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME] [--headless]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n"
-    "  --port N     use COMn, as if N had been typed at the \"Enter Comport \" prompt\n"
-    "  --log FILE   append one CSV row of the monitor's values per pass to FILE\n"
-    "  --help       this text\n"
-    "  --version    the version of climon\n"
+    "  --port N        use COMn, as if N had been typed at the \"Enter Comport \" prompt\n"
+    "  --log FILE      append one CSV row of the monitor's values per pass to FILE\n"
+    "  --metrics FILE  write the values for Prometheus' textfile collector to FILE\n"
+    "  --room NAME     the room's name in the metrics (default COMn)\n"
+    "  --headless      run as a service: no screen, no keys; needs --port; SIGTERM ends it\n"
+    "  --help          this text\n"
+    "  --version       the version of climon\n"
     "\n"
     "Keys: ESC ends, K opens the command terminal, R then Y zeroes the counters.\n"
     "See climon(1).\n";
 
-const char* const kUsageHint = "usage: climon [--port N] [--log FILE] (climon --help tells more)\n";
+const char* const kUsageHint =
+    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME] [--headless]\n"
+    "(climon --help tells more)\n";
 
 const char* const kVersion = CLIMON_VERSION;
 
@@ -39,7 +45,7 @@ Parsed ParseOptions(const std::vector<std::string>& args) {
       if (!value && i + 1 < args.size()) value = args[++i];
       return value.has_value();
     };
-    if ((a == "--help" || a == "--version") && value) {
+    if ((a == "--help" || a == "--version" || a == "--headless") && value) {
       return refuse("option " + a + " takes no value");
     } else if (a == "--help") {
       p.options.help = true;
@@ -53,12 +59,22 @@ Parsed ParseOptions(const std::vector<std::string>& args) {
                       std::to_string(comLib3::kPortCount));
       }
       p.options.port = *value;
-    } else if (a == "--log") {
-      if (!take() || value->empty()) return refuse("option --log needs a file name");
-      p.options.log = *value;
+    } else if (a == "--log" || a == "--metrics") {
+      if (!take() || value->empty()) return refuse("option " + a + " needs a file name");
+      (a == "--log" ? p.options.log : p.options.metrics) = *value;
+    } else if (a == "--room") {
+      if (!take()) return refuse("option --room needs a name");
+      if (auto why = monitor::RoomNameProblem(*value))
+        return refuse("option --room: the name " + *why);
+      p.options.room = *value;
+    } else if (a == "--headless") {
+      p.options.headless = true;
     } else {
       return refuse(a.starts_with("-") ? "unknown option " + a : "unexpected argument " + a);
     }
+  }
+  if (p.options.headless && !p.options.port && !p.options.help && !p.options.version) {
+    return refuse("option --headless needs --port: no one is there to type it");
   }
   return p;
 }

@@ -12,6 +12,9 @@ struct Options {
   bool help = false, version = false;
   std::optional<std::string> port;  // the text of --port, as if typed at the prompt
   std::string log;                  // --log FILE; empty for none
+  std::string metrics;              // --metrics FILE; empty for none
+  std::string room;                 // --room NAME; empty: COMn
+  bool headless = false;            // no console: a service
 };
 
 // The options, or the one-line reason they are refused (naming the option).

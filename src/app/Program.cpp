@@ -33,7 +33,7 @@ int Main(int argc, char** argv, const std::function<int(Start&)>& run) {
     std::fprintf(stderr, "climon: %s\n%s", parsed.error.c_str(), kUsageHint);
     return kUsageError;
   }
-  Start start{parsed.options, nullptr};
+  Start start{parsed.options, nullptr, nullptr};
   if (start.options.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -50,6 +50,14 @@ int Main(int argc, char** argv, const std::function<int(Start&)>& run) {
       return kUsageError;
     }
   }
+  if (!start.options.metrics.empty()) {
+    std::string error;
+    start.metrics = monitor::MetricsFile::Open(start.options.metrics, kVersion, error);
+    if (!start.metrics) {
+      std::fprintf(stderr, "climon: %s\n", error.c_str());
+      return kUsageError;
+    }
+  }
   return run(start);
 }
 
@@ -59,7 +67,15 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
   int status = 0;
   try {
     comLib3::ComLib3 com(con, clock, ports);
-    monitor::Monitor program(com, start.log.get());
+    monitor::Outputs out{start.log.get(), start.metrics.get(), start.options.room, nullptr};
+    if (start.options.headless) {
+      // A service's journal: one line per event.
+      out.journal = [](const std::string& line) {
+        std::fprintf(stderr, "climon: %s\n", line.c_str());
+        std::fflush(stderr);
+      };
+    }
+    monitor::Monitor program(com, std::move(out));
     status = program.Run(start.options.port);
     con.Restore();
   } catch (const console::FatalError& e) {

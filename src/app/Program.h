@@ -9,18 +9,22 @@
 #include "comLib3/Clock.h"
 #include "comLib3/SerialDevice.h"
 #include "console/Console.h"
+#include "monitor/Metrics.h"
 #include "monitor/ValueLog.h"
 
 namespace app {
 
-// What the platform's main gets: the options, and the value log already open.
+// What the platform's main gets: the options, and the value log and metrics file already
+// open.
 struct Start {
   Options options;
   std::unique_ptr<monitor::ValueLog> log;
+  std::unique_ptr<monitor::MetricsFile> metrics;
 };
 
-// Parses the options and answers --help and --version; refuses a bad option or a log
-// that cannot be opened (status 2) before any console or port is touched; otherwise
+// Parses the options and answers --help and --version; refuses a bad option, a log or a
+// metrics file that cannot be written (status 2) before any console or port is touched;
+// otherwise
 // hands over to `run`, which sets up the platform's console, clock and ports.
 int Main(int argc, char** argv, const std::function<int(Start&)>& run);
 

@@ -3,13 +3,12 @@
 
 #include <chrono>
 
+#include "logformat/LogFormat.h"
+
 namespace comLib3 {
 
 // A moment of the local calendar, and how far local time is ahead of UTC.
-struct WallTime {
-  int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
-  int utc_offset_minutes = 0;
-};
+using WallTime = logformat::LocalTime;
 
 class Clock {
  public:

@@ -7,12 +7,11 @@ using console::Int;
 using console::Real;
 using console::UInt;
 
-std::int64_t Monitor::ReadCounter(std::uint16_t low_dm, bool& ok) {
-  std::int64_t lo = ReadDmValue(ComPort, low_dm, 'w');
-  ok = last_read_ok_;
-  std::int64_t hi = ReadDmValue(ComPort, static_cast<std::uint16_t>(low_dm + 1), 'w');
-  ok = ok && last_read_ok_;
-  return hi * 65535 + lo;  // the controller's own multiplier
+Monitor::Reading<std::int64_t> Monitor::ReadCounter(std::uint16_t low_dm) {
+  Reading<std::int32_t> lo = ReadWord(ComPort, low_dm, 'w');
+  Reading<std::int32_t> hi = ReadWord(ComPort, static_cast<std::uint16_t>(low_dm + 1), 'w');
+  // The controller's own multiplier.
+  return {std::int64_t{hi.value} * 65535 + lo.value, lo.ok && hi.ok, lo.stopped || hi.stopped};
 }
 
 void Monitor::RefreshCounters() {
@@ -21,50 +20,55 @@ void Monitor::RefreshCounters() {
 
   HeaderRow();
 
-  std::int64_t lo = ReadDmStable(ComPort, 117, 'w');
-  bool total_ok = last_read_ok_;
-  std::int64_t hi = ReadDmStable(ComPort, 118, 'w');
-  total_ok = total_ok && last_read_ok_;
-  std::int64_t total = hi * 65535 + lo;
+  Reading<std::int32_t> lo = ReadStable(ComPort, 117, 'w');
+  Reading<std::int32_t> hi = ReadStable(ComPort, 118, 'w');
+  Reading<std::int64_t> total{std::int64_t{hi.value} * 65535 + lo.value, lo.ok && hi.ok,
+                              lo.stopped || hi.stopped};
 
-  bool ok119, ok121, ok125, ok127;
-  std::int64_t c119 = ReadCounter(119, ok119);
-  std::int64_t c121 = ReadCounter(121, ok121);
-  std::int64_t c125 = ReadCounter(125, ok125);
-  std::int64_t c127 = ReadCounter(127, ok127);
-  auto logged = [](bool ok, std::int64_t v) { return ok ? std::to_string(v) : std::string(); };
-  pass_.total = logged(total_ok, total);
-  pass_.heater = logged(ok125, c125);
-  pass_.counter119 = logged(ok119, c119);
-  pass_.cooler = logged(ok127, c127);
-  pass_.counter121 = logged(ok121, c121);
+  Reading<std::int64_t> c119 = ReadCounter(119);
+  Reading<std::int64_t> c121 = ReadCounter(121);
+  Reading<std::int64_t> c125 = ReadCounter(125);
+  Reading<std::int64_t> c127 = ReadCounter(127);
+  auto logged = [](const Reading<std::int64_t>& r) {
+    return r.ok ? std::to_string(r.value) : std::string();
+  };
+  pass_.total = logged(total);
+  pass_.heater = logged(c125);
+  pass_.counter119 = logged(c119);
+  pass_.cooler = logged(c127);
+  pass_.counter121 = logged(c121);
 
   std::uint16_t a = ReadTimerValue(ComPort, 106);
   std::uint16_t b = ReadTimerValue(ComPort, 107);
   if (a < T106Min) T106Min = a;
   if (b < T107Min) T107Min = b;
 
-  con.GotoXY(1, 14);
-  con.Write("tTotal      ", Int{total, 7}, " s  /  ",
-            Real{static_cast<long double>(total) / 3600, 6, 1}, " h");
+  // Rows whose reads ESC cut off keep the values they showed.
+  if (!total.stopped) {
+    con.GotoXY(1, 14);
+    con.Write("tTotal      ", Int{total.value, 7}, " s  /  ",
+              Real{static_cast<long double>(total.value) / 3600, 6, 1}, " h");
+  }
 
   struct Row {
     int row;
     const ShortString& label;
-    std::int64_t counter;
+    const Reading<std::int64_t>& counter;
   };
   const Row rows[] = {{15, CounterLabel125, c125},
                       {16, CounterLabel119, c119},
                       {17, CounterLabel127, c127},
                       {18, CounterLabel121, c121}};
   for (const Row& r : rows) {
+    if (total.stopped || r.counter.stopped) continue;
     con.GotoXY(1, r.row);
-    if (total > 0) {
+    std::int64_t counter = r.counter.value;
+    if (total.value > 0) {
       long double share =
-          static_cast<long double>(r.counter) * 100 / static_cast<long double>(total);
-      con.Write("t", r.label, Int{r.counter, 7}, " s  / ", Real{share, 7, 1}, " % ");
+          static_cast<long double>(counter) * 100 / static_cast<long double>(total.value);
+      con.Write("t", r.label, Int{counter, 7}, " s  / ", Real{share, 7, 1}, " % ");
     } else {
-      con.Write("t", r.label, Int{r.counter, 7}, " s  /     0.0 % ");
+      con.Write("t", r.label, Int{counter, 7}, " s  /     0.0 % ");
     }
   }
 

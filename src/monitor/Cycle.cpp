@@ -1,4 +1,5 @@
 // The monitor preparation and the monitor cycle with the climate rows 3 to 7.
+#include "monitor/Metrics.h"
 #include "monitor/Monitor.h"
 
 namespace monitor {
@@ -6,6 +7,7 @@ namespace monitor {
 using console::Int;
 using console::Real;
 using console::UInt;
+using logformat::LogRow;
 
 namespace {
 
@@ -18,6 +20,47 @@ std::string RelayState(const ShortString& reply) {
   return reply == "1" ? "1" : reply == "0" ? "0" : "";
 }
 
+// The reference words, read once; the rows name them by their index here.
+enum Base { kTempSet, kHumiditySet, kCo2Set, kEvapSet, kDefrostSet, kBaseCount };
+constexpr std::uint16_t kBaseWords[kBaseCount] = {890, 893, 894, 39, 895};
+constexpr std::int32_t Monitor::*kBaseValues[kBaseCount] = {
+    &Monitor::Base890, &Monitor::Base893, &Monitor::Base894, &Monitor::Base39, &Monitor::Base895};
+
+// One climate row: the word read every pass, its scaling, its reference word, the texts
+// and width of the row, where the log keeps both values, and the indicator drawn after it.
+struct ClimateRow {
+  int row;
+  std::uint16_t dm;
+  const char* label;
+  const char* unit;
+  int decimals;
+  long double (*value)(long double word, bool high_range);
+  Base base;
+  long double (*set)(long double base);
+  std::string LogRow::*logged;
+  std::string LogRow::*logged_set;
+  void (Monitor::*indicator_after)(bool fresh);
+  bool defrost_only;
+};
+
+const ClimateRow kClimateRows[] = {
+    {3, 992, "Temp.        ", " C", 2,
+     [](long double w, bool high) { return high ? w / 320 - 50 : w / 40; }, kTempSet,
+     [](long double b) { return b / 10; }, &LogRow::temp, &LogRow::temp_set,
+     &Monitor::TempCtlIndicator, false},
+    {4, 993, "Humidity     ", " %", 2,
+     [](long double w, bool high) { return w / (high ? 320 : 40); }, kHumiditySet,
+     [](long double b) { return b / 10; }, &LogRow::humidity, &LogRow::humidity_set,
+     &Monitor::FloorHtrIndicator, false},
+    {5, 984, "CO2          ", " %", 3, [](long double w, bool) { return w / 100; }, kCo2Set,
+     [](long double b) { return b / 100; }, &LogRow::co2, &LogRow::co2_set,
+     &Monitor::TempModeIndicator, false},
+    {6, 995, "Evap.Temp.   ", " C", 2, [](long double w, bool) { return w / 20 - 50; }, kEvapSet,
+     [](long double b) { return b / 20 - 50; }, &LogRow::evap, &LogRow::evap_set, nullptr, true},
+};
+
+constexpr int kTempRow = 3;
+
 }  // namespace
 
 void Monitor::MonitorPreparation() {
@@ -27,11 +70,10 @@ void Monitor::MonitorPreparation() {
   FloorHtrPhase = 1;
   TempCtlPhase = 0;
   CycleCount = 2;
-  std::int32_t* bases[] = {&Base890, &Base893, &Base894, &Base39, &Base895};
-  const std::uint16_t words[] = {890, 893, 894, 39, 895};
-  for (int i = 0; i < 5; ++i) {
-    *bases[i] = ReadDmValue(ComPort, words[i], 'i');
-    base_ok_[i] = last_read_ok_;
+  for (int i = 0; i < kBaseCount; ++i) {
+    Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[i], 'i');
+    this->*kBaseValues[i] = r.value;
+    base_ok_[i] = r.ok;
   }
   T106Min = ReadTimerValue(ComPort, 106);
   T107Min = ReadTimerValue(ComPort, 107);
@@ -40,100 +82,107 @@ void Monitor::MonitorPreparation() {
 }
 
 void Monitor::HeaderRow() {
-  std::int32_t v = ReadForRow(1, 109, 'w');
-  com_.con().Write("System         ", UInt{static_cast<std::uint16_t>(v)}, " ComPort    ",
+  Reading<std::int32_t> v = ReadForRow(1, 109, 'w');
+  if (v.stopped) return;
+  com_.con().Write("System         ", UInt{static_cast<std::uint16_t>(v.value)}, " ComPort    ",
                    Int{ComPort});
 }
 
-std::int32_t Monitor::ReadForRow(int row, std::uint16_t dm, char kind) {
+Monitor::Reading<std::int32_t> Monitor::ReadForRow(int row, std::uint16_t dm, char kind) {
   auto& con = com_.con();
   con.GotoXY(1, row);
-  std::int32_t v = ReadDmValue(ComPort, dm, kind);
+  Reading<std::int32_t> v = ReadWord(ComPort, dm, kind);
   // The read may have run the command terminal, which clears the screen and leaves the
   // cursor at the top left: the row goes back to its own position before it is written.
   con.GotoXY(1, row);
   return v;
 }
 
-void Monitor::MonitorPass() {
-  auto& con = com_.con();
-  pass_ = PassValues{};
-  pass_.port = ComPort;
-  pass_.variant = DeviceVariant;
+void Monitor::ClimateRows() {
   VentIndicator(true);
   pass_.vent = RelayState(VentReply);
-
-  std::int32_t t = ReadForRow(3, 992, 'i');
-  HighRange = t > 7500;
-  long double temp =
-      HighRange ? static_cast<long double>(t) / 320 - 50 : static_cast<long double>(t) / 40;
-  long double temp_set = static_cast<long double>(Base890) / 10;
-  con.Write("Temp.        ", Real{temp, 6, 2}, " C  /  ", Real{temp_set, 6, 2}, " C");
-  pass_.temp = Logged(last_read_ok_, temp, 2);
-  pass_.temp_set = Logged(base_ok_[0], temp_set, 2);
-
-  TempCtlIndicator(true);
-  pass_.temp_ctl = RelayState(TempCtlReply);
-
-  std::int32_t h = ReadForRow(4, 993, 'i');
-  long double hum = static_cast<long double>(h) / (HighRange ? 320 : 40);
-  long double hum_set = static_cast<long double>(Base893) / 10;
-  con.Write("Humidity     ", Real{hum, 6, 2}, " %  /  ", Real{hum_set, 6, 2}, " %");
-  pass_.humidity = Logged(last_read_ok_, hum, 2);
-  pass_.humidity_set = Logged(base_ok_[1], hum_set, 2);
-
-  FloorHtrIndicator(true);
-  pass_.floor_htr = RelayState(FloorHtrReply);
-
-  std::int32_t c = ReadForRow(5, 984, 'i');
-  long double co2 = static_cast<long double>(c) / 100;
-  long double co2_set = static_cast<long double>(Base894) / 100;
-  con.Write("CO2          ", Real{co2, 6, 3}, " %  /  ", Real{co2_set, 6, 3}, " %");
-  pass_.co2 = Logged(last_read_ok_, co2, 3);
-  pass_.co2_set = Logged(base_ok_[2], co2_set, 3);
-
-  TempModeIndicator(true);
-  pass_.temp_mode = RelayState(TempModeReply);
-
-  if (HasDefrost(DeviceVariant)) {
-    std::int32_t e = ReadForRow(6, 995, 'i');
-    long double evap = static_cast<long double>(e) / 20 - 50;
-    long double evap_set = static_cast<long double>(Base39) / 20 - 50;
-    con.Write("Evap.Temp.   ", Real{evap, 6, 2}, " C  /  ", Real{evap_set, 6, 2}, " C");
-    pass_.evap = Logged(last_read_ok_, evap, 2);
-    pass_.evap_set = Logged(base_ok_[3], evap_set, 2);
-
-    con.GotoXY(1, 7);
-    ShortString reply;
-    PLC_Lib3::PlcReadDm(com_, ComPort, 87, reply);
-    PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
-    std::int32_t minutes = r.value;
-    long double defrost_temp;
-    if (minutes < 120) {
-      defrost_temp = static_cast<long double>(Base895) / 20;
-      con.Write("Next Def. in ", Int{minutes, 6}, " min to", Real{defrost_temp, 6, 2}, " C");
-    } else {
-      defrost_temp = static_cast<long double>(Base895 - 250) / 5;
-      con.Write("Defrost in   >", Real{static_cast<long double>(minutes) / 60, 5, 1}, " hrs to",
-                Real{defrost_temp, 6, 2}, " C");
-    }
-    if (r.ok()) pass_.defrost_min = std::to_string(minutes);
-    pass_.defrost_temp = Logged(base_ok_[4], defrost_temp, 2);
+  for (const ClimateRow& r : kClimateRows) {
+    if (r.defrost_only && !HasDefrost(DeviceVariant)) continue;
+    // Once ESC is seen nothing more is read, so nothing more is drawn: the screen keeps
+    // the last values that were read.
+    Reading<std::int32_t> w = ReadForRow(r.row, r.dm, 'i');
+    if (w.stopped) return;
+    if (r.row == kTempRow) HighRange = w.value > 7500;
+    long double value = r.value(static_cast<long double>(w.value), HighRange);
+    long double set = r.set(static_cast<long double>(this->*kBaseValues[r.base]));
+    com_.con().Write(r.label, Real{value, 6, r.decimals}, r.unit, "  /  ", Real{set, 6, r.decimals},
+                     r.unit);
+    pass_.*r.logged = Logged(w.ok, value, r.decimals);
+    pass_.*r.logged_set = Logged(base_ok_[r.base], set, r.decimals);
+    if (r.indicator_after != nullptr) (this->*r.indicator_after)(true);
   }
+  pass_.temp_ctl = RelayState(TempCtlReply);
+  pass_.floor_htr = RelayState(FloorHtrReply);
+  pass_.temp_mode = RelayState(TempModeReply);
+  if (HasDefrost(DeviceVariant)) DefrostRow();
+}
 
+void Monitor::DefrostRow() {
+  if (StopFlag) return;
+  auto& con = com_.con();
+  con.GotoXY(1, 7);
+  ShortString reply;
+  PLC_Lib3::PlcReadDm(com_, ComPort, 87, reply);
+  PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
+  std::int32_t minutes = r.value;
+  long double defrost_temp;
+  if (minutes < 120) {
+    defrost_temp = static_cast<long double>(Base895) / 20;
+    con.Write("Next Def. in ", Int{minutes, 6}, " min to", Real{defrost_temp, 6, 2}, " C");
+  } else {
+    defrost_temp = static_cast<long double>(Base895 - 250) / 5;
+    con.Write("Defrost in   >", Real{static_cast<long double>(minutes) / 60, 5, 1}, " hrs to",
+              Real{defrost_temp, 6, 2}, " C");
+  }
+  if (r.ok()) pass_.defrost_min = std::to_string(minutes);
+  pass_.defrost_temp = Logged(base_ok_[kDefrostSet], defrost_temp, 2);
+}
+
+void Monitor::MonitorPass() {
+  pass_ = LogRow{};
+  pass_.port = ComPort;
+  pass_.variant = DeviceVariant;
+  ClimateRows();
   RefreshCounters();
   ++CycleCount;
   // A pass that ESC cut short made none of its reads after the ESC: no row for it, so
   // that the operator's quit does not look like a run of failed reads.
-  if (log_ != nullptr && !StopFlag) LogPass();
+  if (!StopFlag) Publish();
 }
 
-void Monitor::LogPass() {
-  if (log_->Append(CsvRow(com_.clock().Wall(), pass_))) {
-    if (log_shown_ > 0) StatusRow(kLogRow, "", log_shown_);
-  } else {
-    StatusRow(kLogRow, "Value log not written: " + log_->error(), log_shown_);
+void Monitor::Publish() {
+  comLib3::WallTime now = com_.clock().Wall();
+  std::string problems;
+  if (out_.log != nullptr) {
+    if (!out_.log->Append(logformat::CsvRow(now, pass_))) {
+      problems = "Value log not written: " + out_.log->error();
+    } else if (std::string notice = out_.log->TakeNotice(); !notice.empty()) {
+      problems = notice;
+    }
   }
+  if (out_.metrics != nullptr) {
+    PassState state{pass_, now, last_reply_, !link_down_, VentRelay, Room()};
+    if (!out_.metrics->Write(state)) {
+      problems += (problems.empty() ? "" : "; ") + std::string("Metrics not written: ") +
+                  out_.metrics->error();
+    }
+  }
+  ShowOutputState(problems);
+}
+
+void Monitor::ShowOutputState(const std::string& text) {
+  // A notice stays until something else is to be said; an error goes with the next write
+  // that succeeds.
+  if (text.empty() && out_text_.rfind("Value log reopened", 0) == 0) return;
+  if (text == out_text_) return;
+  if (!text.empty()) Journal(text);
+  out_text_ = text;
+  StatusRow(kLogRow, text, out_shown_);
 }
 
 void Monitor::MonitorCycle() {

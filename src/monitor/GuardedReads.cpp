@@ -1,8 +1,7 @@
 // Guarded reads: every monitored word passes here, and with it the heartbeat of the
 // monitor: the indicators step and the keyboard is polled for the single-key commands.
-#include <cstdio>
-
 #include "ZUL_Lib3/ZUL_Lib3.h"
+#include "console/KeyCodes.h"
 #include "monitor/Monitor.h"
 
 namespace monitor {
@@ -30,33 +29,52 @@ void Monitor::StatusRow(int row, const std::string& text, std::size_t& shown) {
   shown = now;
 }
 
+void Monitor::Journal(const std::string& line) {
+  if (out_.journal) out_.journal(line);
+}
+
 void Monitor::NoteLink(bool replied) {
+  auto& clock = com_.clock();
   if (replied) {
-    if (link_down_) StatusRow(kLinkRow, "", link_shown_);
+    last_reply_ = clock.Wall();
+    failing_ = false;
+    if (link_down_) {
+      StatusRow(kLinkRow, "", link_shown_);
+      Journal("the controller replies again");
+    }
     link_down_ = false;
     return;
   }
-  if (!link_down_) {
-    comLib3::WallTime t = com_.clock().Wall();
-    char hms[16];
-    std::snprintf(hms, sizeof hms, "%02d:%02d:%02d", t.hour, t.minute, t.second);
-    link_text_ = std::string(kNoReplySince) + hms;
+  if (!failing_) {
+    failing_ = true;
+    first_failure_ = clock.Now();
+    first_failure_wall_ = clock.Wall();
+  }
+  // One failing word among answered ones is not a lost link: its empty field shows it.
+  if (!link_down_ && clock.Now() - first_failure_ >= kLinkLostAfter) {
+    link_text_ = std::string(kNoReplySince) + logformat::FormatClock(first_failure_wall_.hour,
+                                                                     first_failure_wall_.minute,
+                                                                     first_failure_wall_.second);
     link_down_ = true;
+    Journal(link_text_);
   }
   // Drawn on every read while it lasts: the terminal clears the screen when it closes.
-  StatusRow(kLinkRow, link_text_, link_shown_);
+  if (link_down_) StatusRow(kLinkRow, link_text_, link_shown_);
 }
 
 std::int32_t Monitor::ReadDmValue(std::int32_t port, std::uint16_t dm, char kind) {
-  last_read_ok_ = false;
-  if (StopFlag || ResetRequest) return 0;
+  return ReadWord(port, dm, kind).value;
+}
+
+Monitor::Reading<std::int32_t> Monitor::ReadWord(std::int32_t port, std::uint16_t dm, char kind) {
+  if (StopFlag) return {0, false, true};
+  if (ResetRequest) return {};
   ShortString reply;
   PLC_Lib3::PlcReadDm(com_, port, dm, reply);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
-  std::int32_t value = r.value;
-  last_read_ok_ = r.ok();
-  NoteLink(!reply.empty());
-  if (kind == 'i' && value > 32768) value -= 65536;
+  Reading<std::int32_t> read{r.value, r.ok()};
+  NoteLink(read.ok);
+  if (kind == 'i' && read.value > 32768) read.value -= 65536;
   VentIndicator(false);
   if (ReadCount <= 50) {
     ++ReadCount;
@@ -67,13 +85,13 @@ std::int32_t Monitor::ReadDmValue(std::int32_t port, std::uint16_t dm, char kind
     ReadCount = 0;
   }
   KeyCommands(port);
-  return value;
+  return read;
 }
 
 void Monitor::KeyCommands(std::int32_t port) {
   auto& con = com_.con();
   std::uint8_t k = com_.PollKeys();
-  if (k == 27) {
+  if (k == console::kKeyEsc) {
     StopFlag = true;
     return;
   }
@@ -97,14 +115,14 @@ void Monitor::KeyCommands(std::int32_t port) {
 }
 
 std::int32_t Monitor::ReadDmStable(std::int32_t port, std::uint16_t dm, char kind) {
+  return ReadStable(port, dm, kind).value;
+}
+
+Monitor::Reading<std::int32_t> Monitor::ReadStable(std::int32_t port, std::uint16_t dm, char kind) {
   for (;;) {
-    std::int32_t a = ReadDmValue(port, dm, kind);
-    bool a_ok = last_read_ok_;
-    std::int32_t b = ReadDmValue(port, dm, kind);
-    if (a == b) {
-      last_read_ok_ = a_ok && last_read_ok_;
-      return a;
-    }
+    Reading<std::int32_t> a = ReadWord(port, dm, kind);
+    Reading<std::int32_t> b = ReadWord(port, dm, kind);
+    if (a.value == b.value) return {a.value, a.ok && b.ok, a.stopped || b.stopped};
   }
 }
 

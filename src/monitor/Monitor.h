@@ -3,7 +3,9 @@
 // the operating-time counters with their reset, and the shutdown.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -12,6 +14,7 @@
 #include "PLC_Lib3/PLC_Lib3.h"
 #include "comLib3/comLib3.h"
 #include "console/ShortString.h"
+#include "logformat/LogFormat.h"
 #include "monitor/ValueLog.h"
 
 namespace monitor {
@@ -34,11 +37,23 @@ inline constexpr const char* kResetPrompt = "Reset Timers [Y/N] ";
 inline constexpr int kLinkRow = 22;
 inline constexpr int kLogRow = 23;
 inline constexpr const char* kNoReplySince = "No reply from the controller since ";
+// The link counts as lost when no read has had a usable reply for this long.
+inline constexpr std::chrono::seconds kLinkLostAfter{2};
+
+class MetricsFile;
+
+// Where a pass's values go besides the screen, and a line for each event an operator
+// would want in a service's journal. Each is optional.
+struct Outputs {
+  ValueLog* log = nullptr;
+  MetricsFile* metrics = nullptr;
+  std::string room;  // the room's name for the metrics and the journal; empty: COMn
+  std::function<void(const std::string&)> journal;
+};
 
 class Monitor {
  public:
-  // With a value log, every pass appends a row of its values to it.
-  explicit Monitor(ComLib3& com, ValueLog* log = nullptr) : com_(com), log_(log) {}
+  explicit Monitor(ComLib3& com, Outputs out = {}) : com_(com), out_(std::move(out)) {}
 
   // The main sequence from the port prompt to the shutdown; the process's exit status.
   // A `port` text is taken as if it had been typed at the prompt.
@@ -91,34 +106,55 @@ class Monitor {
   std::uint16_t T106Min = 0, T107Min = 0;
 
  private:
+  // A read and whether it came from a usable reply (a failed read shows as 0).
+  // `stopped`: not made at all, because ESC had ended the pass before it.
+  template <typename T>
+  struct Reading {
+    T value = 0;
+    bool ok = false;
+    bool stopped = false;
+  };
+  // The guarded read behind ReadDmValue.
+  Reading<std::int32_t> ReadWord(std::int32_t port, std::uint16_t dm, char kind);
+  Reading<std::int32_t> ReadStable(std::int32_t port, std::uint16_t dm, char kind);
+  Reading<std::int64_t> ReadCounter(std::uint16_t low_dm);
   void KeyCommands(std::int32_t port);
   // A guarded read for a row, with the cursor on the row's first column after it.
-  std::int32_t ReadForRow(int row, std::uint16_t dm, char kind);
+  Reading<std::int32_t> ReadForRow(int row, std::uint16_t dm, char kind);
   // Row 1: the system number (DM109) and the port.
   void HeaderRow();
+  // The indicators and rows 3 to 7 of a pass, up to the ESC that ends it.
+  void ClimateRows();
+  void DefrostRow();
   // One animated indicator: label, relay number, then the state character of its phase.
   void DrawAnimated(int row, const char* label, std::uint16_t relay, ShortString& reply,
                     std::int32_t& phase, std::span<const int> phases, bool fresh);
   void SaveCursor();
   void RestoreCursor();
-  std::int64_t ReadCounter(std::uint16_t low_dm, bool& ok);
-  // The link's row: shown from the first guarded read that gets no reply, with its time,
-  // until a reply comes.
+  // The link's row: shown once no read has had a usable reply for kLinkLostAfter, with
+  // the time of the first failure, until a reply comes.
   void NoteLink(bool replied);
   // Writes a status row's text over what it showed before, keeping the cursor.
   void StatusRow(int row, const std::string& text, std::size_t& shown);
-  void LogPass();
+  void Journal(const std::string& line);
+  std::string Room() const;
+  // The pass's values to the log and the metrics.
+  void Publish();
+  void ShowOutputState(const std::string& text);
 
   ComLib3& com_;
-  ValueLog* log_;
-  // Whether the last guarded read got a reply that is a number (for the log).
-  bool last_read_ok_ = false;
+  Outputs out_;
   bool link_down_ = false;
-  std::size_t link_shown_ = 0, log_shown_ = 0;
-  std::string link_text_;
-  // The baselines' reads, and what this pass read, for the log.
+  bool failing_ = false;  // the reads since the last usable reply have all failed
+  comLib3::Clock::Duration first_failure_{};
+  comLib3::WallTime first_failure_wall_{};
+  std::optional<comLib3::WallTime> last_reply_;
+  std::size_t link_shown_ = 0, out_shown_ = 0;
+  std::string link_text_, out_text_;
+  // Whether each reference word's read had a usable reply, and what this pass read, for
+  // the log and the metrics.
   bool base_ok_[5] = {};
-  PassValues pass_;
+  logformat::LogRow pass_;
 };
 
 // True for the variants that have an evaporator and a defrost schedule.

@@ -29,9 +29,16 @@ int Monitor::Run(std::optional<std::string_view> port) {
   DetectDeviceVariant(ComPort);
   SelectCounterLabels();
   MonitorPreparation();
+  Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", variant " +
+          std::to_string(DeviceVariant) + ", model " + std::to_string(VentRelay));
   MonitorCycle();
   Shutdown();
+  Journal("ended");
   return 0;
+}
+
+std::string Monitor::Room() const {
+  return out_.room.empty() ? "COM" + std::to_string(ComPort) : out_.room;
 }
 
 void Monitor::DetectDeviceVariant(std::int32_t port) {

@@ -2,58 +2,17 @@
 
 #include <cerrno>
 #include <cstring>
-#include <iterator>
+#include <utility>
+
+#include "files/Files.h"
+#include "logformat/LogFormat.h"
 
 namespace monitor {
-namespace {
 
-constexpr const char* kColumns[] = {
-    "time",        "port",         "variant",          "temp_c",
-    "temp_set_c",  "humidity_pct", "humidity_set_pct", "co2_pct",
-    "co2_set_pct", "evap_c",       "evap_set_c",       "defrost_min",
-    "defrost_c",   "vent",         "temp_ctl",         "floor_htr",
-    "temp_mode",   "total_s",      "heater_s",         "counter119_s",
-    "cooler_s",    "counter121_s"};
-
-std::string Two(int v) {
-  return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
-}
-
-}  // namespace
-
-std::string IsoTime(const comLib3::WallTime& t) {
-  int off = t.utc_offset_minutes < 0 ? -t.utc_offset_minutes : t.utc_offset_minutes;
-  return std::to_string(t.year) + "-" + Two(t.month) + "-" + Two(t.day) + "T" + Two(t.hour) + ":" +
-         Two(t.minute) + ":" + Two(t.second) + (t.utc_offset_minutes < 0 ? "-" : "+") +
-         Two(off / 60) + ":" + Two(off % 60);
-}
-
-const std::vector<std::string>& LogColumns() {
-  static const std::vector<std::string> columns(std::begin(kColumns), std::end(kColumns));
-  return columns;
-}
-
-std::string CsvHeader() {
-  std::string s;
-  for (const char* c : kColumns) s += (s.empty() ? "" : ",") + std::string(c);
-  return s + "\r\n";
-}
-
-std::string CsvRow(const comLib3::WallTime& when, const PassValues& v) {
-  // Numbers and times only: no field needs quoting.
-  const std::string* fields[] = {&v.temp,        &v.temp_set,     &v.humidity,  &v.humidity_set,
-                                 &v.co2,         &v.co2_set,      &v.evap,      &v.evap_set,
-                                 &v.defrost_min, &v.defrost_temp, &v.vent,      &v.temp_ctl,
-                                 &v.floor_htr,   &v.temp_mode,    &v.total,     &v.heater,
-                                 &v.counter119,  &v.cooler,       &v.counter121};
-  std::string s = IsoTime(when) + "," + std::to_string(v.port) + "," + std::to_string(v.variant);
-  for (const std::string* f : fields) s += "," + *f;
-  return s + "\r\n";
-}
-
-std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& error) {
-  // Binary, so that the rows' CR LF reach the file as they are on every platform.
-  std::FILE* f = std::fopen(path.c_str(), "ab");
+std::FILE* ValueLog::OpenFile(const std::string& path, std::string& error, bool& torn) {
+  // Binary, so that the rows' CR LF reach the file as they are on every platform; "a+" to
+  // see whether the last row was torn (a power cut, a full disk).
+  std::FILE* f = std::fopen(path.c_str(), "a+b");
   if (f == nullptr) {
     error = "cannot open the log " + path + ": " + std::strerror(errno);
     return nullptr;
@@ -61,17 +20,47 @@ std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& e
   // Unbuffered: each row goes out in one write, and a failed one leaves nothing behind
   // in a buffer to come out later.
   std::setvbuf(f, nullptr, _IONBF, 0);
-  return std::unique_ptr<ValueLog>(new ValueLog(f));
+  char end[2] = {};
+  torn = std::fseek(f, -2, SEEK_END) == 0 && std::fread(end, 1, 2, f) == 2 &&
+         !(end[0] == '\r' && end[1] == '\n');
+  if (!torn && std::fseek(f, 0, SEEK_END) == 0 && std::ftell(f) == 1) torn = true;
+  return f;
+}
+
+std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& error) {
+  bool torn = false;
+  std::FILE* f = OpenFile(path, error, torn);
+  if (f == nullptr) return nullptr;
+  std::unique_ptr<ValueLog> log(new ValueLog(f, path));
+  log->broken_line_ = torn;  // a torn row stays alone on its line
+  return log;
 }
 
 ValueLog::~ValueLog() {
   std::fclose(file_);
 }
 
+std::string ValueLog::TakeNotice() {
+  return std::exchange(notice_, std::string());
+}
+
 bool ValueLog::Append(const std::string& row) {
+  if (!files::StillNamed(file_, path_)) {
+    std::string why;
+    bool torn = false;
+    std::FILE* f = OpenFile(path_, why, torn);
+    if (f == nullptr) {
+      error_ = why;
+      return false;
+    }
+    std::fclose(file_);
+    file_ = f;
+    broken_line_ = torn;
+    notice_ = "Value log reopened: " + path_ + " had been moved or deleted";
+  }
   std::string out;
   if (broken_line_) out = "\r\n";  // whatever part of a row a failed write left stays apart
-  if (std::fseek(file_, 0, SEEK_END) == 0 && std::ftell(file_) == 0) out = CsvHeader();
+  if (std::fseek(file_, 0, SEEK_END) == 0 && std::ftell(file_) == 0) out = logformat::CsvHeader();
   out += row;
   errno = 0;
   if (std::fwrite(out.data(), 1, out.size(), file_) != out.size()) {

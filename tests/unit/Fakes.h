@@ -36,7 +36,8 @@ class VirtualClock : public comLib3::Clock {
             static_cast<int>(s / 3600 % 24),
             static_cast<int>(s / 60 % 60),
             static_cast<int>(s % 60),
-            60};
+            60,
+            static_cast<int>(std::chrono::duration_cast<Ms>(now_).count() % 1000)};
   }
   void Advance(Duration d) { now_ += d; }
   Ms NowMs() const { return std::chrono::duration_cast<Ms>(now_); }

@@ -55,24 +55,22 @@ TEST(Options, EachOptionAndEachBadOne) {
 // The options reach the run, and its status is the program's. (What is refused before
 // the run is the end-to-end table's.)
 TEST(Main, HandsTheOptionsToTheRun) {
-  char* argv[] = {const_cast<char*>("climon"), const_cast<char*>("--port"),
-                  const_cast<char*>("2")};
+  char* argv[] = {const_cast<char*>("climon"), const_cast<char*>("--port"), const_cast<char*>("2")};
   int status = app::Main(3, argv, [](app::Start& s) { return s.options.port == "2" ? 7 : 1; });
   EXPECT_EQ(status, 7);
 }
 
 TEST(ValueLog, RowsAsTheScreenShowsThem) {
-  comLib3::WallTime t{2026, 3, 4, 5, 6, 7, -150};
-  EXPECT_EQ(monitor::IsoTime(t), "2026-03-04T05:06:07-02:30");
-  monitor::PassValues v;
+  comLib3::WallTime t{2026, 3, 4, 5, 6, 7, -150, 42};
+  logformat::LogRow v;
   v.port = 12;
   v.variant = 2;
   v.temp = "-0.03";
   v.co2 = "1.600";
   v.vent = "1";
   v.total = "65535";
-  EXPECT_EQ(monitor::CsvRow(t, v),
-            "2026-03-04T05:06:07-02:30,12,2,-0.03,,,,1.600,,,,,,1,,,,65535,,,,\r\n");
+  EXPECT_EQ(logformat::CsvRow(t, v),
+            "2026-03-04T05:06:07.042-02:30,12,2,-0.03,,,,1.600,,,,,,1,,,,65535,,,,\r\n");
 }
 
 struct LogFile {
@@ -103,7 +101,7 @@ TEST(ValueLog, AHeaderOnceThenAppendedNeverTruncated) {
   }
   auto lines = file.Lines();
   ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0] + "\n", monitor::CsvHeader());
+  EXPECT_EQ(lines[0] + "\n", logformat::CsvHeader());
   EXPECT_EQ(lines[1], "row0\r");
   EXPECT_EQ(lines[2], "row1\r");
 }
@@ -116,7 +114,9 @@ struct LoggedPassTest : MonitorFixture {
     std::string error;
     log = monitor::ValueLog::Open(file.path, error);
     ASSERT_TRUE(log) << error;
-    logged = std::make_unique<monitor::Monitor>(com, log.get());
+    monitor::Outputs out;
+    out.log = log.get();
+    logged = std::make_unique<monitor::Monitor>(com, out);
   }
 };
 
@@ -132,9 +132,9 @@ TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh)
   auto lines = file.Lines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1],
-            "2026-12-09T08:00:02+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
+            "2026-12-09T08:00:02.180+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
             "1,1,1,0,143415,95535,40000,20000,5400\r");
-  EXPECT_EQ(lines[2].substr(26),
+  EXPECT_EQ(lines[2].substr(30),
             "1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,\r");
 }
 

@@ -138,8 +138,8 @@ TEST_F(CountersTest, EscDuringTheRefreshsReads) {
   EXPECT_TRUE(m.StopFlag);
   EXPECT_EQ(m.T106Min, 300);
   EXPECT_EQ(m.T107Min, 200);
-  EXPECT_EQ(Row(14), "tTotal            0 s  /     0.0 h");
-  EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
+  EXPECT_EQ(Row(14), "");  // rows whose reads ESC cut off are not written with zeros
+  EXPECT_EQ(Row(15), "");
   EXPECT_EQ(Row(19), "t106            300   t107   200");
 }
 

@@ -37,10 +37,12 @@ TEST_F(GuardedReadTest, KindAndConversion) {
     char kind;
     std::int32_t want;
   } cases[] = {
-      {"32768\r\n", 'i', 32768}, {"32769\r\n", 'i', -32767}, {"65535\r\n", 'i', -1},
-      {"00123\r\n", 'i', 123},   {"65535\r\n", 'w', 65535},  {"65535\r\n", 'I', 65535},
-      {"\r\n", 'i', 0},          {"E1\r\n", 'i', 0},         {"12a\r\n", 'w', 12},
-      {"-5\r\n", 'i', -5},
+      {"32768\r\n", 'i', 32768}, {"32769\r\n", 'i', -32767},
+      {"65535\r\n", 'i', -1},    {"00123\r\n", 'i', 123},
+      {"65535\r\n", 'w', 65535}, {"65535\r\n", 'I', 65535},
+      {"\r\n", 'i', 0},          {"E1\r\n", 'i', 0},
+      {"12a\r\n", 'w', 0},  // not a word: a failed read
+      {"-5\r\n", 'i', 0},
   };
   for (const auto& c : cases) {
     overrides["RD DM7"] = {c.reply};
@@ -48,24 +50,39 @@ TEST_F(GuardedReadTest, KindAndConversion) {
   }
 }
 
-TEST_F(GuardedReadTest, TheLinkRowShowsWhileNoReplyComes) {
+TEST_F(GuardedReadTest, TheLinkRowShowsOnceNoReadHasBeenAnsweredForTwoSeconds) {
   struct Step {
-    const char* reply;  // to every attempt
+    const char* reply;  // to every attempt; reads a second apart
     const char* row22;
-  } steps[] = {{"00001\r\n", ""},  // a healthy link shows nothing
-               {"", "No reply from the controller since 08:00:06"},
-               {"", "No reply from the controller since 08:00:06"},  // since the first
-               {"E1\r\n", ""},                                       // an error reply is a reply
-               {"", "No reply from the controller since 08:00:10"}};
-  clock.Advance(5s);
-  con.GotoXY(9, 4);
-  for (const auto& st : steps) {
-    overrides["RD DM7"] = {st.reply};
-    m.ReadDmValue(1, 7, 'w');
-    EXPECT_EQ(Row(22), st.row22) << st.reply;
-    EXPECT_EQ(con.WhereX(), 9);  // the cursor is back where the row was being written
-    EXPECT_EQ(con.WhereY(), 4);
-    clock.Advance(1s);
+  };
+  const char* kLost = "No reply from the controller since 08:00:06";
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"every word failing",
+       {{"00001\r\n", ""},  // a healthy link shows nothing
+        {"", ""},
+        {"", ""},
+        {"", kLost},          // two seconds since the first failure
+        {"E1\r\n", kLost},    // an error reply is no usable reply
+        {"1\r\n", kLost},     // nor a reply of another command's shape
+        {"00002\r\n", ""}}},  // gone with the first usable reply
+      {"one failing word among answered ones",
+       {{"", ""}, {"00001\r\n", ""}, {"", ""}, {"00001\r\n", ""}, {"", ""}, {"00001\r\n", ""}}},
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    clock.Advance(5s);
+    con.GotoXY(9, 4);
+    for (const auto& st : c.steps) {
+      overrides["RD DM7"] = {st.reply};
+      m.ReadDmValue(1, 7, 'w');
+      EXPECT_EQ(Row(22), st.row22) << c.what << ": " << st.reply;
+      EXPECT_EQ(con.WhereX(), 9);  // the cursor is back where the row was being written
+      EXPECT_EQ(con.WhereY(), 4);
+      clock.Advance(1s);
+    }
   }
 }
 

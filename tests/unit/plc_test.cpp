@@ -143,7 +143,13 @@ TEST_F(PlcTest, MinusRuleKeepsTheCommandWithin255) {
 }
 
 TEST_F(PlcTest, BuildersCommandTexts) {
-  Answer([](const std::string&) { return std::string("1,00042,00100\r\n"); });
+  Answer([](const std::string& c) {
+    std::string r = c.starts_with("RD T")    ? "1,00042,00100"
+                    : c.starts_with("RD DM") ? "00042"
+                    : c.starts_with("RD ")   ? "1"
+                                             : "OK";
+    return r + "\r\n";
+  });
   ShortString r;
   PLC_Lib3::PlcConnect(com, 1, r);
   PLC_Lib3::PlcDisconnect(com, 1, r);

@@ -1,73 +1,241 @@
-// The trend chart: reading a value log back, and the SVG drawn from it.
+// The trend chart: the log read back as a stream, the M4 columns, gaps and outages, and
+// the SVG drawn from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
+#include "Aggregate.h"
+#include "LogReader.h"
 #include "MiniXml.h"
-#include "TrendLog.h"
+#include "PlotOptions.h"
 #include "TrendSvg.h"
-#include "monitor/ValueLog.h"
+#include "logformat/LogFormat.h"
 
 namespace {
 
+using plot::Damage;
+
 std::string Header() {
-  return monitor::CsvHeader();
+  return logformat::CsvHeader();
 }
 
 // A row with the temperature, humidity and CO2 and their set points; "" leaves one out.
-std::string Row(const std::string& time, const std::string& temp, const std::string& hum,
-                const std::string& co2) {
+std::string Row(const std::string& time, const std::string& temp, const std::string& hum = "85.0",
+                const std::string& co2 = "1.500") {
   return time + ",1,1," + temp + ",12.50," + hum + ",85.00," + co2 +
          ",1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,\r\n";
 }
 
-TEST(TrendLog, BadInputIsRefusedWithItsLine) {
+// 2026-12-09T10:00:00+01:00 plus `s` seconds, with milliseconds.
+std::string At(double s) {
+  std::int64_t ms = 1796806800000 + static_cast<std::int64_t>(std::llround(s * 1000));
+  return logformat::FormatIsoTime(logformat::FromUtcMs(ms, 60));
+}
+
+struct Read {
+  std::vector<plot::Row> rows;
+  std::string refusal;
+  std::array<std::uint64_t, 5> damage{};
+};
+
+Read ReadText(const std::string& text, std::size_t piece = 7) {
+  Read r;
+  plot::LogReader reader("t.csv", [&r](const plot::Row& row) { r.rows.push_back(row); });
+  // In small pieces, so that lines cross the blocks.
+  for (std::size_t i = 0; i < text.size(); i += piece)
+    reader.Feed(std::string_view(text).substr(i, piece));
+  reader.Finish();
+  r.refusal = reader.refusal();
+  for (std::size_t k = 0; k < 5; ++k) r.damage[k] = reader.damage()[k].rows;
+  return r;
+}
+
+plot::Chart Aggregate(const std::string& text, int columns = plot::kPlotColumns) {
+  plot::Aggregator a(columns);
+  plot::LogReader reader("t.csv", [&a](const plot::Row& row) { a.Add(row); });
+  reader.Feed(text);
+  reader.Finish();
+  return a.Finish();
+}
+
+TEST(LogFormat, TimesRoundTripInBothFormsAndBadDatesAreRefused) {
+  struct Case {
+    const char* text;
+    bool ok;
+    std::int64_t utc_ms;
+    int offset;
+  } cases[] = {
+      {"2026-12-09T14:03:05+01:00", true, 1796821385000, 60},
+      {"2026-12-09T14:03:05.412+01:00", true, 1796821385412, 60},
+      {"1970-01-01T00:00:00-05:30", true, 19800000, -330},
+      {"2026-03-29T03:00:00.000+02:00", true, 1774746000000, 120},  // summer time begins
+      {"2026-02-31T10:00:00+01:00", false, 0, 0},
+      {"2026-12-09 14:03:05+01:00", false, 0, 0},
+      {"2026-12-09T14:03:05.41+01:00", false, 0, 0},
+      {"2026-12-09T24:00:00+01:00", false, 0, 0},
+  };
+  for (const auto& c : cases) {
+    std::int64_t ms = 0;
+    int off = 0;
+    ASSERT_EQ(logformat::ParseIsoTime(c.text, ms, off), c.ok) << c.text;
+    if (!c.ok) continue;
+    EXPECT_EQ(ms, c.utc_ms) << c.text;
+    EXPECT_EQ(off, c.offset) << c.text;
+    std::string again = logformat::FormatIsoTime(logformat::FromUtcMs(ms, off));
+    EXPECT_EQ(again.substr(0, 19), std::string(c.text).substr(0, 19)) << c.text;
+  }
+}
+
+TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
+  const std::string good = Row(At(0), "12.0") + Row(At(1), "12.1");
   struct Case {
     std::string text;
+    std::size_t rows;
+    Damage kind;  // kKinds: none
+    std::uint64_t skipped;
+    std::string refusal = "";
+  } cases[] = {
+      {Header() + good, 2, Damage::kKinds, 0},
+      {"\xEF\xBB\xBF" + Header() + good, 2, Damage::kKinds, 0},  // a spreadsheet's BOM
+      {Header() + good + Row(At(2), "12.2").substr(0, 40), 2, Damage::kFieldCount, 1},  // torn
+      {Header() + Row(At(0), "12.0").substr(0, 50) + "\r\n" + good, 2, Damage::kFieldCount, 1},
+      {Header() + good + Header() + Row(At(3), "12.3"), 3, Damage::kRepeatedHeader, 1},
+      {Header() + good + Row(At(2), "1,5"), 2, Damage::kFieldCount, 1},
+      {Header() + good + Row("2026-02-31T10:00:00+01:00", "1"), 2, Damage::kBadTime, 1},
+      {Header() + good + Row(At(2), "nan") + Row(At(3), "inf") + Row(At(4), "1e308"), 2,
+       Damage::kBadValue, 3},
+      {Header() + Row(At(0), "1e16") + Row(At(1), "10000000000000002") + good, 2, Damage::kBadValue,
+       2},
+      {Header() + good + Row("9999-12-31T00:00:00+00:00", "1") + Row(At(3), "12.3"), 3,
+       Damage::kBadTime, 1},
+      {Header() + good + std::string(100000, 'x') + "\r\n" + Row(At(3), "12.3"), 3,
+       Damage::kTooLong, 1},
+      {"a,b,c\r\n1,2,3\r\n", 0, Damage::kKinds, 0,
+       "t.csv is not a climon value log: its first line is not climon's header"},
+      {"", 0, Damage::kKinds, 0, "t.csv is empty: not a climon value log"},
+  };
+  for (const auto& c : cases) {
+    Read r = ReadText(c.text);
+    EXPECT_EQ(r.refusal, c.refusal) << c.text.substr(0, 80);
+    EXPECT_EQ(r.rows.size(), c.rows) << c.text.substr(0, 80);
+    for (std::size_t k = 0; k < 5; ++k) {
+      EXPECT_EQ(r.damage[k], k == static_cast<std::size_t>(c.kind) ? c.skipped : 0u)
+          << c.text.substr(0, 80) << " kind " << k;
+    }
+  }
+}
+
+TEST(Aggregate, EachColumnHoldsItsFirstLastMinAndMax) {
+  // 10 columns of 100 rows: a plateau, a one-row spike, a ramp.
+  std::string text = Header();
+  for (int i = 0; i < 1000; ++i) {
+    double v = i < 300 ? 5.0 : i == 450 ? 40.0 : 5.0 + (i - 300) * 0.01;
+    text += Row(At(i), std::to_string(v));
+  }
+  plot::Chart c = Aggregate(text, 10);
+  ASSERT_EQ(c.lines[plot::kTemp].size(), 1u);
+  const auto& pts = c.lines[plot::kTemp][0];
+  EXPECT_LE(pts.size(), 40u);
+  EXPECT_EQ(std::max_element(pts.begin(), pts.end(), [](auto a, auto b) { return a.v < b.v; })->v,
+            40.0);
+  EXPECT_EQ(pts.front().v, 5.0);
+  EXPECT_NEAR(pts.back().v, 5.0 + 699 * 0.01, 1e-9);
+  EXPECT_TRUE(std::is_sorted(pts.begin(), pts.end(), [](auto a, auto b) { return a.t < b.t; }));
+}
+
+TEST(Aggregate, ASpikeOfOneRowAmongAMillionReachesItsValue) {
+  plot::Aggregator a(plot::kPlotColumns);
+  plot::Row row;
+  for (int i = 0; i < 1000000; ++i) {
+    row.utc_ms = 1796806800000 + std::int64_t{i} * 1000;
+    row.values[plot::kTemp] = i == 777777 ? 99.5 : 12.0;
+    a.Add(row);
+  }
+  plot::Chart c = a.Finish();
+  double top = 0;
+  std::size_t points = 0;
+  for (const auto& line : c.lines[plot::kTemp]) {
+    points += line.size();
+    for (const auto& p : line) top = std::max(top, p.v);
+  }
+  EXPECT_EQ(top, 99.5);
+  EXPECT_LE(points, 4u * plot::kPlotColumns);
+}
+
+TEST(Aggregate, LinesBreakAtFailedReadsAndOutagesAndEveryOutageIsMarked) {
+  struct Case {
+    const char* what;
+    std::string rows;
+    std::size_t lines;
+    std::size_t outages;
+  } cases[] = {
+      {"an empty field", Row(At(0), "1") + Row(At(1), "") + Row(At(2), "3"), 2, 0},
+      {"rows missing for 10 intervals",
+       Row(At(0), "1") + Row(At(1), "1") + Row(At(2), "1") + Row(At(12), "1") + Row(At(13), "1"), 2,
+       1},
+      {"rows missing for 2 intervals",
+       Row(At(0), "1") + Row(At(1), "1") + Row(At(2), "1") + Row(At(4), "1") + Row(At(5), "1"), 1,
+       0},
+      {"times that go back are drawn in order",
+       Row(At(0), "1") + Row(At(1), "2") + Row(At(0.5), "3") + Row(At(2), "4"), 1, 0},
+  };
+  for (const auto& c : cases) {
+    plot::Chart chart = Aggregate(Header() + c.rows);
+    EXPECT_EQ(chart.lines[plot::kTemp].size(), c.lines) << c.what;
+    EXPECT_EQ(chart.outages.size(), c.outages) << c.what;
+    for (const auto& line : chart.lines[plot::kTemp]) {
+      EXPECT_TRUE(std::is_sorted(line.begin(), line.end(), [](auto a, auto b) {
+        return a.t < b.t;
+      })) << c.what;
+    }
+  }
+  // Thirty minutes missing from thirty days: under a pixel, and still marked.
+  plot::Aggregator a(plot::kPlotColumns);
+  plot::Row row;
+  row.values[plot::kTemp] = 1;
+  for (std::int64_t s = 0; s < 30 * 86400; s += 60) {
+    if (s > 86400 * 10 && s < 86400 * 10 + 1800) continue;
+    row.utc_ms = 1796806800000 + s * 1000;
+    a.Add(row);
+  }
+  plot::Chart month = a.Finish();
+  ASSERT_EQ(month.outages.size(), 1u);
+  EXPECT_EQ(month.outages[0].to - month.outages[0].from, 1800000);
+}
+
+TEST(PlotOptions, RangesAndTheirEdges) {
+  struct Case {
+    std::vector<std::string> args;
     std::string error;
   } cases[] = {
-      {"", "line 1: the file is empty: no header, no rows"},
-      {"a,b,c\r\n1,2,3\r\n", "line 1: this is not a climon value log: its header is not climon's"},
-      {Header(), "line 1: the log has a header but no rows"},
-      {Header() + Row("2026-12-09T10:00:00+01:00", "1", "2", "3") + "x,y\r\n",
-       "line 3: 2 fields where a climon log row has 22"},
-      {Header() + Row("2026-12-09 10:00:00", "1", "2", "3"),
-       "line 2: the time '2026-12-09 10:00:00' is not of the form 2026-12-09T14:03:05+01:00"},
-      {Header() + Row("2026-12-09T10:00:00+01:00", "1,5", "2", "3"),
-       "line 2: 23 fields where a climon log row has 22"},
-      {Header() + Row("2026-12-09T10:00:00+01:00", "abc", "2", "3"),
-       "line 2: a value that is not a number"},
+      {{"a.csv", "b.csv", "-o", "t.svg"}, ""},
+      {{"a.csv", "-o", "t.svg", "--from", "2026-12-09", "--to", "2026-12-09T14:00Z"}, ""},
+      {{"a.csv", "-o", "t.svg", "--last", "7d"}, ""},
+      {{"a.csv", "-o", "t.svg", "--last", "7w"},
+       "--last needs a number of hours or days such as 24h, 7d or 30d"},
+      {{"a.csv", "-o", "t.svg", "--from", "2026-02-31"},
+       "--from needs a date or a date and time such as 2026-12-09 or 2026-12-09T14:00, not "
+       "'2026-02-31'"},
+      {{"a.csv", "-o", "t.svg", "--from", "2026-12-10Z", "--to", "2026-12-09Z"},
+       "--from is later than --to"},
+      {{"a.csv", "-o", "t.svg", "--last", "1d", "--from", "2026-12-09"},
+       "--last does not go with --from or --to"},
+      {{"a.csv"}, "a log and -o are needed"},
   };
-  for (const auto& c : cases) EXPECT_EQ(plot::ReadTrendLog(c.text).error, c.error) << c.text;
+  for (const auto& c : cases) {
+    plot::PlotOptions o;
+    EXPECT_EQ(plot::ParsePlotOptions(c.args, o), c.error) << c.args.back();
+  }
+  EXPECT_EQ(plot::ParseBound("2026-12-09T14:00:00+01:00"), 1796821200000);
+  EXPECT_EQ(plot::ParseBound("2026-12-09T13:00Z"), 1796821200000);
 }
 
-TEST(TrendLog, QuotedFieldsTimesAndMissingValues) {
-  std::vector<int> lines;
-  auto rows = plot::SplitCsv("a,\"b,\"\"c\"\"\"\r\n\"x\ny\",z\n", lines);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0], (std::vector<std::string>{"a", "b,\"c\""}));
-  EXPECT_EQ(rows[1], (std::vector<std::string>{"x\ny", "z"}));
-  EXPECT_EQ(lines, (std::vector<int>{1, 2}));
-  std::int64_t utc;
-  int off;
-  ASSERT_TRUE(plot::ParseIsoTime("2026-12-09T14:03:05+01:00", utc, off));
-  EXPECT_EQ(utc, 1796821385);  // 13:03:05 UTC
-  EXPECT_EQ(off, 60);
-  ASSERT_TRUE(plot::ParseIsoTime("1970-01-01T00:00:00-05:30", utc, off));
-  EXPECT_EQ(utc, 19800);
-  auto r = plot::ReadTrendLog(Header() + Row("2026-12-09T10:00:00+01:00", "", "85.10", "1.6"));
-  ASSERT_EQ(r.error, "");
-  EXPECT_FALSE(r.log.samples[0].temp.has_value());  // not read: absent, not 0
-  EXPECT_EQ(*r.log.samples[0].humidity, 85.10);
-}
-
-TEST(TrendSvg, OnePointPerValueAndAGapWhereOneIsMissing) {
-  std::string text = Header() + Row("2026-12-09T10:00:00+01:00", "12.0", "85.0", "1.500") +
-                     Row("2026-12-09T10:00:01+01:00", "12.5", "", "1.510") +
-                     Row("2026-12-09T10:00:02+01:00", "", "85.2", "1.520") +
-                     Row("2026-12-09T10:00:03+01:00", "13.0", "85.3", "1.530");
-  auto r = plot::ReadTrendLog(text);
-  ASSERT_EQ(r.error, "");
+TEST(TrendSvg, WellFormedWithOnePolylinePerRunAndTheOutageBand) {
+  std::string text = Header() + Row(At(0), "12.0", "85.0") + Row(At(1), "12.5", "") +
+                     Row(At(2), "", "85.2") + Row(At(3), "13.0", "85.3");
   std::string error;
-  auto elements = minixml::Parse(plot::TrendSvg(r.log), error);
+  auto elements = minixml::Parse(plot::TrendSvg(Aggregate(text)), error);
   ASSERT_FALSE(elements.empty()) << error;
   EXPECT_EQ(elements[0].name, "svg");
   // Per panel, the values' lines: temperature 2 + 1 (a gap), humidity 1 + 2, CO2 4.
@@ -77,9 +245,12 @@ TEST(TrendSvg, OnePointPerValueAndAGapWhereOneIsMissing) {
     if (e.name == "script") ADD_FAILURE() << "a script in the chart";
     if (e.name != "polyline" || e.attrs.at("class") != "value") continue;
     const std::string& pts = e.attrs.at("points");
+    EXPECT_EQ(pts.find("nan"), std::string::npos);
     runs.back().push_back(static_cast<int>(std::count(pts.begin(), pts.end(), ',')));
   }
-  EXPECT_EQ(runs, (std::vector<std::vector<int>>{{}, {2, 1}, {1, 2}, {4}}));
+  EXPECT_EQ(runs, (std::vector<std::vector<int>>{{}, {2, 1}, {1, 2}, {4}, {}}));
+  // An empty chart is drawn as empty panels, not read from an empty list.
+  EXPECT_FALSE(minixml::Parse(plot::TrendSvg(plot::Chart{}), error).empty()) << error;
 }
 
 }  // namespace

@@ -26,16 +26,18 @@ void PosixClock::SleepUntil(Duration deadline) {
 }
 
 comLib3::WallTime PosixClock::Wall() {
-  time_t now = ::time(nullptr);
+  struct timespec ts {};
+  ::clock_gettime(CLOCK_REALTIME, &ts);
   struct tm t {};
-  ::localtime_r(&now, &t);
+  ::localtime_r(&ts.tv_sec, &t);
   return {t.tm_year + 1900,
           t.tm_mon + 1,
           t.tm_mday,
           t.tm_hour,
           t.tm_min,
           t.tm_sec,
-          static_cast<int>(t.tm_gmtoff / 60)};
+          static_cast<int>(t.tm_gmtoff / 60),
+          static_cast<int>(ts.tv_nsec / 1000000)};
 }
 
 }  // namespace platform::posix

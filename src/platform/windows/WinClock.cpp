@@ -53,7 +53,8 @@ comLib3::WallTime WinClock::Wall() {
   LONG bias = tz.Bias + (which == TIME_ZONE_ID_DAYLIGHT   ? tz.DaylightBias
                          : which == TIME_ZONE_ID_STANDARD ? tz.StandardBias
                                                           : 0);
-  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, static_cast<int>(-bias)};
+  return {t.wYear,        t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, static_cast<int>(-bias),
+          t.wMilliseconds};
 }
 
 }  // namespace platform::windows

@@ -1,0 +1,219 @@
+#include "LogReader.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "logformat/LogFormat.h"
+
+namespace plot {
+namespace {
+
+// A climon row is about 120 bytes; a line far longer is not one, and is not kept whole.
+constexpr std::size_t kMaxLine = 4096;
+// Beyond this a value is no reading of a room: an unreadable field.
+constexpr double kSaneLimit = 1e6;
+constexpr std::string_view kBom = "\xEF\xBB\xBF";
+// A row further than this from both neighbours has a time that stands alone.
+constexpr std::int64_t kLoneJumpMs = 2LL * 86400 * 1000;
+
+bool Far(std::int64_t a, std::int64_t b) {
+  return a - b > kLoneJumpMs || b - a > kLoneJumpMs;
+}
+
+struct Wanted {
+  std::size_t column;
+  Series series;
+};
+
+const std::array<Wanted, kSeriesCount>& WantedColumns() {
+  static const std::array<Wanted, kSeriesCount> wanted = {{
+      {logformat::ColumnIndex("temp_c"), kTemp},
+      {logformat::ColumnIndex("temp_set_c"), kTempSet},
+      {logformat::ColumnIndex("humidity_pct"), kHumidity},
+      {logformat::ColumnIndex("humidity_set_pct"), kHumiditySet},
+      {logformat::ColumnIndex("co2_pct"), kCo2},
+      {logformat::ColumnIndex("co2_set_pct"), kCo2Set},
+  }};
+  return wanted;
+}
+
+const std::string& Header() {
+  static const std::string header = [] {
+    std::string h = logformat::CsvHeader();
+    return h.substr(0, h.size() - 2);
+  }();
+  return header;
+}
+
+// The fields of a line; false when there are more than `out` holds.
+bool Split(std::string_view line, std::array<std::string_view, logformat::kColumnCount>& out,
+           std::size_t& count) {
+  count = 0;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t comma = line.find(',', start);
+    if (count == out.size()) return false;
+    out[count++] = line.substr(start, comma == std::string_view::npos ? comma : comma - start);
+    if (comma == std::string_view::npos) return true;
+    start = comma + 1;
+  }
+}
+
+}  // namespace
+
+const char* DamageName(Damage kind) {
+  switch (kind) {
+    case Damage::kFieldCount:
+      return "with the wrong number of fields (a torn row)";
+    case Damage::kRepeatedHeader:
+      return "repeated headers";
+    case Damage::kBadTime:
+      return "with a time that cannot be read";
+    case Damage::kBadValue:
+      return "with a value that is not a sane number";
+    case Damage::kTooLong:
+      return "far too long to be a row";
+    case Damage::kKinds:
+      break;
+  }
+  return "";
+}
+
+LogReader::LogReader(std::string name, std::function<void(const Row&)> sink)
+    : name_(std::move(name)), sink_(std::move(sink)) {}
+
+void LogReader::Count(Damage kind, std::uint64_t line) {
+  DamageCount& d = damage_[static_cast<std::size_t>(kind)];
+  if (d.rows++ == 0) d.first_at = "line " + std::to_string(line) + " of " + name_;
+}
+
+void LogReader::Hold(const Row& next) {
+  if (held_) {
+    bool far_next = Far(held_->utc_ms, next.utc_ms);
+    // The first row has no row before it: far from the next, it is the one that is out.
+    bool far_previous = previous_ms_ ? Far(held_->utc_ms, *previous_ms_) : far_next;
+    if (far_previous && far_next) {
+      Count(Damage::kBadTime, held_line_);
+    } else {
+      ++rows_;
+      previous_ms_ = held_->utc_ms;
+      sink_(*held_);
+    }
+  }
+  held_ = next;
+  held_line_ = line_;
+}
+
+void LogReader::Feed(std::string_view bytes) {
+  while (!bytes.empty() && refusal_.empty()) {
+    std::size_t nl = bytes.find('\n');
+    std::string_view part = bytes.substr(0, nl);
+    if (!too_long_) {
+      if (pending_.size() + part.size() > kMaxLine) {
+        too_long_ = true;
+        pending_.clear();
+      } else if (nl != std::string_view::npos && pending_.empty()) {
+        Line(part);  // the whole line is in this block: no copy
+      } else {
+        pending_.append(part);
+      }
+    }
+    if (nl == std::string_view::npos) return;
+    if (too_long_) {
+      ++line_;
+      Count(Damage::kTooLong, line_);
+      too_long_ = false;
+    } else if (!pending_.empty()) {
+      Line(pending_);
+      pending_.clear();
+    }
+    bytes.remove_prefix(nl + 1);
+  }
+}
+
+void LogReader::Finish() {
+  if (too_long_) {
+    ++line_;
+    Count(Damage::kTooLong, line_);
+  } else if (!pending_.empty()) {
+    Line(pending_);
+  }
+  pending_.clear();
+  too_long_ = false;
+  if (held_) {
+    if (previous_ms_ && Far(held_->utc_ms, *previous_ms_)) {
+      Count(Damage::kBadTime, held_line_);
+    } else {
+      ++rows_;
+      sink_(*held_);
+    }
+    held_.reset();
+  }
+  if (refusal_.empty() && !header_seen_) refusal_ = name_ + " is empty: not a climon value log";
+}
+
+void LogReader::Line(std::string_view line) {
+  ++line_;
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  if (!header_seen_) {
+    // Some spreadsheets save a CSV with a byte-order mark first.
+    if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
+    if (line != Header()) {
+      refusal_ = name_ + " is not a climon value log: its first line is not climon's header";
+      return;
+    }
+    header_seen_ = true;
+    return;
+  }
+  if (line.empty()) return;
+  if (line == Header()) return Count(Damage::kRepeatedHeader, line_);
+  std::array<std::string_view, logformat::kColumnCount> f;
+  std::size_t n = 0;
+  if (!Split(line, f, n) || n != logformat::kColumnCount) {
+    return Count(Damage::kFieldCount, line_);
+  }
+  Row row;
+  if (!logformat::ParseIsoTime(f[0], row.utc_ms, row.utc_offset_minutes)) {
+    return Count(Damage::kBadTime, line_);
+  }
+  std::from_chars(f[1].data(), f[1].data() + f[1].size(), row.port);
+  for (const Wanted& w : WantedColumns()) {
+    std::string_view text = f[w.column];
+    if (text.empty()) continue;
+    double v = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v) ||
+        std::fabs(v) > kSaneLimit) {
+      return Count(Damage::kBadValue, line_);
+    }
+    row.values[w.series] = v;
+  }
+  Hold(row);
+}
+
+bool ReadFile(const std::string& path, LogReader& reader, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::vector<char> block(1 << 20);
+  std::size_t n;
+  while ((n = std::fread(block.data(), 1, block.size(), f)) > 0 && reader.refusal().empty()) {
+    reader.Feed(std::string_view(block.data(), n));
+  }
+  bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) {
+    error = "cannot read " + path + ": read error";
+    return false;
+  }
+  reader.Finish();
+  return true;
+}
+
+}  // namespace plot

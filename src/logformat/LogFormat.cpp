@@ -1,0 +1,151 @@
+#include "logformat/LogFormat.h"
+
+namespace logformat {
+namespace {
+
+void Append(std::string& s, int value, int digits) {
+  char buf[8];
+  for (int i = digits - 1; i >= 0; --i) {
+    buf[i] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  }
+  s.append(buf, static_cast<std::size_t>(digits));
+}
+
+bool Digits(std::string_view s, std::size_t at, std::size_t n, int& out) {
+  if (at + n > s.size()) return false;
+  out = 0;
+  for (std::size_t i = at; i < at + n; ++i) {
+    if (s[i] < '0' || s[i] > '9') return false;
+    out = out * 10 + (s[i] - '0');
+  }
+  return true;
+}
+
+}  // namespace
+
+std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
+  y -= m <= 2;
+  const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const unsigned yoe = static_cast<unsigned>(y - era * 400);
+  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+  return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
+}
+
+bool ValidDate(int year, int month, int day) {
+  if (month < 1 || month > 12 || day < 1) return false;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+LocalTime FromUtcMs(std::int64_t utc_ms, int utc_offset_minutes) {
+  std::int64_t ms = utc_ms + std::int64_t{utc_offset_minutes} * 60000;
+  std::int64_t days = (ms >= 0 ? ms : ms - 86399999) / 86400000;
+  std::int64_t in_day = ms - days * 86400000;
+  // The inverse of DaysFromCivil.
+  std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const unsigned doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  LocalTime t;
+  t.day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+  t.month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+  t.year = static_cast<int>(static_cast<std::int64_t>(yoe) + era * 400 + (t.month <= 2));
+  t.hour = static_cast<int>(in_day / 3600000);
+  t.minute = static_cast<int>(in_day / 60000 % 60);
+  t.second = static_cast<int>(in_day / 1000 % 60);
+  t.millisecond = static_cast<int>(in_day % 1000);
+  t.utc_offset_minutes = utc_offset_minutes;
+  return t;
+}
+
+std::string FormatClock(int hour, int minute, int second) {
+  std::string s;
+  Append(s, hour, 2);
+  s += ':';
+  Append(s, minute, 2);
+  s += ':';
+  Append(s, second, 2);
+  return s;
+}
+
+std::string FormatIsoTime(const LocalTime& t) {
+  std::string s;
+  Append(s, t.year, 4);
+  s += '-';
+  Append(s, t.month, 2);
+  s += '-';
+  Append(s, t.day, 2);
+  s += 'T';
+  s += FormatClock(t.hour, t.minute, t.second);
+  s += '.';
+  Append(s, t.millisecond, 3);
+  int off = t.utc_offset_minutes < 0 ? -t.utc_offset_minutes : t.utc_offset_minutes;
+  s += t.utc_offset_minutes < 0 ? '-' : '+';
+  Append(s, off / 60, 2);
+  s += ':';
+  Append(s, off % 60, 2);
+  return s;
+}
+
+bool ParseIsoTime(std::string_view s, std::int64_t& utc_ms, int& utc_offset_minutes) {
+  int y, mo, d, h, mi, se, ms = 0, oh, om;
+  if (s.size() != 25 && s.size() != 29) return false;
+  std::size_t z = 19;  // where the offset starts
+  if (s.size() == 29) {
+    if (s[19] != '.' || !Digits(s, 20, 3, ms)) return false;
+    z = 23;
+  }
+  if (!Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
+      !Digits(s, 8, 2, d) || s[10] != 'T' || !Digits(s, 11, 2, h) || s[13] != ':' ||
+      !Digits(s, 14, 2, mi) || s[16] != ':' || !Digits(s, 17, 2, se) ||
+      (s[z] != '+' && s[z] != '-') || !Digits(s, z + 1, 2, oh) || s[z + 3] != ':' ||
+      !Digits(s, z + 4, 2, om)) {
+    return false;
+  }
+  if (!ValidDate(y, mo, d) || h > 23 || mi > 59 || se > 60 || oh > 23 || om > 59) return false;
+  utc_offset_minutes = (s[z] == '-' ? -1 : 1) * (oh * 60 + om);
+  std::int64_t local_s =
+      DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
+      h * 3600 + mi * 60 + se;
+  utc_ms = (local_s - std::int64_t{utc_offset_minutes} * 60) * 1000 + ms;
+  return true;
+}
+
+std::string_view ColumnName(std::size_t i) {
+  static constexpr const char* kFirst[] = {"time", "port", "variant"};
+  if (i < 3) return kFirst[i];
+  return i < kColumnCount ? kValueColumns[i - 3].name : "";
+}
+
+std::size_t ColumnIndex(std::string_view name) {
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    if (ColumnName(i) == name) return i;
+  }
+  return kColumnCount;
+}
+
+std::string CsvHeader() {
+  std::string s;
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    if (i > 0) s += ',';
+    s += ColumnName(i);
+  }
+  return s + "\r\n";
+}
+
+std::string CsvRow(const LocalTime& when, const LogRow& row) {
+  std::string s = FormatIsoTime(when) + "," + std::to_string(row.port) + "," +
+                  std::to_string(row.variant);
+  for (const Column& c : kValueColumns) {
+    s += ',';
+    s += row.*c.field;
+  }
+  return s + "\r\n";
+}
+
+}  // namespace logformat

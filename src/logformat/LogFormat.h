@@ -1,0 +1,84 @@
+// The value log's format, shared by climon (which writes it) and climon-plot (which reads
+// it): the columns, the ISO 8601 time and the calendar arithmetic behind it. Depends on
+// nothing but the standard library, so that whatever reads a log links only this.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace logformat {
+
+// A moment of the local calendar and how far local time is ahead of UTC. The
+// millisecond comes last so that a time written to the second stays a short list.
+struct LocalTime {
+  int year = 1970, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  int utc_offset_minutes = 0;
+  int millisecond = 0;
+};
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day);
+// True for a date that exists (no 31 February).
+bool ValidDate(int year, int month, int day);
+// The UTC date and time of a moment in milliseconds since 1970, with its offset applied.
+LocalTime FromUtcMs(std::int64_t utc_ms, int utc_offset_minutes);
+
+// "hh:mm:ss".
+std::string FormatClock(int hour, int minute, int second);
+// 2026-12-09T15:02:30.412+01:00: local time with milliseconds and its UTC offset.
+std::string FormatIsoTime(const LocalTime& t);
+// Either form, with or without milliseconds; false for anything else, a date that does
+// not exist included. `utc_ms` is milliseconds since 1970 (UTC).
+bool ParseIsoTime(std::string_view text, std::int64_t& utc_ms, int& utc_offset_minutes);
+
+// One pass's values as the screen shows them: an empty text where a read got no usable
+// reply, and for the counters on the passes that do not refresh them.
+struct LogRow {
+  std::int32_t port = 0, variant = 0;
+  std::string temp, temp_set, humidity, humidity_set, co2, co2_set;
+  std::string evap, evap_set, defrost_min, defrost_temp;      // variants 1 and 9 only
+  std::string vent, temp_ctl, floor_htr, temp_mode;           // relays: "1", "0" or ""
+  std::string total, heater, counter119, cooler, counter121;  // seconds
+};
+
+// The value columns, in the log's order after time, port and variant.
+struct Column {
+  const char* name;
+  std::string LogRow::*field;
+};
+inline constexpr std::array<Column, 19> kValueColumns = {{
+    {"temp_c", &LogRow::temp},
+    {"temp_set_c", &LogRow::temp_set},
+    {"humidity_pct", &LogRow::humidity},
+    {"humidity_set_pct", &LogRow::humidity_set},
+    {"co2_pct", &LogRow::co2},
+    {"co2_set_pct", &LogRow::co2_set},
+    {"evap_c", &LogRow::evap},
+    {"evap_set_c", &LogRow::evap_set},
+    {"defrost_min", &LogRow::defrost_min},
+    {"defrost_c", &LogRow::defrost_temp},
+    {"vent", &LogRow::vent},
+    {"temp_ctl", &LogRow::temp_ctl},
+    {"floor_htr", &LogRow::floor_htr},
+    {"temp_mode", &LogRow::temp_mode},
+    {"total_s", &LogRow::total},
+    {"heater_s", &LogRow::heater},
+    {"counter119_s", &LogRow::counter119},
+    {"cooler_s", &LogRow::cooler},
+    {"counter121_s", &LogRow::counter121},
+}};
+inline constexpr std::size_t kColumnCount = 3 + kValueColumns.size();
+
+// The name of column i (0: time, 1: port, 2: variant, then the value columns).
+std::string_view ColumnName(std::size_t i);
+// The index of a column by name; kColumnCount when there is none.
+std::size_t ColumnIndex(std::string_view name);
+
+// The header row and one data row, each with its CR LF. Numbers and times only: no field
+// needs quoting.
+std::string CsvHeader();
+std::string CsvRow(const LocalTime& when, const LogRow& row);
+
+}  // namespace logformat

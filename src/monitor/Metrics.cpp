@@ -1,0 +1,205 @@
+#include "monitor/Metrics.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "files/Files.h"
+#include "monitor/Monitor.h"
+
+namespace monitor {
+namespace {
+
+using logformat::LogRow;
+
+std::string Escaped(const std::string& value) {
+  std::string s;
+  for (char c : value) {
+    if (c == '\\' || c == '"') s += '\\';
+    s += c;
+  }
+  return s;
+}
+
+// The gauges: the log's field, scaled to the base unit by a shift of its decimal point.
+struct Gauge {
+  const char* name;
+  const char* help;
+  std::string LogRow::*field;
+  int shift;
+};
+constexpr Gauge kGauges[] = {
+    {"climon_temperature_celsius", "Room temperature.", &LogRow::temp, 0},
+    {"climon_temperature_setpoint_celsius", "Set point of the room temperature.", &LogRow::temp_set,
+     0},
+    {"climon_humidity_ratio", "Relative humidity, 0 to 1.", &LogRow::humidity, 2},
+    {"climon_humidity_setpoint_ratio", "Set point of the relative humidity, 0 to 1.",
+     &LogRow::humidity_set, 2},
+    {"climon_co2_ratio", "CO2 share of the air, 0 to 1.", &LogRow::co2, 2},
+    {"climon_co2_setpoint_ratio", "Set point of the CO2 share, 0 to 1.", &LogRow::co2_set, 2},
+    {"climon_evaporator_temperature_celsius", "Evaporator temperature.", &LogRow::evap, 0},
+    {"climon_evaporator_setpoint_celsius", "Set point of the evaporator temperature.",
+     &LogRow::evap_set, 0},
+};
+
+struct Relay {
+  const char* name;
+  std::string LogRow::*field;
+};
+constexpr Relay kRelays[] = {{"vent", &LogRow::vent},
+                             {"temp_ctl", &LogRow::temp_ctl},
+                             {"floor_htr", &LogRow::floor_htr},
+                             {"temp_mode", &LogRow::temp_mode}};
+
+// The counters, by the names the screen gives them: the second and fourth depend on
+// whether the variant has a defrost.
+struct Counter {
+  std::string LogRow::*field;
+  const char* name;
+  const char* defrost_name;
+};
+constexpr Counter kCounters[] = {{&LogRow::total, "total", "total"},
+                                 {&LogRow::heater, "heater", "heater"},
+                                 {&LogRow::counter119, "heat_eff", "cooler_2"},
+                                 {&LogRow::cooler, "cooler", "cooler"},
+                                 {&LogRow::counter121, "cool_eff", "defrost"}};
+
+std::string Seconds(double s) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.3f", s);
+  return buf;
+}
+
+}  // namespace
+
+double UnixSeconds(const comLib3::WallTime& t) {
+  std::int64_t days = logformat::DaysFromCivil(t.year, static_cast<unsigned>(t.month),
+                                               static_cast<unsigned>(t.day));
+  std::int64_t s = days * 86400 + t.hour * 3600 + t.minute * 60 + t.second -
+                   std::int64_t{t.utc_offset_minutes} * 60;
+  return static_cast<double>(s) + t.millisecond / 1000.0;
+}
+
+std::string ShiftDecimal(const std::string& number, int places) {
+  if (places == 0 || number.empty()) return number;
+  bool negative = number[0] == '-';
+  std::string digits = number.substr(negative ? 1 : 0);
+  std::size_t dot = digits.find('.');
+  std::size_t decimals = dot == std::string::npos ? 0 : digits.size() - dot - 1;
+  if (dot != std::string::npos) digits.erase(dot, 1);
+  decimals += static_cast<std::size_t>(places);
+  if (digits.size() <= decimals) digits.insert(0, decimals - digits.size() + 1, '0');
+  digits.insert(digits.size() - decimals, ".");
+  return (negative ? "-" : "") + digits;
+}
+
+std::optional<std::string> RoomNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (name.size() > 64) return "is longer than 64 bytes";
+  for (unsigned char c : name) {
+    if (c < 32 || c == 127) return "holds a control character";
+  }
+  return std::nullopt;
+}
+
+std::unique_ptr<MetricsFile> MetricsFile::Open(const std::string& path, std::string version,
+                                               std::string& error) {
+  std::string tmp = path + ".tmp";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  if (f == nullptr) {
+    error = "cannot write the metrics beside " + path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  std::fclose(f);
+  std::remove(tmp.c_str());
+  return std::unique_ptr<MetricsFile>(new MetricsFile(path, std::move(version)));
+}
+
+std::string MetricsFile::Exposition(const PassState& pass) {
+  const LogRow& row = pass.row;
+  const std::string room = "room=\"" + Escaped(pass.room) + "\"";
+  std::string s;
+  auto family = [&s](const char* name, const char* type, const char* help) {
+    s += std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " " + type + "\n";
+  };
+  auto sample = [&s, &room](const char* name, const std::string& labels, const std::string& v) {
+    s += std::string(name) + "{" + room + labels + "} " + v + "\n";
+  };
+  // A value whose read had no usable reply is left out, never written as 0.
+  for (const Gauge& g : kGauges) {
+    const std::string& v = row.*g.field;
+    if (v.empty()) continue;
+    family(g.name, "gauge", g.help);
+    sample(g.name, "", ShiftDecimal(v, g.shift));
+  }
+  if (!row.defrost_min.empty()) {
+    family("climon_defrost_next_seconds", "gauge", "Time to the next defrost.");
+    sample("climon_defrost_next_seconds", "", std::to_string(std::stoll(row.defrost_min) * 60));
+  }
+  bool relays = false;
+  for (const Relay& r : kRelays) {
+    if ((row.*r.field).empty()) continue;
+    if (!relays) family("climon_relay_on", "gauge", "Whether the relay is on (1) or off (0).");
+    relays = true;
+    sample("climon_relay_on", std::string(",relay=\"") + r.name + "\"", row.*r.field);
+  }
+  // The counters come on the passes that refresh them; in between, the last values stand.
+  bool refreshed = false;
+  for (const Counter& c : kCounters) refreshed = refreshed || !(row.*c.field).empty();
+  bool counters = false;
+  for (std::size_t i = 0; i < std::size(kCounters); ++i) {
+    const Counter& c = kCounters[i];
+    if (refreshed) counters_[i] = row.*c.field;
+    if (counters_[i].empty()) continue;
+    if (!counters) {
+      family("climon_operating_seconds_total", "counter",
+             "Operating time counted by the controller; the operator's reset zeroes it.");
+    }
+    counters = true;
+    sample("climon_operating_seconds_total",
+           std::string(",counter=\"") + (HasDefrost(row.variant) ? c.defrost_name : c.name) + "\"",
+           counters_[i]);
+  }
+  family("climon_link_up", "gauge",
+         "1 while the controller's replies come, 0 while none has come for 2 s.");
+  sample("climon_link_up", "", pass.link_up ? "1" : "0");
+  if (pass.last_reply) {
+    family("climon_last_reply_timestamp_seconds", "gauge",
+           "When the controller last gave a usable reply.");
+    sample("climon_last_reply_timestamp_seconds", "", Seconds(UnixSeconds(*pass.last_reply)));
+  }
+  family("climon_last_pass_timestamp_seconds", "gauge", "When the last monitor pass ended.");
+  sample("climon_last_pass_timestamp_seconds", "", Seconds(UnixSeconds(pass.now)));
+  family("climon_info", "gauge", "The port, device variant, controller model and version.");
+  sample("climon_info",
+         ",port=\"" + std::to_string(row.port) + "\",variant=\"" + std::to_string(row.variant) +
+             "\",model=\"" + std::to_string(pass.model) + "\",version=\"" + Escaped(version_) +
+             "\"",
+         "1");
+  return s;
+}
+
+bool MetricsFile::Write(const PassState& pass) {
+  std::string text = Exposition(pass);
+  std::string tmp = path_ + ".tmp";
+  std::FILE* f = std::fopen(tmp.c_str(), "wb");
+  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  int saved = errno;
+  if (f != nullptr && std::fclose(f) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
+    error_ = std::strerror(saved != 0 ? saved : EIO);
+    std::remove(tmp.c_str());
+    return false;
+  }
+  if (!files::ReplaceFile(tmp, path_, error_)) {
+    std::remove(tmp.c_str());
+    return false;
+  }
+  error_.clear();
+  return true;
+}
+
+}  // namespace monitor

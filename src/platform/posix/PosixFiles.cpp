@@ -1,0 +1,24 @@
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "files/Files.h"
+
+namespace files {
+
+bool StillNamed(std::FILE* f, const std::string& path) {
+  struct stat open_file {
+  }, named{};
+  if (::fstat(::fileno(f), &open_file) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+  return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& error) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+  error = std::strerror(errno);
+  return false;
+}
+
+}  // namespace files

@@ -1,0 +1,50 @@
+#include <io.h>
+#include <windows.h>
+
+#include <string>
+
+#include "files/Files.h"
+
+namespace files {
+namespace {
+
+// The volume and file index that name a file on Windows (st_ino is always 0 there).
+bool Identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+  return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) != 0;
+}
+
+std::wstring Wide(const std::string& s) {
+  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
+  w.resize(w.size() - 1);
+  return w;
+}
+
+}  // namespace
+
+bool StillNamed(std::FILE* f, const std::string& path) {
+  BY_HANDLE_FILE_INFORMATION open_file, named;
+  HANDLE mine = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
+  if (!Identity(mine, open_file)) return false;
+  HANDLE other =
+      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool same = Identity(other, named) &&
+              open_file.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+              open_file.nFileIndexHigh == named.nFileIndexHigh &&
+              open_file.nFileIndexLow == named.nFileIndexLow;
+  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  return same;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, std::string& error) {
+  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  error = "error " + std::to_string(GetLastError());
+  return false;
+}
+
+}  // namespace files
