@@ -45,7 +45,7 @@ fuzz:
 
 # climon, climon-sim, climon-plot and the manual pages under PREFIX.
 install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
 
 # A Debian package of the same, in $(BUILD).
 package: build

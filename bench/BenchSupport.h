@@ -71,6 +71,7 @@ class CountingPorts : public comLib3::SerialPorts {
     void SetReadTimeout(std::chrono::milliseconds t) override { d_->SetReadTimeout(t); }
     void Purge() override { d_->Purge(); }
     void Write(std::string_view bytes) override { d_->Write(bytes); }
+    void Drain() override { d_->Drain(); }
     std::size_t Read(char* buf, std::size_t count) override {
       ++reads_;
       auto t0 = std::chrono::steady_clock::now();

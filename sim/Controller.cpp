@@ -12,6 +12,8 @@ constexpr int kMaxTimer = 511;
 
 // A whole decimal number, or -1.
 long Number(std::string_view s) {
+  // Leading zeros are no part of the number's size.
+  while (s.size() > 1 && s[0] == '0') s.remove_prefix(1);
   if (s.empty() || s.size() > 9) return -1;
   long v = 0;
   auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);

@@ -1,19 +1,32 @@
 #!/bin/sh
-# cmake --install into a fresh prefix puts exactly the programs and the manual pages in
-# their places, and the pages pass groff's check without a warning.
+# cmake --install into a fresh prefix puts exactly the programs (stripped), the manual
+# pages, the service, the alert rules and the dashboard in their places; the pages pass
+# groff's check without a warning, the service passes systemd-analyze verify where that
+# tool runs, and the Debian package passes lintian without an error or a warning.
 set -eu
 build=$1
 source=$2
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/climon-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
-cmake --install "$build" --prefix "$prefix" >/dev/null
+cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 got=$(cd "$prefix" && find . -type f | sort)
 want=$(printf '%s\n' ./bin/climon ./bin/climon-plot ./bin/climon-sim \
-  ./share/man/man1/climon-plot.1 ./share/man/man1/climon-sim.1 ./share/man/man1/climon.1)
+  ./lib/systemd/system/climon@.service \
+  ./share/climon/grafana/climon-dashboard.json ./share/climon/prometheus/climon.rules.yml \
+  ./share/doc/climon/changelog.gz ./share/doc/climon/copyright \
+  ./share/doc/climon/examples/room.conf.example \
+  ./share/man/man1/climon-plot.1.gz ./share/man/man1/climon-sim.1.gz \
+  ./share/man/man1/climon.1.gz)
 if [ "$got" != "$want" ]; then
   printf 'installed:\n%s\nexpected:\n%s\n' "$got" "$want"
   exit 1
 fi
+for exe in climon climon-plot climon-sim; do
+  if file "$prefix/bin/$exe" | grep -q 'not stripped'; then
+    echo "$exe is not stripped"
+    exit 1
+  fi
+done
 for page in "$source"/man/*.1; do
   out=$(groff -man -ww -z "$page" 2>&1)
   if [ -n "$out" ]; then
@@ -21,4 +34,20 @@ for page in "$source"/man/*.1; do
     exit 1
   fi
 done
-"$prefix/bin/climon" --version
+if command -v systemd-analyze >/dev/null; then
+  units="$prefix/units"
+  mkdir -p "$units"
+  sed "s|/usr/bin/climon|$prefix/bin/climon|" "$source/monitoring/climon@.service" \
+    >"$units/climon@.service"
+  ln -s climon@.service "$units/climon@room1.service"
+  systemd-analyze verify --man=no "$units/climon@room1.service"
+fi
+for exe in climon climon-plot climon-sim; do "$prefix/bin/$exe" --version; done
+if command -v lintian >/dev/null; then
+  (cd "$build" && cpack -G DEB >/dev/null 2>&1)
+  out=$(lintian "$build"/climon_*.deb 2>&1 | grep -v '^running with root privileges' || true)
+  if [ -n "$out" ]; then
+    printf 'lintian:\n%s\n' "$out"
+    exit 1
+  fi
+fi

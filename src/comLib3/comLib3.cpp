@@ -157,6 +157,7 @@ void ComLib3::CloseComPort(std::int32_t port) {
 void ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {
   if (SerialDevice* dev = LiveDevice(port)) {
     dev->Write(bytes);
+    dev->Drain();
     NoteLoss(port);
   }
 }

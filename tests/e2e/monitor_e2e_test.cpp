@@ -80,6 +80,27 @@ TEST(Monitor, TerminalFromTheMonitorAndBack) {
   EXPECT_EQ(s.WaitExit(), 0);
 }
 
+// At 9600 baud a line of 60 characters takes 69 ms to send, longer than the reply's
+// window: the window opens once the command has left, so the reply still comes in.
+TEST(Monitor, ALongTerminalLineAtTheLinesSpeedGetsItsReply) {
+  Monitor t({"--baud", "9600"});
+  auto& s = t.s;
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
+  s.Type("k");
+  ASSERT_TRUE(s.WaitForText(" Send           : Receive    /esc")) << s.ScreenText();
+  const std::string line = "RD DM" + std::string(52, '0') + "992";  // 60 characters
+  s.Type(line);
+  s.Key("Enter");
+  EXPECT_TRUE(s.WaitForText(" 00500")) << s.ScreenText();
+  // In the first attempt's window; a window that opened when the write returned would
+  // have closed before the reply, and only the fourth attempt's later read would catch it.
+  EXPECT_EQ(t.Count(line), 1);
+  s.Key("Escape");
+  ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(), 0);
+}
+
 TEST(Monitor, ResetOfTheCounters) {
   Monitor t({"--variant", "1"});
   auto& s = t.s;

@@ -1,4 +1,5 @@
-// What an operator meets in the control room: a resized window, a stop and a resume, a crash, a controller that goes away and comes back.
+// What an operator meets in the control room: a resized window, a stop and a resume, a crash, a
+// controller that goes away and comes back.
 #include <gtest/gtest.h>
 #include <signal.h>
 

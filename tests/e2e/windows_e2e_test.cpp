@@ -116,13 +116,12 @@ TEST_F(Wine, AControllerThatComesBackIsReadAgain) {
   t.Answer("5");
   ASSERT_TRUE(t.Shows(3, "Temp.         12.50 C  /   12.50 C")) << s.ScreenText();
   t.sim.Stop();  // the adapter is pulled
-  ASSERT_TRUE(s.WaitFor(
-      [&] { return s.Row(22).starts_with("No reply from the controller since "); }, 20s))
+  ASSERT_TRUE(
+      s.WaitFor([&] { return s.Row(22).starts_with("No reply from the controller since "); }, 20s))
       << s.ScreenText();
   t.sim.Start();  // and plugged in again
   ASSERT_TRUE(s.WaitFor(
-      [&] { return s.Row(3) == "Temp.         12.50 C  /   12.50 C" && s.Row(22).empty(); },
-      20s))
+      [&] { return s.Row(3) == "Temp.         12.50 C  /   12.50 C" && s.Row(22).empty(); }, 20s))
       << s.ScreenText();
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(), 0);

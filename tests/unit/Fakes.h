@@ -130,7 +130,7 @@ class ByteConsole : public console::Console, private console::TerminalKeys::Sour
 
 // One call on the line, as a test sees it.
 struct LineEvent {
-  enum Kind { kConfigure, kTimeout, kPurge, kWrite, kRead } kind;
+  enum Kind { kConfigure, kTimeout, kPurge, kWrite, kDrain, kRead } kind;
   std::string data;  // written bytes, or the bytes a read returned
   Ms at;
 };
@@ -166,6 +166,9 @@ class ScriptedLine : public comLib3::SerialDevice {
     std::string cmd(bytes);
     if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
     if (responder_) waiting_ += responder_(cmd);
+  }
+  void Drain() override {
+    if (!lost) Note(LineEvent::kDrain, "");
   }
   std::size_t Read(char* buf, std::size_t count) override {
     if (lost) return 0;  // at once, as a pulled adapter does
@@ -256,6 +259,7 @@ class FakePorts : public comLib3::SerialPorts {
     void SetReadTimeout(Ms total) override { line_.SetReadTimeout(total); }
     void Purge() override { line_.Purge(); }
     void Write(std::string_view bytes) override { line_.Write(bytes); }
+    void Drain() override { line_.Drain(); }
     std::size_t Read(char* buf, std::size_t count) override { return line_.Read(buf, count); }
     bool Lost() const override { return line_.Lost(); }
 

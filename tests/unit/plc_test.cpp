@@ -49,16 +49,18 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   using K = LineEvent;
   std::vector<K::Kind> kinds;
   for (const auto& e : line->events) kinds.push_back(e.kind);
-  EXPECT_EQ(kinds, (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kRead, K::kPurge,
-                                         K::kWrite, K::kRead, K::kPurge, K::kWrite, K::kRead,
-                                         K::kPurge, K::kWrite, K::kRead}));
+  // Each read's window opens once the command has left the line: write, drain, read.
+  EXPECT_EQ(kinds, (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kDrain, K::kRead,
+                                         K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kPurge,
+                                         K::kWrite, K::kDrain, K::kRead, K::kPurge, K::kWrite,
+                                         K::kDrain, K::kRead}));
   for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
   // Reads straight after the first three writes; 100 ms before the fourth read.
   const auto& ev = line->events;
-  EXPECT_EQ(ev[3].at - ev[2].at, 0ms);
-  EXPECT_EQ(ev[6].at - ev[5].at, 0ms);
-  EXPECT_EQ(ev[9].at - ev[8].at, 0ms);
-  EXPECT_EQ(ev[12].at - ev[11].at, 100ms);
+  EXPECT_EQ(ev[4].at - ev[3].at, 0ms);
+  EXPECT_EQ(ev[8].at - ev[7].at, 0ms);
+  EXPECT_EQ(ev[12].at - ev[11].at, 0ms);
+  EXPECT_EQ(ev[16].at - ev[15].at, 100ms);
   EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
 }
 

@@ -9,6 +9,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -107,6 +108,9 @@ int PosixSerialDevice::Configure(unsigned baud, int data_bits, Parity parity, in
   ::cfsetispeed(&t, speed);
   ::cfsetospeed(&t, speed);
   if (::tcsetattr(fd_, TCSANOW, &t) != 0) return WindowsErrorFor(errno);
+  // A start bit, the data bits, the parity bit and the stop bits.
+  int bits = 1 + data_bits + (parity != Parity::kNone ? 1 : 0) + (stop_bits == 2 ? 2 : 1);
+  char_time_ = std::chrono::nanoseconds(1'000'000'000LL * bits / baud);
   // DTR and RTS off; a pseudo-terminal has no modem lines and refuses this.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd_, TIOCMBIC, &lines);
@@ -144,7 +148,9 @@ short PosixSerialDevice::Wait(short events, SteadyTime::time_point deadline) {
 
 void PosixSerialDevice::Write(std::string_view bytes) {
   // Bounded: a line that takes nothing (a stuck adapter) must not hang the program.
-  auto deadline = SteadyTime::now() + std::chrono::seconds(1);
+  written_at_ = SteadyTime::now();
+  written_ = bytes.size();
+  auto deadline = written_at_ + std::chrono::seconds(1);
   const char* p = bytes.data();
   std::size_t n = bytes.size();
   while (n > 0 && !lost_) {
@@ -157,6 +163,23 @@ void PosixSerialDevice::Write(std::string_view bytes) {
     } else if (w < 0 && errno != EINTR) {
       Failed(errno);
       return;
+    }
+  }
+}
+
+void PosixSerialDevice::Drain() {
+  // write() returns once the bytes are in the kernel's buffer, long before they have
+  // left at 9600 baud; a reply's window that opened then would close early.
+  const auto sent = written_at_ + char_time_ * static_cast<long>(written_);
+  const auto deadline = sent + std::chrono::seconds(1);
+  while (!lost_) {
+    int queued = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
+    auto now = SteadyTime::now();
+    if ((queued <= 0 && now >= sent) || now >= deadline) return;
+    auto until = std::max(sent, now + char_time_ * (queued > 0 ? queued : 1));
+    struct timespec ts = WaitTime(std::min(until, deadline).time_since_epoch());
+    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
     }
   }
 }

@@ -31,6 +31,10 @@ class PosixSerialDevice : public comLib3::SerialDevice {
   void SetReadTimeout(std::chrono::milliseconds total) override { timeout_ = total; }
   void Purge() override;
   void Write(std::string_view bytes) override;
+  // Until the kernel's queue is empty and the bytes have had their time on the line at
+  // the configured speed (an adapter's own buffer does not show in the queue); at most a
+  // second past that.
+  void Drain() override;
   std::size_t Read(char* buf, std::size_t count) override;
   bool Lost() const override { return lost_; }
 
@@ -44,7 +48,10 @@ class PosixSerialDevice : public comLib3::SerialDevice {
   int error_ = 0;
   bool lost_ = false;
   std::chrono::milliseconds timeout_{0};
-  std::size_t wake_count_ = 0;  // the byte count at which the line reports input ready
+  std::size_t wake_count_ = 0;             // the byte count at which the line reports input ready
+  std::chrono::nanoseconds char_time_{0};  // one character on the line
+  std::chrono::steady_clock::time_point written_at_{};
+  std::size_t written_ = 0;
 };
 
 class PosixSerialPorts : public comLib3::SerialPorts {
