@@ -1,7 +1,10 @@
 # Sourced: a private, headless Wine for climon's Windows tests, with COM5 mapped to a
-# path that each test points at its own simulator. Starts one wineserver that stays up
-# (each start of a program otherwise costs seconds); wine_stop ends it.
-export WINEPREFIX="${CLIMON_WINEPREFIX:-/tmp/climon-wine}"
+# path that each test points at its own simulator. The prefix is this checkout's own, so
+# that runs from two checkouts on one machine never share (or stop) a wineserver. Starts
+# the prefix's wineserver, which stays up (each start of a program otherwise costs
+# seconds); wine_stop ends it, and only it.
+checkout_id=$(pwd -P | cksum | cut -d' ' -f1)
+export WINEPREFIX="${CLIMON_WINEPREFIX:-${TMPDIR:-/tmp}/climon-wine-$checkout_id}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
@@ -11,7 +14,6 @@ if ! command -v wine >/dev/null; then
   echo "wine is missing: apt-get install wine" >&2
   return 1
 fi
-wineserver -k 2>/dev/null || true
 wineserver -p >"$WINEPREFIX/wineserver.log" 2>&1
 wine wineboot >/dev/null 2>&1
 if ! wine reg query 'HKLM\Software\Wine\Ports' /v COM5 2>/dev/null | grep -q "$CLIMON_WINE_COM5"; then

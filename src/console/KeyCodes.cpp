@@ -36,6 +36,14 @@ constexpr std::array<std::uint8_t, 26> kAltLetterCodes = {16, 17, 18, 19, 20, 21
                                                           25, 30, 31, 32, 33, 34, 35, 36, 37,
                                                           38, 44, 45, 46, 47, 48, 49, 50};
 constexpr const char* kAltDigits = "1234567890-=";  // 120 .. 131
+// The rest of the printable keys, shifted or not, by the code of their key.
+constexpr struct {
+  const char* keys;
+  std::uint8_t code;
+} kAltOthers[] = {{" ", 57},   {"!", 120}, {"@", 121}, {"#", 122}, {"$", 123},  {"%", 124},
+                  {"^", 125},  {"&", 126}, {"*", 127}, {"(", 128}, {")", 129},  {"_", 130},
+                  {"+", 131},  {"[{", 26}, {"]}", 27}, {";:", 39}, {"'\"", 40}, {"`~", 41},
+                  {"\\|", 43}, {",<", 51}, {".>", 52}, {"/?", 53}};
 
 }  // namespace
 
@@ -54,6 +62,9 @@ std::optional<std::uint8_t> AltCode(char key) {
   }
   if (const char* p = std::strchr(kAltDigits, key)) {
     return static_cast<std::uint8_t>(120 + (p - kAltDigits));
+  }
+  for (const auto& o : kAltOthers) {
+    if (std::strchr(o.keys, key) != nullptr) return o.code;
   }
   return std::nullopt;
 }

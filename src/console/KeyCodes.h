@@ -47,7 +47,8 @@ struct Modifiers {
 // before Shift when several are held); none where the PC keyboard has no code for it.
 std::optional<std::uint8_t> PcCode(NamedKey key, Modifiers mods = {});
 
-// The PC code of Alt with a letter (either case), a digit, '-' or '='; none for others.
+// The PC code of Alt with a printable key (a letter in either case, a digit, a blank or a
+// punctuation mark, shifted or not); none for others.
 std::optional<std::uint8_t> AltCode(char key);
 
 }  // namespace console

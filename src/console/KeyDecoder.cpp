@@ -10,32 +10,17 @@ namespace {
 
 // The final letter of "ESC [ ..." and "ESC O ..." sequences.
 std::optional<NamedKey> KeyForLetter(char c) {
-  switch (c) {
-    case 'A':
-      return NamedKey::kUp;
-    case 'B':
-      return NamedKey::kDown;
-    case 'C':
-      return NamedKey::kRight;
-    case 'D':
-      return NamedKey::kLeft;
-    case 'H':
-      return NamedKey::kHome;
-    case 'F':
-      return NamedKey::kEnd;
-    case 'P':
-      return NamedKey::kF1;
-    case 'Q':
-      return NamedKey::kF2;
-    case 'R':
-      return NamedKey::kF3;
-    case 'S':
-      return NamedKey::kF4;
-    case 'Z':
-      return NamedKey::kBackTab;
-    default:
-      return std::nullopt;
+  static constexpr struct {
+    char letter;
+    NamedKey key;
+  } kLetters[] = {{'A', NamedKey::kUp},   {'B', NamedKey::kDown},   {'C', NamedKey::kRight},
+                  {'D', NamedKey::kLeft}, {'H', NamedKey::kHome},   {'F', NamedKey::kEnd},
+                  {'P', NamedKey::kF1},   {'Q', NamedKey::kF2},     {'R', NamedKey::kF3},
+                  {'S', NamedKey::kF4},   {'Z', NamedKey::kBackTab}};
+  for (const auto& l : kLetters) {
+    if (l.letter == c) return l.key;
   }
+  return std::nullopt;
 }
 
 // The number of "ESC [ n ~" sequences.
@@ -100,92 +85,95 @@ void KeyDecoder::Extended(std::optional<NamedKey> key, Modifiers mods) {
 }
 
 void KeyDecoder::FinishCsi(char final_byte) {
-  // seq_ holds ESC '[' and the parameter bytes: "n" or "n;m" (m: the modifiers).
-  std::string params = seq_.substr(2);
-  seq_.clear();
-  if (!params.empty() && (params[0] < '0' || params[0] > ';')) return;  // private forms
-  int n = std::atoi(params.c_str());
-  std::size_t semi = params.find(';');
+  // params_ holds "n" or "n;m" (m: the modifiers).
+  state_ = State::kGround;
+  if (!params_.empty() && (params_[0] < '0' || params_[0] > ';')) return;  // private forms
+  int n = std::atoi(params_.c_str());
+  std::size_t semi = params_.find(';');
   Modifiers mods =
-      semi == std::string::npos ? Modifiers{} : ModifiersFor(std::atoi(params.c_str() + semi + 1));
+      semi == std::string::npos ? Modifiers{} : ModifiersFor(std::atoi(params_.c_str() + semi + 1));
   Extended(final_byte == '~' ? KeyForTilde(n) : KeyForLetter(final_byte), mods);
+}
+
+void KeyDecoder::Alt(char key) {
+  state_ = State::kGround;
+  if (auto code = AltCode(key)) {
+    out_.push_back(0);
+    out_.push_back(*code);
+  }
 }
 
 void KeyDecoder::Feed(std::uint8_t byte, TimePoint now) {
   Expire(now);
-  if (seq_.empty()) {
-    if (byte == kKeyEsc) {
-      utf8_left_ = 0;
-      seq_.assign(1, '\x1b');
-      seq_start_ = now;
-    } else {
-      Plain(byte);
-    }
-    return;
-  }
-  char c = static_cast<char>(byte);
-  if (seq_ == "\x1b") {
-    if (c == '[' || c == 'O') {
-      seq_ += c;
-    } else if (auto alt = AltCode(c)) {
-      // A terminal sends Alt plus a key as ESC and the key in one burst.
-      seq_.clear();
-      out_.push_back(0);
-      out_.push_back(*alt);
-    } else {
-      // ESC then another key: the ESC key, and the byte as itself.
-      seq_.clear();
-      out_.push_back(kKeyEsc);
-      Feed(byte, now);
-    }
-    return;
-  }
-  if (byte == kKeyEsc || byte < 0x20) {
-    // A broken sequence is dropped; the byte begins anew.
-    seq_.clear();
+  const char c = static_cast<char>(byte);
+  // Inside a sequence, ESC or a control byte breaks it off: dropped, and the byte begins
+  // anew.
+  if (state_ != State::kGround && state_ != State::kEscape && (byte == kKeyEsc || byte < 0x20)) {
+    state_ = State::kGround;
     Feed(byte, now);
     return;
   }
-  if (seq_[1] == 'O') {
-    seq_.clear();
-    Extended(KeyForLetter(c), {});
-    return;
+  switch (state_) {
+    case State::kGround:
+      if (byte == kKeyEsc) {
+        utf8_left_ = 0;
+        state_ = State::kEscape;
+        seq_start_ = now;
+      } else {
+        Plain(byte);
+      }
+      return;
+    case State::kEscape:
+      if (c == '[') {
+        state_ = State::kCsi;
+        params_.clear();
+      } else if (c == 'O') {
+        state_ = State::kSs3;
+      } else if (byte >= 0x20 && byte < 0x7F) {
+        Alt(c);  // a terminal sends Alt plus a key as ESC and the key in one burst
+      } else {
+        // ESC then another key: the ESC key, and the byte as itself.
+        state_ = State::kGround;
+        out_.push_back(kKeyEsc);
+        Feed(byte, now);
+      }
+      return;
+    case State::kSs3:
+      state_ = State::kGround;
+      Extended(KeyForLetter(c), {});
+      return;
+    case State::kLinuxFunction:  // the Linux console's F1 to F5: ESC [ [ A..E
+      state_ = State::kGround;
+      if (c >= 'A' && c <= 'E') {
+        Extended(static_cast<NamedKey>(static_cast<int>(NamedKey::kF1) + (c - 'A')), {});
+      }
+      return;
+    case State::kCsi:
+      if (c == '[' && params_.empty()) {
+        state_ = State::kLinuxFunction;
+      } else if (byte >= 0x20 && byte <= 0x3F) {
+        params_ += c;
+        if (params_.size() > 32) state_ = State::kGround;  // no key is this long: dropped
+      } else if (byte >= 0x40 && byte <= 0x7E) {
+        FinishCsi(c);
+      } else {
+        state_ = State::kGround;  // DEL or a byte above 127 inside a sequence: dropped
+      }
+      return;
   }
-  // CSI: ESC [ parameters and intermediates, then a final byte.
-  if (seq_ == "\x1b[" && c == '[') {  // the Linux console's F1 to F5: ESC [ [ A..E
-    seq_ += c;
-    return;
-  }
-  if (seq_ == "\x1b[[") {
-    seq_.clear();
-    if (c >= 'A' && c <= 'E')
-      Extended(static_cast<NamedKey>(static_cast<int>(NamedKey::kF1) + (c - 'A')), {});
-    return;
-  }
-  if (byte >= 0x20 && byte <= 0x3F) {
-    if (seq_.size() < 32) {
-      seq_ += c;
-    } else {
-      seq_.clear();
-    }
-    return;
-  }
-  if (byte >= 0x40 && byte <= 0x7E) {
-    FinishCsi(c);
-    return;
-  }
-  seq_.clear();  // DEL or a byte above 127 inside a sequence: dropped with it
 }
 
 void KeyDecoder::Expire(TimePoint now) {
-  if (seq_.empty() || now - seq_start_ < kEscWait) return;
-  if (seq_ == "\x1b") {
+  if (state_ == State::kGround || now - seq_start_ < kEscWait) return;
+  // The start of a sequence that never came: ESC alone, or Alt with '[' or 'O'.
+  if (state_ == State::kEscape) {
     out_.push_back(kKeyEsc);
-  } else if (seq_ == "\x1bO") {
-    out_.push_back(0);  // Alt+O: its ESC O is the start of a sequence that never came
-    out_.push_back(*AltCode('O'));
+  } else if (state_ == State::kSs3) {
+    Alt('O');
+  } else if (state_ == State::kCsi && params_.empty()) {
+    Alt('[');
   }
-  seq_.clear();  // an unfinished longer sequence is swallowed
+  state_ = State::kGround;  // an unfinished longer sequence is swallowed
 }
 
 void KeyDecoder::Finish() {
@@ -205,7 +193,7 @@ std::optional<std::uint8_t> KeyDecoder::Next(TimePoint now) {
 }
 
 std::optional<KeyDecoder::TimePoint> KeyDecoder::Deadline() const {
-  if (seq_.empty()) return std::nullopt;
+  if (state_ == State::kGround) return std::nullopt;
   return seq_start_ + kEscWait;
 }
 

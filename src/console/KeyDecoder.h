@@ -1,8 +1,8 @@
 // Turns the bytes a terminal sends into the console's key codes: printable characters as
 // they are, Enter as 13, Backspace as 8, a lone ESC as 27, and the VT sequences of the
-// cursor, editing and function keys (with their modifiers) and Alt plus a letter or digit
+// cursor, editing and function keys (with their modifiers) and Alt plus any printable key
 // as 0 followed by the PC code. An unknown sequence is swallowed whole. Time is passed
-// in, so no test has to wait.
+// in, so no test has to wait. One state per stage of an escape sequence.
 #pragma once
 
 #include <chrono>
@@ -31,14 +31,23 @@ class KeyDecoder {
   void Finish();
 
  private:
+  enum class State {
+    kGround,         // between keys
+    kEscape,         // after ESC
+    kCsi,            // after ESC [, gathering parameters
+    kSs3,            // after ESC O
+    kLinuxFunction,  // after ESC [ [
+  };
   void Expire(TimePoint now);
   void FinishCsi(char final_byte);
+  void Alt(char key);
   void Extended(std::optional<NamedKey> key, Modifiers mods);
   void Plain(std::uint8_t byte);
 
   std::deque<std::uint8_t> out_;
-  std::string seq_;  // an escape sequence in progress, beginning with ESC
-  TimePoint seq_start_{};
+  State state_ = State::kGround;
+  std::string params_;     // of a CSI sequence
+  TimePoint seq_start_{};  // when its ESC came
   char32_t utf8_ = 0;
   int utf8_left_ = 0;
 };

@@ -110,8 +110,8 @@ bool ParseIsoTime(std::string_view s, std::int64_t& utc_ms, int& utc_offset_minu
   if (!ValidDate(y, mo, d) || h > 23 || mi > 59 || se > 60 || oh > 23 || om > 59) return false;
   utc_offset_minutes = (s[z] == '-' ? -1 : 1) * (oh * 60 + om);
   std::int64_t local_s =
-      DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 +
-      h * 3600 + mi * 60 + se;
+      DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 +
+      mi * 60 + se;
   utc_ms = (local_s - std::int64_t{utc_offset_minutes} * 60) * 1000 + ms;
   return true;
 }
@@ -139,8 +139,8 @@ std::string CsvHeader() {
 }
 
 std::string CsvRow(const LocalTime& when, const LogRow& row) {
-  std::string s = FormatIsoTime(when) + "," + std::to_string(row.port) + "," +
-                  std::to_string(row.variant);
+  std::string s =
+      FormatIsoTime(when) + "," + std::to_string(row.port) + "," + std::to_string(row.variant);
   for (const Column& c : kValueColumns) {
     s += ',';
     s += row.*c.field;

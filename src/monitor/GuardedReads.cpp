@@ -91,7 +91,9 @@ Monitor::Reading<std::int32_t> Monitor::ReadWord(std::int32_t port, std::uint16_
 void Monitor::KeyCommands(std::int32_t port) {
   auto& con = com_.con();
   std::uint8_t k = com_.PollKeys();
-  if (k == console::kKeyEsc) {
+  // The ESC key, not an extended key whose second code is 27 (Alt+]): only ESC itself
+  // sets the abort flag.
+  if (k == console::kKeyEsc && com_.EscFlag) {
     StopFlag = true;
     return;
   }

@@ -338,7 +338,7 @@ struct BurstTest : testing::Test {
   }
 };
 
-TEST_F(BurstTest, EscTypedWithAnotherKeyGoesWithItsFlush) {
+TEST_F(BurstTest, EscWithAnotherKeyGoesWithItsFlushAndAltKeysAreDiscarded) {
   struct Case {
     const char* burst;  // typed together, seen by the first read
     const char* later;  // 500 ms later
@@ -349,6 +349,15 @@ TEST_F(BurstTest, EscTypedWithAnotherKeyGoesWithItsFlush) {
       {"r\x1b", "y", true, 500ms},      // the ESC does not answer the prompt
       {"k\x1b", "\x1b", false, 500ms},  // nor shut the terminal at once
       {"k", "\x1b\x1b", false, 500ms},  // ESC twice in the terminal only leaves it
+      // Alt with any printable key, and Ctrl-\, are keys the monitor discards.
+      {"\x1b,", "", false, 0ms},
+      {"\x1b/", "", false, 0ms},
+      {"\x1b]", "", false, 0ms},
+      {"\x1b;", "", false, 0ms},
+      {"\x1b ", "", false, 0ms},
+      {"\x1b|", "", false, 0ms},
+      {"\x1b[", "", false, 0ms},
+      {"\x1c", "", false, 0ms},
   };
   for (const auto& c : cases) {
     m.ResetRequest = m.StopFlag = false;

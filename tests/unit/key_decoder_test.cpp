@@ -70,7 +70,20 @@ TEST(KeyDecoder, SequencesGiveExtendedKeys) {
        "0",
        {0, 129}},
       {"\x1b=", {0, 131}},
-      {"\x1b,", {27, ','}},  // Alt with other keys: ESC, then the key
+      // Alt with every other printable key too, shifted or not, as the PC keyboard has it.
+      {"\x1b,", {0, 51}},
+      {"\x1b<", {0, 51}},
+      {"\x1b/", {0, 53}},
+      {"\x1b]", {0, 27}},
+      {"\x1b;", {0, 39}},
+      {"\x1b'", {0, 40}},
+      {"\x1b`", {0, 41}},
+      {"\x1b\\", {0, 43}},
+      {"\x1b ", {0, 57}},
+      {"\x1b!", {0, 120}},
+      {"\x1b_", {0, 130}},
+      {"\x1b[", {0, 26}},  // once no sequence follows
+      {"\x1c", {28}},      // Ctrl-\ is a key, as in a Windows console
       // Unknown sequences are swallowed whole, never typed.
       {"\x1b[99~", {}},
       {"\x1b[<0;3;4M", {}},
@@ -129,6 +142,7 @@ TEST(KeyDecoder, EscFollowedByAnotherEscOrAControlKey) {
   T t{};
   d.Feed(27, t);
   d.Feed('[', t);
+  d.Feed('1', t);
   EXPECT_EQ(Drain(d, t + 1s), (std::vector<int>{}));
   d.Feed('x', t + 1s);
   EXPECT_EQ(Drain(d, t + 1s), (std::vector<int>{'x'}));

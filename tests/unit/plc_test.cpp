@@ -50,10 +50,10 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   std::vector<K::Kind> kinds;
   for (const auto& e : line->events) kinds.push_back(e.kind);
   // Each read's window opens once the command has left the line: write, drain, read.
-  EXPECT_EQ(kinds, (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kDrain, K::kRead,
-                                         K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kPurge,
-                                         K::kWrite, K::kDrain, K::kRead, K::kPurge, K::kWrite,
-                                         K::kDrain, K::kRead}));
+  EXPECT_EQ(kinds,
+            (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kPurge,
+                                  K::kWrite, K::kDrain, K::kRead, K::kPurge, K::kWrite, K::kDrain,
+                                  K::kRead, K::kPurge, K::kWrite, K::kDrain, K::kRead}));
   for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
   // Reads straight after the first three writes; 100 ms before the fourth read.
   const auto& ev = line->events;

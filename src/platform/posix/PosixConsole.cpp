@@ -159,6 +159,8 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
     // a stop, so it is not one here either; a stop sent from outside is handled.
     g_raw.c_lflag |= ISIG;
     g_raw.c_cc[VSUSP] = _POSIX_VDISABLE;
+    // Ctrl-\ is a key, as in a Windows console, not SIGQUIT; Ctrl-C stays the way out.
+    g_raw.c_cc[VQUIT] = _POSIX_VDISABLE;
     g_raw.c_cc[VMIN] = 1;
     g_raw.c_cc[VTIME] = 0;
     ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_raw);

@@ -1,0 +1,161 @@
+#!/usr/bin/env python3
+"""A site of three rooms against the real servers: a climon-sim and a headless climon with
+--metrics for each room, node_exporter reading their textfile folder, Prometheus scraping
+it every second with a copy of the alert rules whose durations are short. Through
+Prometheus' HTTP API: each room's values, the alerts that must fire and those that must
+not, and every query of the dashboard. Everything it starts, it stops.
+
+usage: prometheus_e2e.py BUILD_DIR SOURCE_DIR
+"""
+import json
+import os
+import re
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+import urllib.parse
+import urllib.request
+
+build, source = sys.argv[1], sys.argv[2]
+for tool in ("prometheus", "prometheus-node-exporter"):
+    if shutil.which(tool) is None:
+        print(f"SKIP: {tool} is not installed (apt-get install prometheus prometheus-node-exporter)")
+        sys.exit(77)
+
+work = tempfile.mkdtemp(prefix="climon-prom.")
+started = []  # (name, Popen), stopped in reverse at the end
+failures = []
+passed = 0
+
+
+def start(name, args, **kw):
+    p = subprocess.Popen(args, stdout=subprocess.DEVNULL,
+                         stderr=open(os.path.join(work, name + ".err"), "w"), **kw)
+    started.append((name, p))
+    return p
+
+
+def stop(p):
+    if p.poll() is None:
+        p.send_signal(signal.SIGTERM)
+        try:
+            p.wait(10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def check(ok, what):
+    global passed
+    print(("ok   " if ok else "FAIL ") + what)
+    if ok:
+        passed += 1
+    else:
+        failures.append(what)
+
+
+def until(ok, bound, step=0.25):
+    end = time.monotonic() + bound
+    while time.monotonic() < end:
+        got = ok()
+        if got:
+            return got
+        time.sleep(step)
+    return ok()
+
+
+try:
+    textfiles = os.path.join(work, "textfile")
+    os.mkdir(textfiles)
+    # Three rooms: B far off its temperature set point (12.5 C) with 20.0 C.
+    rooms = {"Room A": "DM992=500", "Room B": "DM992=800", "Room C": "DM992=520"}
+    want_temp = {"Room A": 12.5, "Room B": 20.0, "Room C": 13.0}
+    sims, climons = {}, {}
+    for i, (room, word) in enumerate(rooms.items(), start=1):
+        link = os.path.join(work, f"COM{i}")
+        sims[room] = start(f"sim{i}", [os.path.join(build, "climon-sim"), "--link", link,
+                                       "--set", word])
+        until(lambda: os.path.exists(link), 5)
+        env = dict(os.environ, **{f"CLIMON_COM{i}": link})
+        climons[room] = start(f"climon{i}", [os.path.join(build, "climon"), "--headless",
+                                             "--port", str(i), "--room", room, "--metrics",
+                                             os.path.join(textfiles, f"room{i}.prom")],
+                              env=env, stdin=subprocess.DEVNULL, start_new_session=True)
+
+    node_port, prom_port = free_port(), free_port()
+    start("node_exporter", ["prometheus-node-exporter", f"--web.listen-address=127.0.0.1:{node_port}",
+                            "--collector.disable-defaults", "--collector.textfile",
+                            f"--collector.textfile.directory={textfiles}"])
+    # The rules with their durations cut to seconds, as a site would never run them.
+    rules = open(os.path.join(source, "monitoring", "climon.rules.yml")).read()
+    rules = re.sub(r"for: 15m", "for: 3s", rules)
+    rules = re.sub(r"for: 2m", "for: 2s", rules)
+    open(os.path.join(work, "rules.yml"), "w").write(rules)
+    open(os.path.join(work, "prometheus.yml"), "w").write(f"""
+global:
+  scrape_interval: 1s
+  evaluation_interval: 1s
+rule_files: [rules.yml]
+scrape_configs:
+  - job_name: node
+    static_configs: [{{targets: ['127.0.0.1:{node_port}']}}]
+""")
+    start("prometheus", ["prometheus", f"--config.file={work}/prometheus.yml",
+                         f"--storage.tsdb.path={work}/data", f"--web.listen-address=127.0.0.1:{prom_port}"],
+          cwd=work)
+
+    def query(expr):
+        url = f"http://127.0.0.1:{prom_port}/api/v1/query?" + urllib.parse.urlencode({"query": expr})
+        try:
+            with urllib.request.urlopen(url, timeout=5) as r:
+                return json.load(r)["data"]["result"]
+        except OSError:
+            return None
+
+    def by_room(expr):
+        return {s["metric"].get("room"): float(s["value"][1]) for s in (query(expr) or [])}
+
+    def firing(name):
+        return {s["metric"]["room"] for s in (query(f'ALERTS{{alertname="{name}",alertstate="firing"}}') or [])}
+
+    temps = until(lambda: (lambda t: t if len(t) == 3 else None)(by_room("climon_temperature_celsius")), 60)
+    check(temps == want_temp, f"each room's temperature as its simulator has it: {temps}")
+    fired = until(lambda: firing("ClimonTemperatureOffSetpoint"), 30)
+    time.sleep(3)  # the others have had their chance to fire too
+    check(firing("ClimonTemperatureOffSetpoint") == {"Room B"},
+          f"ClimonTemperatureOffSetpoint fires for Room B alone: {firing('ClimonTemperatureOffSetpoint')}")
+    check(firing("ClimonLinkDown") == set(), "no link is down while every simulator answers")
+
+    # While every room answers: a silent one has no values to show.
+    dashboard = json.load(open(os.path.join(source, "monitoring", "climon-dashboard.json")))
+    exprs = [t["expr"] for p in dashboard["panels"] for t in p["targets"]]
+    for expr in exprs:
+        rooms_seen = {s["metric"].get("room") for s in (query(expr.replace("$room", ".*")) or [])}
+        check(rooms_seen == set(rooms), f"dashboard query returns the three rooms: {expr}")
+    variable = dashboard["templating"]["list"][1]["definition"]
+    check(variable == "label_values(climon_info, room)", "the room variable lists climon_info's rooms")
+    silent_at = time.monotonic()
+    stop(sims["Room C"])
+    down = until(lambda: firing("ClimonLinkDown"), 60, 0.1)
+    took = time.monotonic() - silent_at
+    check(down == {"Room C"}, f"ClimonLinkDown fires for Room C alone: {down}")
+    print(f"from a silent simulator to ClimonLinkDown firing: {took:.1f} s "
+          "(2 s without a reply, the 2 s 'for', scrape and evaluation at 1 s)")
+
+finally:
+    for name, p in reversed(started):
+        stop(p)
+    shutil.rmtree(work, ignore_errors=True)
+
+print(f"{passed} passed, {len(failures)} failed")
+sys.exit(1 if failures else 0)
