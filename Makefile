@@ -23,6 +23,7 @@ demo: build
 bench: build
 	$(BUILD)/bench/transaction_bench
 	$(BUILD)/bench/monitor_bench
+	$(BUILD)/bench/plot_bench $(BUILD)/climon-plot
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

@@ -13,6 +13,6 @@ bool StillNamed(std::FILE* f, const std::string& path);
 
 // Renames `from` over `to` in one step, so that a reader of `to` sees the old file or the
 // new one, never a part. False with the reason in `error`.
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& error);
+bool RenameOver(const std::string& from, const std::string& to, std::string& error);
 
 }  // namespace files

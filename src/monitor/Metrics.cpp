@@ -194,7 +194,7 @@ bool MetricsFile::Write(const PassState& pass) {
     std::remove(tmp.c_str());
     return false;
   }
-  if (!files::ReplaceFile(tmp, path_, error_)) {
+  if (!files::RenameOver(tmp, path_, error_)) {
     std::remove(tmp.c_str());
     return false;
   }

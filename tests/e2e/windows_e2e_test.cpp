@@ -127,6 +127,29 @@ TEST_F(Wine, AControllerThatComesBackIsReadAgain) {
   EXPECT_EQ(s.WaitExit(), 0);
 }
 
+TEST_F(Wine, MetricsAreReplacedEachPassAndHeadlessEndsOnCtrlC) {
+  std::string dir = TempDir(), prom = dir + "/room.prom";
+  Simulator sim(dir, {}, com5);
+  Session s(com5, "", Command(" --headless --port 5 --room Win --metrics " + Quote(WinPath(prom))));
+  ASSERT_TRUE(s.WaitFor([&] { return !ReadFile(prom).empty(); }, 30s)) << s.ScreenText();
+  std::string first = ReadFile(prom);
+  ASSERT_TRUE(s.WaitFor([&] { return ReadFile(prom) != first; }, 10s));  // a new file a pass
+  std::string text = ReadFile(prom);
+  EXPECT_NE(text.find("climon_temperature_celsius{room=\"Win\"} 12.50\n"), std::string::npos)
+      << text;
+  if (std::system("command -v promtool >/dev/null 2>&1") == 0) {
+    Ran r = RunProgram("promtool check metrics <" + Quote(prom));
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+  }
+  std::size_t sent = sim.Commands().size();
+  s.Key("C-c");
+  EXPECT_EQ(s.WaitExit(10s), 0) << s.ScreenText();
+  EXPECT_LE(sim.Commands().size(), sent + 3);
+  EXPECT_NE(sim.Commands().back(), "CQ");
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 // Both output paths: the cells (Wine's default) ended by ESC, and the virtual terminal
 // ended by a bad port number; the console's modes and code page are as before.
 TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {

@@ -15,7 +15,7 @@ bool StillNamed(std::FILE* f, const std::string& path) {
   return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to, std::string& error) {
+bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   error = std::strerror(errno);
   return false;
