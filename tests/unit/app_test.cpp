@@ -4,12 +4,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 
 #include "MonitorFixture.h"
 #include "app/Options.h"
 #include "app/Program.h"
+#include "monitor/Metrics.h"
 
 namespace {
 
@@ -104,6 +106,62 @@ TEST(ValueLog, AHeaderOnceThenAppendedNeverTruncated) {
   EXPECT_EQ(lines[0] + "\n", logformat::CsvHeader());
   EXPECT_EQ(lines[1], "row0\r");
   EXPECT_EQ(lines[2], "row1\r");
+}
+
+// A row torn by a power cut stays alone on its line; a log rotated or deleted while
+// climon runs goes on at its path, header first, and says so once.
+TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
+  struct Case {
+    const char* what;
+    std::string before;                                 // the file's text at start
+    std::function<void(const std::string&)> meanwhile;  // between the two rows
+    std::vector<std::string> lines;                     // the path's lines at the end
+    bool notice;
+  } cases[] = {
+      {"a torn last row",
+       "time\r\nrow-to",
+       nullptr,
+       {"time\r", "row-to\r", "row0\r", "row1\r"},
+       false},
+      {"renamed away",
+       "",
+       [](const std::string& p) { std::rename(p.c_str(), (p + ".1").c_str()); },
+       {logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1), "row1\r"},
+       true},
+      {"deleted",
+       "",
+       [](const std::string& p) { std::remove(p.c_str()); },
+       {logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1), "row1\r"},
+       true},
+  };
+  for (const auto& c : cases) {
+    LogFile file;
+    if (!c.before.empty()) std::ofstream(file.path, std::ios::binary) << c.before;
+    std::string error;
+    auto log = monitor::ValueLog::Open(file.path, error);
+    ASSERT_TRUE(log) << error;
+    EXPECT_TRUE(log->Append("row0\r\n"));
+    if (c.meanwhile) c.meanwhile(file.path);
+    EXPECT_TRUE(log->Append("row1\r\n")) << c.what;
+    EXPECT_EQ(file.Lines(), c.lines) << c.what;
+    EXPECT_EQ(!log->TakeNotice().empty(), c.notice) << c.what;
+    EXPECT_EQ(log->TakeNotice(), "") << c.what;  // once
+    std::remove((file.path + ".1").c_str());
+  }
+}
+
+TEST(Metrics, DecimalsShiftExactlyAndRoomNamesAreChecked) {
+  struct Case {
+    const char* number;
+    int places;
+    const char* want;
+  } cases[] = {{"85.15", 2, "0.8515"},  {"1.600", 2, "0.01600"}, {"-0.03", 0, "-0.03"},
+               {"-0.50", 2, "-0.0050"}, {"5", 2, "0.05"},        {"100.00", 2, "1.0000"}};
+  for (const auto& c : cases) EXPECT_EQ(monitor::ShiftDecimal(c.number, c.places), c.want);
+  EXPECT_FALSE(monitor::RoomNameProblem("Room 4 \"north\" \\ east").has_value());
+  EXPECT_TRUE(monitor::RoomNameProblem("a\tb").has_value());
+  EXPECT_TRUE(monitor::RoomNameProblem(std::string(65, 'x')).has_value());
+  EXPECT_FALSE(monitor::RoomNameProblem(std::string(64, 'x')).has_value());
 }
 
 struct LoggedPassTest : MonitorFixture {

@@ -156,6 +156,62 @@ TEST_F(CycleTest, EscDuringThePreparation) {
   EXPECT_TRUE(Commands().empty());  // no "CQ"
 }
 
+// ESC anywhere in a pass: the rows it cut off keep what the last read showed, never the 0
+// of a read that was not made; and the line carries what it carried before, up to the ESC.
+TEST_F(CycleTest, EscAnywhereInAPassLeavesOnlyValuesThatWereRead) {
+  struct Case {
+    const char* where;
+    Ms after;  // since the pass began
+  } cases[] = {{"before the first row", 0ms},
+               {"in the middle", 200ms},
+               {"during the counters' refresh", 700ms}};
+  for (const auto& c : cases) {
+    plc = sim::Controller(1, true);
+    con.ClrScr();
+    Prepare();
+    m.MonitorPass();  // every row from a whole pass
+    m.MonitorPass();  // and the counters' rows from the refresh of the pass before
+    std::vector<std::string> before;
+    for (int y = 1; y <= 25; ++y) before.push_back(Row(y));
+    Set("DM992=600");  // the next pass reads other values
+    Set("DM993=3000");
+    Set("DM117=7");
+    line->Forget();
+    m.MonitorPass();
+    std::vector<std::string> whole_pass = Commands();
+    std::vector<std::string> next_pass;
+    for (int y = 1; y <= 25; ++y) next_pass.push_back(Row(y));
+
+    // The same pass again from the same state, with ESC typed at its time.
+    plc = sim::Controller(1, true);
+    con.ClrScr();
+    Prepare();
+    m.MonitorPass();
+    m.MonitorPass();
+    Set("DM992=600");
+    Set("DM993=3000");
+    Set("DM117=7");
+    line->Forget();
+    con.TypeCode(27, clock.NowMs() + c.after);
+    m.MonitorCycle();
+    EXPECT_TRUE(m.StopFlag) << c.where;
+    for (int y = 1; y <= 25; ++y) {
+      // The indicators' state characters animate; their rows are checked up to them.
+      std::size_t n = y >= 9 && y <= 12 ? 20 : std::string::npos;
+      std::string row = Row(y).substr(0, n);
+      const std::string& was = before[static_cast<std::size_t>(y - 1)];
+      const std::string& next = next_pass[static_cast<std::size_t>(y - 1)];
+      EXPECT_TRUE(row == was.substr(0, n) || row == next.substr(0, n))
+          << c.where << ", row " << y << ": " << row;
+    }
+    std::vector<std::string> sent = Commands();
+    ASSERT_LE(sent.size(), whole_pass.size()) << c.where;
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), whole_pass.begin())) << c.where;
+    m.StopFlag = false;
+    com.FlushKeys();
+  }
+}
+
 TEST_F(CycleTest, RowInterruptedByTheTerminalReturnsToItsPlace) {
   Prepare();
   Set("DM992=600");

@@ -64,6 +64,55 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
 }
 
+// The protocol has no echo: a late reply to one command lands in the next one's window.
+// Where the shapes of the replies differ, the stray one is retried as no reply, and is no
+// reply at all when nothing better comes; right replies go through as they always did.
+TEST_F(PlcTest, RepliesOfAnotherCommandsShapeAreRetried) {
+  using Builder = void (*)(comLib3::ComLib3&, std::int32_t, ShortString&);
+  Builder relay = [](comLib3::ComLib3& c, std::int32_t p, ShortString& r) {
+    PLC_Lib3::PlcReadRelay(c, p, 512, r);
+  };
+  Builder timer = [](comLib3::ComLib3& c, std::int32_t p, ShortString& r) {
+    PLC_Lib3::PlcReadTimer(c, p, 106, r);
+  };
+  Builder word = [](comLib3::ComLib3& c, std::int32_t p, ShortString& r) {
+    PLC_Lib3::PlcReadDm(c, p, 993, r);
+  };
+  struct Case {
+    const char* what;
+    Builder read;
+    std::vector<std::string> replies;
+    const char* want;
+    int writes;
+  } cases[] = {
+      {"a relay, right", relay, {"1\r\n"}, "1", 1},
+      {"a relay after a late word", relay, {"00123\r\n", "0\r\n"}, "0", 2},
+      {"a relay after a late timer", relay, {"1,00042,00100\r\n", "1\r\n"}, "1", 2},
+      {"a timer, right", timer, {"1,00042,00100\r\n"}, "00042", 1},
+      {"a timer after a late relay", timer, {"1\r\n", "0,00540,01000\r\n"}, "00540", 2},
+      {"a timer after a late word", timer, {"00123\r\n", "0,00540,01000\r\n"}, "00540", 2},
+      {"a word, right", word, {"03400\r\n"}, "03400", 1},
+      {"a word after a late relay", word, {"1\r\n", "03400\r\n"}, "03400", 2},
+      {"a word after a late timer", word, {"1,00042,00100\r\n", "03400\r\n"}, "03400", 2},
+      {"a word never answered right", word, {"1\r\n", "1\r\n", "1\r\n", "1\r\n"}, "", 4},
+      {"a timer never answered right", timer, {"00123\r\n", "1\r\n", "1\r\n", "1\r\n"}, "", 4},
+      {"an error reply stays one", word, {"E1\r\n", "E1\r\n", "E1\r\n", "E1\r\n"}, "E1", 4},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> replies = c.replies;
+    Answer([&replies](const std::string&) {
+      std::string r = replies.empty() ? "" : replies.front();
+      if (!replies.empty()) replies.erase(replies.begin());
+      return r;
+    });
+    line->Forget();
+    ShortString r;
+    c.read(com, 1, r);
+    EXPECT_EQ(r, c.want) << c.what;
+    EXPECT_EQ(line->Count(LineEvent::kWrite), c.writes) << c.what;
+  }
+}
+
 TEST_F(PlcTest, RetryRuleOnScriptedReplies) {
   struct Case {
     std::vector<std::string> replies;

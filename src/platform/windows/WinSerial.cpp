@@ -15,7 +15,10 @@ int WinSerialDevice::Configure(unsigned baud, int data_bits, comLib3::Parity par
                                int stop_bits) {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  if (GetCommState(handle_, &dcb)) {
+  // A block that could not be read is not written back zeroed: its error is reported, as
+  // a refused SetCommState's is.
+  if (!GetCommState(handle_, &dcb)) return static_cast<int>(GetLastError());
+  {
     dcb.BaudRate = baud;
     dcb.ByteSize = static_cast<BYTE>(data_bits);
     dcb.Parity = parity == comLib3::Parity::kEven  ? EVENPARITY
