@@ -32,14 +32,17 @@ sanitize:
 	cmake --build $(BUILD)-asan -j $(JOBS)
 	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS)
 
-# Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer.
+# Each fuzz target for FUZZ_SECONDS, with clang's libFuzzer. An input that takes over a
+# second, or over 512 MB, is a finding: a hang or a runaway allocation.
 FUZZ_SECONDS ?= 10
+FUZZ_TARGETS = text_to_int_fuzz plc_text_fuzz key_decoder_fuzz screen_fuzz plot_fuzz
 fuzz:
 	CXX=clang++ cmake -S . -B $(BUILD)-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCLIMON_FUZZ=ON \
 	  -DCLIMON_E2E=OFF -DCLIMON_BENCH=OFF >/dev/null
-	cmake --build $(BUILD)-fuzz -j $(JOBS) --target text_to_int_fuzz plc_text_fuzz key_decoder_fuzz screen_fuzz
-	for f in text_to_int_fuzz plc_text_fuzz key_decoder_fuzz screen_fuzz; do \
-	  $(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(BUILD)-fuzz/ \
+	cmake --build $(BUILD)-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	for f in $(FUZZ_TARGETS); do \
+	  $(BUILD)-fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=1 -rss_limit_mb=512 \
+	    -malloc_limit_mb=512 -artifact_prefix=$(BUILD)-fuzz/ \
 	    >$(BUILD)-fuzz/$$f.log 2>&1 || { tail -n 30 $(BUILD)-fuzz/$$f.log; exit 1; }; \
 	  echo "$$f: $$(grep -o 'Done [0-9]* runs.*' $(BUILD)-fuzz/$$f.log)"; \
 	done

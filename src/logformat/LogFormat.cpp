@@ -148,4 +148,18 @@ std::string CsvRow(const LocalTime& when, const LogRow& row) {
   return s + "\r\n";
 }
 
+std::vector<std::string> SplitRow(std::string_view line) {
+  if (line.ends_with("\r\n")) line.remove_suffix(2);
+  if (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);
+  std::vector<std::string> fields(1);
+  for (char c : line) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
 }  // namespace logformat

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logformat {
 
@@ -80,5 +81,7 @@ std::size_t ColumnIndex(std::string_view name);
 // needs quoting.
 std::string CsvHeader();
 std::string CsvRow(const LocalTime& when, const LogRow& row);
+// The fields of one row, without its line end.
+std::vector<std::string> SplitRow(std::string_view line);
 
 }  // namespace logformat

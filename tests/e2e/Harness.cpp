@@ -47,6 +47,10 @@ std::string SimBin() {
   return CLIMON_SIM_BIN;
 }
 
+std::string PlotBin() {
+  return CLIMON_PLOT_BIN;
+}
+
 Ran RunProgram(const std::string& command_line) {
   std::string dir = TempDir();
   std::string cmd =

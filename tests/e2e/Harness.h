@@ -92,9 +92,10 @@ struct Climon {
 // under 90 ms: no 100 ms wait, no retry): one transaction as the controller sees it.
 double MedianTransactionMs(const std::vector<Traffic>& log);
 
-// The POSIX build's climon and climon-sim.
+// The POSIX build's climon, climon-sim and climon-plot.
 std::string ClimonBin();
 std::string SimBin();
+std::string PlotBin();
 
 // Runs a program to its end with its input from /dev/null: its exit status, standard
 // output and standard error.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Harness.h"
+#include "logformat/LogFormat.h"
 
 namespace e2e {
 namespace {
@@ -12,18 +13,7 @@ namespace {
 std::vector<std::vector<std::string>> CsvRows(const std::string& path) {
   std::vector<std::vector<std::string>> rows;
   std::istringstream in(ReadFile(path));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::vector<std::string> f(1);
-    for (char c : line) {
-      if (c == ',') {
-        f.emplace_back();
-      } else {
-        f.back() += c;
-      }
-    }
-    rows.push_back(f);
-  }
+  for (std::string line; std::getline(in, line);) rows.push_back(logformat::SplitRow(line));
   return rows;
 }
 
@@ -148,6 +138,69 @@ TEST(ValueLog, AFullDiskIsShownAndTheMonitorGoesOn) {
   EXPECT_TRUE(t.s.WaitFor([&] { return t.sim.Commands().size() > seen + 10; }));  // goes on
   t.s.Key("Escape");
   EXPECT_EQ(t.s.WaitExit(), 0);
+}
+
+// climon-plot as a user runs it: several logs in any order, time ranges, damaged rows
+// reported and skipped, and each exit status.
+TEST(Chart, FilesRangesDamageAndExitStatuses) {
+  std::string dir = TempDir();
+  auto row = [](const std::string& time, const std::string& temp) {
+    logformat::LogRow r;
+    r.port = 1;
+    r.variant = 1;
+    r.temp = temp;
+    r.temp_set = "12.50";
+    std::int64_t ms;
+    int off;
+    logformat::ParseIsoTime(time, ms, off);
+    return logformat::CsvRow(logformat::FromUtcMs(ms, off), r);
+  };
+  std::string header = logformat::CsvHeader();
+  // Yesterday's log (rotated away) and today's, and a torn row in today's.
+  std::ofstream(dir + "/old.csv", std::ios::binary)
+      << header << row("2026-12-08T23:59:58+01:00", "11.00")
+      << row("2026-12-08T23:59:59+01:00", "11.50");
+  std::ofstream(dir + "/new.csv", std::ios::binary)
+      << header << row("2026-12-08T23:59:59+01:00", "11.50")  // overlaps the old one
+      << row("2026-12-09T00:00:00+01:00", "12.00") << "2026-12-09T00:00:01.000+01:00,1,1,1"
+      << "\r\n"
+      << row("2026-12-09T00:00:02+01:00", "12.50");
+  std::ofstream(dir + "/other.csv", std::ios::binary) << "a,b\r\n1,2\r\n";
+  struct Case {
+    std::string args;
+    int status;
+    std::string err;    // its start
+    std::string title;  // in the chart: from, to and the passes
+  } cases[] = {
+      {"new.csv old.csv", 0,
+       "climon-plot: skipped 1 damaged rows:\n  1 with the wrong number of fields (a torn row), "
+       "the first on line 4 of new.csv",
+       "2026-12-08 23:59:58 to 2026-12-09 00:00:02, 5 passes"},
+      {"old.csv --from 2026-12-08T23:59:59+01:00 --to 2026-12-08T23:59:59+01:00", 0, "",
+       "2026-12-08 23:59:59 to 2026-12-08 23:59:59, 1 passes"},
+      {"old.csv new.csv --last 1h", 0, "climon-plot: skipped",
+       "2026-12-08 23:59:58 to 2026-12-09 00:00:02"},
+      {"old.csv --from 2026-12-10", 2,
+       "climon-plot: no rows in the chosen time range: nothing to draw", ""},
+      {"other.csv", 2,
+       "climon-plot: other.csv is not a climon value log: its first line is not climon's header",
+       ""},
+      {"missing.csv", 2, "climon-plot: cannot read missing.csv: No such file or directory", ""},
+      {"old.csv -o /nonexistent/t.svg", 2,
+       "climon-plot: cannot write /nonexistent/t.svg: No such file or directory", ""},
+      {"old.csv --last 3w", 2, "climon-plot: --last needs a number of hours or days", ""},
+  };
+  for (const auto& c : cases) {
+    std::remove((dir + "/t.svg").c_str());
+    std::string out = c.args.find(" -o ") == std::string::npos ? " -o t.svg" : "";
+    Ran r = RunProgram("cd " + Quote(dir) + " && TZ=CET " + Quote(PlotBin()) + " " + c.args + out);
+    EXPECT_EQ(r.status, c.status) << c.args << ": " << r.err;
+    EXPECT_TRUE(r.err.starts_with(c.err)) << c.args << ": " << r.err;
+    if (c.status == 0) {
+      EXPECT_NE(ReadFile(dir + "/t.svg").find(c.title), std::string::npos) << c.args;
+    }
+  }
+  std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
 }  // namespace
