@@ -33,7 +33,20 @@ sim=$!
 run
 wait_for "t106 "
 wait_for "Vent.         (512) [\\|/-]"
-LANG=C.UTF-8 tmux -L "$sock" capture-pane -e -p -N -t pic | python3 scripts/screen_svg.py 80 25 >docs/monitor.svg
+# A frame where each of the four indicators shows a character: in some phases one is blank,
+# and a picture of it looks broken.
+shown=""
+for _ in $(seq 200); do
+  LANG=C.UTF-8 tmux -L "$sock" capture-pane -e -p -N -t pic >"$dir/screen.txt"
+  if LANG=C.UTF-8 tmux -L "$sock" capture-pane -p -t pic | sed -n '9,12p' |
+    awk '{ if (length($0) < 21 || substr($0, 21, 1) == " ") bad = 1 } END { exit bad }'; then
+    shown=yes
+    break
+  fi
+  sleep 0.05
+done
+[ -n "$shown" ] || { echo "pictures: no frame with all four indicators" >&2; exit 1; }
+python3 scripts/screen_svg.py 80 25 <"$dir/screen.txt" >docs/monitor.svg
 tmux -L "$sock" kill-server
 kill "$sim"
 wait "$sim" 2>/dev/null || true
