@@ -1,5 +1,7 @@
 #include "ZUL_Lib3/ZUL_Lib3.h"
 
+#include "console/KeyCodes.h"
+
 namespace ZUL_Lib3 {
 
 void OpenBoxWindow(ComLib3& com, int width) {
@@ -66,7 +68,7 @@ int RunTerminal(ComLib3& com, std::int32_t port) {
   } while (!com.EscFlag);
   com.FlushKeys();
   ResetScreen(com);
-  return 27;
+  return console::kKeyEsc;
 }
 
 }  // namespace ZUL_Lib3

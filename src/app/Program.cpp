@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,13 +28,13 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 
 }  // namespace
 
-int Main(int argc, char** argv, const std::function<int(Start&)>& run) {
+std::optional<int> Main(int argc, char** argv, Start& start) {
   Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) {
     std::fprintf(stderr, "climon: %s\n%s", parsed.error.c_str(), kUsageHint);
     return kUsageError;
   }
-  Start start{parsed.options, nullptr, nullptr};
+  start = Start{parsed.options, nullptr, nullptr};
   if (start.options.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -42,29 +43,25 @@ int Main(int argc, char** argv, const std::function<int(Start&)>& run) {
     std::printf("climon %s\n", kVersion);
     return 0;
   }
-  if (!start.options.log.empty()) {
-    std::string error;
-    start.log = monitor::ValueLog::Open(start.options.log, error);
-    if (!start.log) {
-      std::fprintf(stderr, "climon: %s\n", error.c_str());
-      return kUsageError;
-    }
+  std::string error;
+  if (!start.options.log.empty() &&
+      !(start.log = monitor::ValueLog::Open(start.options.log, error))) {
+    std::fprintf(stderr, "climon: %s\n", error.c_str());
+    return kUsageError;
   }
-  if (!start.options.metrics.empty()) {
-    std::string error;
-    start.metrics = monitor::MetricsFile::Open(start.options.metrics, kVersion, error);
-    if (!start.metrics) {
-      std::fprintf(stderr, "climon: %s\n", error.c_str());
-      return kUsageError;
-    }
+  if (!start.options.metrics.empty() &&
+      !(start.metrics = monitor::MetricsFile::Open(start.options.metrics, kVersion, error))) {
+    std::fprintf(stderr, "climon: %s\n", error.c_str());
+    return kUsageError;
   }
-  return run(start);
+  return std::nullopt;
 }
 
 int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::SerialPorts& ports) {
   g_console = &con;
   std::set_terminate(OnTerminate);
   int status = 0;
+  std::string report;  // what ended the run, said once the console is given back
   try {
     comLib3::ComLib3 com(con, clock, ports);
     monitor::Outputs out{start.log.get(), start.metrics.get(), start.options.room, nullptr};
@@ -77,20 +74,18 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     }
     monitor::Monitor program(com, std::move(out));
     status = program.Run(start.options.port);
-    con.Restore();
   } catch (const console::FatalError& e) {
-    con.Restore();
-    std::fprintf(stderr, "climon: %s (runtime error %d)\n", e.what(), e.code());
+    report = std::string(e.what()) + " (runtime error " + std::to_string(e.code()) + ")";
     status = e.code();
   } catch (const std::exception& e) {
-    con.Restore();
-    std::fprintf(stderr, "climon: %s\n", e.what());
+    report = e.what();
     status = kInternalError;
   } catch (...) {
-    con.Restore();
-    std::fputs("climon: ended by an unexpected error\n", stderr);
+    report = "ended by an unexpected error";
     status = kInternalError;
   }
+  con.Restore();
+  if (!report.empty()) std::fprintf(stderr, "climon: %s\n", report.c_str());
   g_console = nullptr;
   return status;
 }

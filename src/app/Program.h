@@ -2,8 +2,8 @@
 // given back as it was found on every way out.
 #pragma once
 
-#include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/Options.h"
 #include "comLib3/Clock.h"
@@ -23,10 +23,10 @@ struct Start {
 };
 
 // Parses the options and answers --help and --version; refuses a bad option, a log or a
-// metrics file that cannot be written (status 2) before any console or port is touched;
-// otherwise
-// hands over to `run`, which sets up the platform's console, clock and ports.
-int Main(int argc, char** argv, const std::function<int(Start&)>& run);
+// metrics file that cannot be written (status 2) before any console or port is touched.
+// The exit status when the program ends here; otherwise nothing, with `start` ready for
+// the platform's main to set up its console, clock and ports and call Run.
+std::optional<int> Main(int argc, char** argv, Start& start);
 
 // The program on a console: the exit status. Any error that ends it restores the
 // console before it is reported.

@@ -1,5 +1,7 @@
 #include "comLib3/comLib3.h"
 
+#include "console/KeyCodes.h"
+
 namespace comLib3 {
 
 using console::Char;
@@ -16,9 +18,9 @@ std::uint8_t ComLib3::PollKeys() {
   std::uint8_t first = con_.ReadKey();
   std::uint8_t result = first;
   if (first == 0) result = con_.ReadKey();
-  if (first == 27) {
+  if (first == console::kKeyEsc) {
     EscFlag = true;
-  } else if (first == 8) {
+  } else if (first == console::kKeyBackspace) {
     KeyLine.RemoveLast();
   } else {
     KeyLine.Append(static_cast<char>(first));
@@ -31,7 +33,7 @@ std::uint8_t ComLib3::WaitKey() {
   std::uint8_t k = con_.ReadKey();
   if (k == 0) {
     con_.ReadKey();
-  } else if (k == 27) {
+  } else if (k == console::kKeyEsc) {
     EscFlag = true;
   }
   return k;
@@ -62,16 +64,16 @@ int ComLib3::EditLine(ShortString& s, int max_len) {
   if (!EscFlag) {
     for (;;) {
       std::uint8_t k = WaitKey();
-      if (k == 8) {
+      if (k == console::kKeyBackspace) {
         if (!buf.empty()) {
-          con_.Write(Char{8}, " ", Char{8});
+          con_.Write(Char{console::kKeyBackspace}, " ", Char{console::kKeyBackspace});
           buf.RemoveLast();
         }
-      } else if (k != 13 && k != 0) {
+      } else if (k != console::kKeyEnter && k != 0) {
         con_.Write(Char{k});
         buf.Append(static_cast<char>(k));
       }
-      if (k == 13 || EscFlag) break;
+      if (k == console::kKeyEnter || EscFlag) break;
     }
   }
   if (EscFlag) return -1;

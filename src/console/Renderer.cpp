@@ -156,4 +156,29 @@ std::string Renderer::Update(const Screen& now, bool place_cursor) {
   return out;
 }
 
+std::size_t RestoreBytes(char* buf, int last_row) {
+  std::size_t n = 0;
+  auto put = [&](const char* s) {
+    while (*s) buf[n++] = *s++;
+  };
+  put("\x1b[0m\x1b[?25h");
+  if (last_row > 0) {
+    char digits[12];
+    int k = 0;
+    for (int v = last_row; v > 0; v /= 10) digits[k++] = static_cast<char>('0' + v % 10);
+    put("\x1b[");
+    while (k > 0) buf[n++] = digits[--k];
+    put("H");
+  }
+  put("\r\n");
+  return n;
+}
+
+int LastWrittenRow(const std::vector<Cell>& frame, int cols, int rows) {
+  for (int y = rows; y >= 1; --y) {
+    if (!BlankRow(frame, cols, y)) return y;
+  }
+  return 0;
+}
+
 }  // namespace console

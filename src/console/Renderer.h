@@ -64,4 +64,13 @@ class Renderer {
   int last_written_row_ = 0;
 };
 
+// The bytes that give a terminal back after the renderer's output: normal colours, the
+// cursor shown, on a fresh line below `last_row` (0: where it is). At most 32 bytes into
+// `buf`; async-signal-safe (no allocation), so that a signal handler may use it.
+std::size_t RestoreBytes(char* buf, int last_row);
+
+// The lowest row of a frame that holds more than blanks (0 for none): where the prompt
+// goes after a console that writes cells.
+int LastWrittenRow(const std::vector<Cell>& frame, int cols, int rows);
+
 }  // namespace console

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "console/KeyCodes.h"
+
 namespace console {
 namespace {
 
@@ -18,16 +20,16 @@ std::string ReadLine(Console& con) {
   std::string line;
   for (;;) {
     std::uint8_t k = con.ReadKey();
-    if (k == 13) {
+    if (k == kKeyEnter) {
       con.Write("\r\n");
       return line;
     }
     if (k == 0) {
       con.ReadKey();  // the code of an extended key: no text
-    } else if (k == 8) {
+    } else if (k == kKeyBackspace) {
       if (!line.empty()) {
         line.pop_back();
-        con.Write(Char{8}, " ", Char{8});
+        con.Write(Char{kKeyBackspace}, " ", Char{kKeyBackspace});
       }
     } else if (line.size() < 255) {
       line += static_cast<char>(k);

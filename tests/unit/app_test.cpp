@@ -54,12 +54,17 @@ TEST(Options, EachOptionAndEachBadOne) {
   }
 }
 
-// The options reach the run, and its status is the program's. (What is refused before
+// The options reach the run; --version ends the program at once. (What is refused before
 // the run is the end-to-end table's.)
 TEST(Main, HandsTheOptionsToTheRun) {
-  char* argv[] = {const_cast<char*>("climon"), const_cast<char*>("--port"), const_cast<char*>("2")};
-  int status = app::Main(3, argv, [](app::Start& s) { return s.options.port == "2" ? 7 : 1; });
-  EXPECT_EQ(status, 7);
+  char* argv[] = {const_cast<char*>("climon"), const_cast<char*>("--port"), const_cast<char*>("2"),
+                  const_cast<char*>("--room"), const_cast<char*>("R")};
+  app::Start start;
+  EXPECT_EQ(app::Main(5, argv, start), std::nullopt);
+  EXPECT_EQ(start.options.port, "2");
+  EXPECT_EQ(start.options.room, "R");
+  char* version[] = {const_cast<char*>("climon"), const_cast<char*>("--version")};
+  EXPECT_EQ(app::Main(2, version, start), 0);
 }
 
 TEST(ValueLog, RowsAsTheScreenShowsThem) {

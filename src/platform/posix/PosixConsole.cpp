@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <iterator>
 
 namespace platform::posix {
 namespace {
@@ -25,7 +26,17 @@ volatile sig_atomic_t g_resized = 0;
 
 constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
-struct sigaction g_crash_old[sizeof kCrashSignals / sizeof kCrashSignals[0]];
+// Every signal the console takes, with what was there before: the way out puts it back.
+constexpr int kTaken[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,  SIGBUS, SIGFPE,
+                          SIGILL, SIGABRT, SIGTSTP, SIGCONT, SIGWINCH, SIGPIPE};
+struct sigaction g_found[std::size(kTaken)];
+
+const struct sigaction* Found(int sig) {
+  for (std::size_t i = 0; i < std::size(kTaken); ++i) {
+    if (kTaken[i] == sig) return &g_found[i];
+  }
+  return nullptr;
+}
 
 void WriteAll(int fd, const char* p, std::size_t n) {
   while (n > 0) {
@@ -46,30 +57,12 @@ void WriteAll(int fd, const char* p, std::size_t n) {
   }
 }
 
-// The bytes that give the terminal back: normal colours, the cursor shown, on a fresh
-// line below the last written row. Async-signal-safe means only.
-std::size_t RestoreBytes(char* buf, int last_row) {
-  std::size_t n = 0;
-  auto put = [&](const char* s) {
-    while (*s) buf[n++] = *s++;
-  };
-  put("\x1b[0m\x1b[?25h");
-  if (last_row > 0) {
-    char digits[12];
-    int k = 0;
-    for (int v = last_row; v > 0; v /= 10) digits[k++] = static_cast<char>('0' + v % 10);
-    put("\x1b[");
-    while (k > 0) buf[n++] = digits[--k];
-    put("H");
-  }
-  put("\r\n\x1b[K");
-  return n;
-}
-
 // The terminal as it was found; async-signal-safe.
 void GiveBackTerminal() {
   char buf[64];
-  std::size_t n = RestoreBytes(buf, g_last_row);
+  std::size_t n = console::RestoreBytes(buf, g_last_row);
+  // And the line below cleared: a shell's prompt lands on a clean row.
+  for (const char* p = "\x1b[K"; *p != '\0'; ++p) buf[n++] = *p;
   WriteAll(STDOUT_FILENO, buf, n);
   if (g_have_saved) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved);
 }
@@ -92,9 +85,7 @@ void OnEndSignal(int sig) {
 
 void OnCrash(int sig) {
   RestoreTerminal();
-  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
-    if (kCrashSignals[i] == sig) ::sigaction(sig, &g_crash_old[i], nullptr);
-  }
+  ::sigaction(sig, Found(sig), nullptr);
   // Delivered once this handler returns, to the handler that was there before (a
   // sanitizer's report, or the default: the process dies of it).
   ::raise(sig);
@@ -131,11 +122,11 @@ void OnResize(int) {
   g_repaint = 1;
 }
 
-void Handle(int sig, void (*handler)(int), struct sigaction* old = nullptr) {
+void Handle(int sig, void (*handler)(int)) {
   struct sigaction sa {};
   sa.sa_handler = handler;
   sigemptyset(&sa.sa_mask);
-  ::sigaction(sig, &sa, old);
+  ::sigaction(sig, &sa, nullptr);
 }
 
 }  // namespace
@@ -170,14 +161,13 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   g_repaint = 0;
   g_resized = 0;
   g_active = 1;
+  for (std::size_t i = 0; i < std::size(kTaken); ++i) ::sigaction(kTaken[i], nullptr, &g_found[i]);
   for (int s : kEndSignals) Handle(s, OnEndSignal);
-  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
-    Handle(kCrashSignals[i], OnCrash, &g_crash_old[i]);
-  }
+  for (int s : kCrashSignals) Handle(s, OnCrash);
   Handle(SIGTSTP, OnStop);
   Handle(SIGCONT, OnContinue);
   Handle(SIGWINCH, OnResize);
-  ::signal(SIGPIPE, SIG_IGN);
+  Handle(SIGPIPE, SIG_IGN);
 }
 
 PosixConsole::~PosixConsole() {
@@ -188,11 +178,7 @@ void PosixConsole::Restore() {
   if (restored_) return;
   restored_ = true;
   RestoreTerminal();
-  for (int s : kEndSignals) ::signal(s, SIG_DFL);
-  for (int s : {SIGTSTP, SIGCONT, SIGWINCH}) ::signal(s, SIG_DFL);
-  for (std::size_t i = 0; i < std::size(kCrashSignals); ++i) {
-    ::sigaction(kCrashSignals[i], &g_crash_old[i], nullptr);
-  }
+  for (std::size_t i = 0; i < std::size(kTaken); ++i) ::sigaction(kTaken[i], &g_found[i], nullptr);
   g_have_saved = 0;
 }
 

@@ -6,14 +6,14 @@
 #include "platform/posix/PosixSerial.h"
 
 int main(int argc, char** argv) {
-  return app::Main(argc, argv, [](app::Start& start) {
-    platform::posix::PosixClock clock;
-    platform::posix::PosixSerialPorts ports;
-    if (start.options.headless) {
-      platform::posix::PosixHeadless con;
-      return app::Run(start, con, clock, ports);
-    }
-    platform::posix::PosixConsole con;
+  app::Start start;
+  if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
+  platform::posix::PosixClock clock;
+  platform::posix::PosixSerialPorts ports;
+  if (start.options.headless) {
+    platform::posix::PosixHeadless con;
     return app::Run(start, con, clock, ports);
-  });
+  }
+  platform::posix::PosixConsole con;
+  return app::Run(start, con, clock, ports);
 }

@@ -14,6 +14,7 @@ namespace {
 // threads (or at a crash), so every flush and the restore hold the lock.
 WinConsole* g_console = nullptr;
 CRITICAL_SECTION g_lock;
+LPTOP_LEVEL_EXCEPTION_FILTER g_found_filter = nullptr;  // chained after the restore
 
 BOOL WINAPI OnControl(DWORD event) {
   switch (event) {
@@ -30,9 +31,10 @@ BOOL WINAPI OnControl(DWORD event) {
   }
 }
 
-LONG WINAPI OnCrash(EXCEPTION_POINTERS*) {
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* e) {
   if (g_console != nullptr) g_console->Restore();
-  return EXCEPTION_CONTINUE_SEARCH;  // and on to Windows' own report
+  // On to the filter that was there before, or Windows' own report.
+  return g_found_filter != nullptr ? g_found_filter(e) : EXCEPTION_CONTINUE_SEARCH;
 }
 
 // Wine's console garbles full-screen output written with virtual-terminal processing (its
@@ -100,32 +102,29 @@ WinConsole::WinConsole(Measured size)
   renderer_.SetViewport(size.cols, size.rows);
   g_console = this;
   SetConsoleCtrlHandler(OnControl, TRUE);
-  SetUnhandledExceptionFilter(OnCrash);
+  g_found_filter = SetUnhandledExceptionFilter(OnCrash);
 }
 
 WinConsole::~WinConsole() {
   Restore();
   SetConsoleCtrlHandler(OnControl, FALSE);
+  SetUnhandledExceptionFilter(g_found_filter);
   g_console = nullptr;
+  DeleteCriticalSection(&g_lock);
 }
 
 void WinConsole::Restore() {
   EnterCriticalSection(&g_lock);
   if (!restored_) {
     restored_ = true;
-    int row = renderer_.LastWrittenRow();
-    if (!vt_) {
-      // The rows the cell path wrote are known from its last frame.
-      row = 0;
-      for (int y = screen().Rows(); y >= 1 && row == 0 && have_shown_; --y) {
-        if (!console::BlankRow(shown_, screen().Cols(), y)) row = y;
-      }
-    }
+    // The rows the cell path wrote are known from its last frame.
+    int row = vt_           ? renderer_.LastWrittenRow()
+              : have_shown_ ? console::LastWrittenRow(shown_, screen().Cols(), screen().Rows())
+                            : 0;
     // The prompt goes on the row below the last written one.
     if (vt_) {
-      WriteText(out_,
-                Utf16("\x1b[0m\x1b[?25h" +
-                      (row > 0 ? "\x1b[" + std::to_string(row) + "H" : std::string()) + "\r\n"));
+      char buf[32];
+      WriteText(out_, Utf16(std::string(buf, console::RestoreBytes(buf, row))));
     } else {
       SetConsoleTextAttribute(out_, attributes_);
       SetConsoleCursorPosition(

@@ -6,14 +6,14 @@
 #include "platform/windows/WinSerial.h"
 
 int main(int argc, char** argv) {
-  return app::Main(argc, argv, [](app::Start& start) {
-    platform::windows::WinClock clock;
-    platform::windows::WinSerialPorts ports;
-    if (start.options.headless) {
-      platform::windows::WinHeadless con;
-      return app::Run(start, con, clock, ports);
-    }
-    platform::windows::WinConsole con;
+  app::Start start;
+  if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
+  platform::windows::WinClock clock;
+  platform::windows::WinSerialPorts ports;
+  if (start.options.headless) {
+    platform::windows::WinHeadless con;
     return app::Run(start, con, clock, ports);
-  });
+  }
+  platform::windows::WinConsole con;
+  return app::Run(start, con, clock, ports);
 }
