@@ -63,6 +63,35 @@ bool Split(std::string_view line, std::array<std::string_view, logformat::kColum
   }
 }
 
+// A value of the log: "-12.48" and its like are read at once (the integer of the digits
+// over a power of ten, each exact in a double, so the quotient is the correctly rounded
+// value that from_chars gives too); any other form goes to from_chars.
+bool ParseValue(std::string_view text, double& v) {
+  static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
+  std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
+  std::int64_t digits = 0;
+  int count = 0, decimals = -1;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + (c - '0');
+      ++count;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      break;
+    }
+  }
+  if (i == text.size() && count > 0 && count <= 15 && decimals != 0 && decimals <= 9) {
+    v = static_cast<double>(digits) / kPowers[decimals < 0 ? 0 : decimals];
+    if (text[0] == '-') v = -v;
+    return true;
+  }
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
 }  // namespace
 
 const char* DamageName(Damage kind) {
@@ -185,9 +214,7 @@ void LogReader::Line(std::string_view line) {
     std::string_view text = f[w.column];
     if (text.empty()) continue;
     double v = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-    if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v) ||
-        std::fabs(v) > kSaneLimit) {
+    if (!ParseValue(text, v) || !std::isfinite(v) || std::fabs(v) > kSaneLimit) {
       return Count(Damage::kBadValue, line_);
     }
     row.values[w.series] = v;
