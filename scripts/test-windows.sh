@@ -11,4 +11,5 @@ trap wine_stop EXIT
 (cd "$winbuild" && ctest --output-on-failure)
 CLIMON_WIN_EXE="$PWD/$winbuild/climon.exe" \
   CLIMON_WIN_MODES="$PWD/$winbuild/tests/console_modes.exe" \
-  "$build/tests/e2e_windows_tests"
+  "$build/tests/e2e_tests" --gtest_filter='Wine.*:Both/Builds.*/Wine'
+

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "Harness.h"
+#include "Scenarios.h"
 #include "logformat/LogFormat.h"
 
 namespace e2e {
@@ -133,7 +134,7 @@ TEST(ValueLog, AFullDiskIsShownAndTheMonitorGoesOn) {
   Climon t({}, "", "", Quote(ClimonBin()) + " --log /dev/full");
   t.Answer("1");
   EXPECT_TRUE(t.Shows(23, "Value log not written: No space left on device")) << t.s.ScreenText();
-  EXPECT_TRUE(t.Shows(14, "tTotal       143415 s  /    39.8 h")) << t.s.ScreenText();
+  EXPECT_TRUE(t.Shows(14, kTotalRow)) << t.s.ScreenText();
   std::size_t seen = t.sim.Commands().size();
   EXPECT_TRUE(t.s.WaitFor([&] { return t.sim.Commands().size() > seen + 10; }));  // goes on
   t.s.Key("Escape");

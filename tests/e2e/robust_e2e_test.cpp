@@ -4,11 +4,10 @@
 #include <signal.h>
 
 #include "Harness.h"
+#include "Scenarios.h"
 
 namespace e2e {
 namespace {
-
-const char* const kTempRow = "Temp.         12.50 C  /   12.50 C";
 
 TEST(Robust, AResizedWindowIsRepaintedFromTheModel) {
   Climon t({});
@@ -61,28 +60,6 @@ TEST(Robust, ACrashStillRestoresTheTerminal) {
   s.Signal(SIGSEGV);
   EXPECT_EQ(s.WaitExit(), 128 + SIGSEGV);  // it still dies of the signal
   EXPECT_TRUE(s.TerminalRestored());
-}
-
-TEST(Robust, AControllerThatComesBackIsReadAgain) {
-  Climon t({});
-  auto& s = t.s;
-  t.Answer("1");
-  ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();
-  EXPECT_EQ(s.Row(22), "");
-  t.sim.Stop();  // the adapter is pulled
-  ASSERT_TRUE(s.WaitFor([&] {
-    return s.Row(22).starts_with("No reply from the controller since ");
-  })) << s.ScreenText();
-  EXPECT_TRUE(t.Shows(3, "Temp.          0.00 C  /   12.50 C"));
-  t.sim.Start();  // and plugged in again
-  auto back = std::chrono::steady_clock::now();
-  ASSERT_TRUE(s.WaitFor([&] { return s.Row(3) == kTempRow && s.Row(22).empty(); }, 3s))
-      << s.ScreenText();
-  std::printf(
-      "replug to fresh values: %.0f ms\n",
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - back).count());
-  s.Key("Escape");
-  EXPECT_EQ(s.WaitExit(), 0);
 }
 
 }  // namespace

@@ -47,6 +47,16 @@ struct MonitorFixture : testing::Test {
     return r;
   }
   std::vector<std::string> Commands() const { return line->Commands(); }
+  // Runs `passes` monitor passes: the numbers (from 1) of those that sent `command`.
+  std::vector<int> PassesThatSend(const std::string& command, int passes) {
+    std::vector<int> sent;
+    for (int pass = 1; pass <= passes; ++pass) {
+      line->Forget();
+      m.MonitorPass();
+      if (CountOf(command) > 0) sent.push_back(pass);
+    }
+    return sent;
+  }
   int CountOf(const std::string& cmd) const {
     int n = 0;
     for (const auto& c : Commands()) n += c == cmd;

@@ -127,13 +127,7 @@ TEST_F(CycleTest, Variants2And3LeaveRows6And7Blank) {
 
 TEST_F(CycleTest, CounterRefreshInPasses1_3_5) {
   Prepare();
-  std::vector<int> refreshed;
-  for (int pass = 1; pass <= 6; ++pass) {
-    line->Forget();
-    m.MonitorPass();
-    if (CountOf("RD DM109") > 0) refreshed.push_back(pass);
-  }
-  EXPECT_EQ(refreshed, (std::vector<int>{1, 3, 5}));
+  EXPECT_EQ(PassesThatSend("RD DM109", 6), (std::vector<int>{1, 3, 5}));
 }
 
 TEST_F(CycleTest, EscDuringThePreparation) {
