@@ -54,24 +54,33 @@ class CountingPorts : public comLib3::SerialPorts {
   std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override {
     auto dev = real_.Open(port, error);
     if (!dev) return nullptr;
-    return std::make_unique<Counted>(std::move(dev), reads, in_reads);
+    return std::make_unique<Counted>(std::move(dev), reads, written, in_reads);
   }
   long reads = 0;
+  long written = 0;                                 // bytes
   std::chrono::steady_clock::duration in_reads{0};  // the time spent inside the reads
 
  private:
   class Counted : public comLib3::SerialDevice {
    public:
-    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads,
+    Counted(std::unique_ptr<comLib3::SerialDevice> d, long& reads, long& written,
             std::chrono::steady_clock::duration& in_reads)
-        : d_(std::move(d)), reads_(reads), in_reads_(in_reads) {}
+        : d_(std::move(d)), reads_(reads), written_(written), in_reads_(in_reads) {}
     int Configure(unsigned b, int bits, comLib3::Parity p, int s) override {
       return d_->Configure(b, bits, p, s);
     }
     void SetReadTimeout(std::chrono::milliseconds t) override { d_->SetReadTimeout(t); }
     void Purge() override { d_->Purge(); }
-    void Write(std::string_view bytes) override { d_->Write(bytes); }
-    void Drain() override { d_->Drain(); }
+    void Write(std::string_view bytes) override {
+      written_ += static_cast<long>(bytes.size());
+      d_->Write(bytes);
+    }
+    // In the read's time: the window opens when the drain returns.
+    void Drain() override {
+      auto t0 = std::chrono::steady_clock::now();
+      d_->Drain();
+      in_reads_ += std::chrono::steady_clock::now() - t0;
+    }
     std::size_t Read(char* buf, std::size_t count) override {
       ++reads_;
       auto t0 = std::chrono::steady_clock::now();
@@ -84,6 +93,7 @@ class CountingPorts : public comLib3::SerialPorts {
    private:
     std::unique_ptr<comLib3::SerialDevice> d_;
     long& reads_;
+    long& written_;
     std::chrono::steady_clock::duration& in_reads_;
   };
   platform::posix::PosixSerialPorts real_;

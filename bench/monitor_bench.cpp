@@ -100,15 +100,17 @@ int main(int argc, char** argv) {
   std::vector<Pass> plain, refresh;
   while (plain.size() < n || refresh.size() < n) {
     bool refreshes = m.CycleCount % 2 == 0;
-    long reads0 = ports.reads;
+    long reads0 = ports.reads, written0 = ports.written;
     auto asked0 = clock.asked, took0 = clock.took, in_reads0 = ports.in_reads;
     std::size_t bytes0 = con.bytes;
     double cpu0 = bench::CpuMs();
     auto t0 = std::chrono::steady_clock::now();
     m.MonitorPass();
     double ms = bench::Ms(std::chrono::steady_clock::now() - t0).count();
-    double limit =
-        55.0 * static_cast<double>(ports.reads - reads0) + bench::Ms(clock.asked - asked0).count();
+    // Each window opens once its command has left: 11 bits a byte at 9600 baud.
+    double sending = static_cast<double>(ports.written - written0) * 11 / 9.6;
+    double limit = 55.0 * static_cast<double>(ports.reads - reads0) + sending +
+                   bench::Ms(clock.asked - asked0).count();
     double windows = 55.0 * static_cast<double>(ports.reads - reads0);
     double in_reads = bench::Ms(ports.in_reads - in_reads0).count();
     double waits = bench::Ms(clock.took - took0).count();
@@ -116,7 +118,7 @@ int main(int argc, char** argv) {
            limit,
            bench::CpuMs() - cpu0,
            con.bytes - bytes0,
-           in_reads - windows,
+           in_reads - windows - sending,
            waits - bench::Ms(clock.asked - asked0).count(),
            ms - in_reads - waits};
     (refreshes ? refresh : plain).push_back(p);

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "BenchSupport.h"
 #include "Harness.h"
@@ -51,14 +52,22 @@ int main(int argc, char** argv) {
   };
   bench::Stats good = measure("RD DM992", runs, true);
   bench::Stats silent = measure("RD DM7777", runs, false);
+  // The window opens once the command has left: its bytes at 9600 baud, 11 bits a byte.
+  auto sending = [](const char* command) {
+    return static_cast<double>(std::strlen(command) + 1) * 11 / 9.6;
+  };
+  double good_limit = sending("RD DM992") + 55,
+         silent_limit = 4 * (sending("RD DM7777") + 55) + 100;
   std::printf(
-      "transaction, good reply:  %d runs: median %.3f ms (%+.3f ms against its 55 ms window)  "
-      "min %.3f  p90 %.3f  max %.3f  (target: within 0.15 ms)\n",
-      runs, good.median, good.median - 55.0, good.min, good.p90, good.max);
+      "transaction, good reply:  %d runs: median %.3f ms (%+.3f ms against its limit of %.3f ms: "
+      "sending time and the 55 ms window)  min %.3f  p90 %.3f  max %.3f  (target: within "
+      "0.15 ms)\n",
+      runs, good.median, good.median - good_limit, good_limit, good.min, good.p90, good.max);
   std::printf(
-      "transaction, silent line: %d runs: median %.3f ms (%+.3f ms against 4 x 55 + 100 ms)  "
-      "min %.3f  p90 %.3f  max %.3f\n",
-      runs, silent.median, silent.median - 320.0, silent.min, silent.p90, silent.max);
+      "transaction, silent line: %d runs: median %.3f ms (%+.3f ms against its limit of %.3f "
+      "ms)  min %.3f  p90 %.3f  max %.3f\n",
+      runs, silent.median, silent.median - silent_limit, silent_limit, silent.min, silent.p90,
+      silent.max);
   bench::Stats bare = BareWaitLateness(runs);
   std::printf(
       "a bare 55 ms wait on this machine ends %.3f ms late (median; max %.3f): the floor under "

@@ -62,6 +62,10 @@ void WinSerialDevice::Write(std::string_view bytes) {
   }
 }
 
+void WinSerialDevice::Drain() {
+  FlushFileBuffers(handle_);
+}
+
 std::size_t WinSerialDevice::Read(char* buf, std::size_t count) {
   DWORD got = 0;
   if (!ReadFile(handle_, buf, static_cast<DWORD>(count), &got, nullptr)) {

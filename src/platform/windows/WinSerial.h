@@ -24,8 +24,10 @@ class WinSerialDevice : public comLib3::SerialDevice {
   void SetReadTimeout(std::chrono::milliseconds total) override;
   void Purge() override;
   void Write(std::string_view bytes) override;
-  // A synchronous WriteFile to a serial port returns when the bytes have been sent.
-  void Drain() override {}
+  // A synchronous WriteFile returns when the driver has the bytes; FlushFileBuffers, once
+  // they have been sent (under Wine, on a real line, that is the tcdrain that its
+  // WriteFile leaves out).
+  void Drain() override;
   std::size_t Read(char* buf, std::size_t count) override;
   bool Lost() const override { return lost_; }
 
