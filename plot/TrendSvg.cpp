@@ -40,10 +40,6 @@ double NiceStep(double range) {
   return 10 * power;
 }
 
-std::string Two(int v) {
-  return std::string(1, static_cast<char>('0' + v / 10 % 10)) + static_cast<char>('0' + v % 10);
-}
-
 // A time tick: where it stands (ms, UTC) and its label.
 struct Tick {
   std::int64_t t;
@@ -62,10 +58,10 @@ std::vector<Tick> TimeTicks(std::int64_t t0, std::int64_t t1, int offset_minutes
   std::vector<Tick> ticks;
   auto label = [&](std::int64_t t, std::int64_t step) {
     logformat::LocalTime l = logformat::FromUtcMs(t, offset_minutes);
-    std::string date = Two(l.month) + "-" + Two(l.day);
+    std::string date = logformat::FormatDate(l.year, l.month, l.day).substr(5);  // MM-DD
     if (step >= kDay) return date;
-    std::string clock = step < kMin ? logformat::FormatClock(l.hour, l.minute, l.second)
-                                    : Two(l.hour) + ":" + Two(l.minute);
+    std::string clock = logformat::FormatClock(l.hour, l.minute, l.second);
+    if (step >= kMin) clock.resize(5);  // hh:mm
     return span >= kDay ? date + " " + clock : clock;
   };
   for (std::int64_t step : kSteps) {
@@ -95,15 +91,15 @@ std::vector<Tick> TimeTicks(std::int64_t t0, std::int64_t t1, int offset_minutes
     unsigned mo = static_cast<unsigned>(m % 12 + 1);
     std::int64_t t = logformat::DaysFromCivil(y, mo, 1) * kDay - off;
     if (t > t1) break;
-    ticks.push_back(
-        {t, step >= 12 ? std::to_string(y) : std::to_string(y) + "-" + Two(static_cast<int>(mo))});
+    ticks.push_back({t, logformat::FormatDate(static_cast<int>(y), static_cast<int>(mo), 1)
+                            .substr(0, step >= 12 ? 4 : 7)});
   }
   return ticks;
 }
 
 std::string Stamp(std::int64_t t, int offset_minutes) {
   logformat::LocalTime l = logformat::FromUtcMs(t, offset_minutes);
-  return std::to_string(l.year) + "-" + Two(l.month) + "-" + Two(l.day) + " " +
+  return logformat::FormatDate(l.year, l.month, l.day) + " " +
          logformat::FormatClock(l.hour, l.minute, l.second);
 }
 

@@ -73,13 +73,18 @@ std::string FormatClock(int hour, int minute, int second) {
   return s;
 }
 
-std::string FormatIsoTime(const LocalTime& t) {
+std::string FormatDate(int year, int month, int day) {
   std::string s;
-  Append(s, t.year, 4);
+  Append(s, year, 4);
   s += '-';
-  Append(s, t.month, 2);
+  Append(s, month, 2);
   s += '-';
-  Append(s, t.day, 2);
+  Append(s, day, 2);
+  return s;
+}
+
+std::string FormatIsoTime(const LocalTime& t) {
+  std::string s = FormatDate(t.year, t.month, t.day);
   s += 'T';
   s += FormatClock(t.hour, t.minute, t.second);
   s += '.';

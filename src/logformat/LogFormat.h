@@ -28,6 +28,8 @@ LocalTime FromUtcMs(std::int64_t utc_ms, int utc_offset_minutes);
 
 // "hh:mm:ss".
 std::string FormatClock(int hour, int minute, int second);
+// "2026-12-09".
+std::string FormatDate(int year, int month, int day);
 // 2026-12-09T15:02:30.412+01:00: local time with milliseconds and its UTC offset.
 std::string FormatIsoTime(const LocalTime& t);
 // Either form, with or without milliseconds; false for anything else, a date that does

@@ -111,6 +111,9 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
        Damage::kBadTime, 1},
       {Header() + good + std::string(100000, 'x') + "\r\n" + Row(At(3), "12.3"), 3,
        Damage::kTooLong, 1},
+      // Summer time begins between two rows: another offset, the same clock.
+      {Header() + Row("2026-03-29T01:59:59+01:00", "1") + Row("2026-03-29T03:00:00.250+02:00", "2"),
+       2, Damage::kKinds, 0},
       {"a,b,c\r\n1,2,3\r\n", 0, Damage::kKinds, 0,
        "t.csv is not a climon value log: its first line is not climon's header"},
       {"", 0, Damage::kKinds, 0, "t.csv is empty: not a climon value log"},
