@@ -10,15 +10,7 @@
 namespace plot {
 namespace {
 
-bool Digits(std::string_view s, std::size_t at, std::size_t n, int& out) {
-  if (at + n > s.size()) return false;
-  out = 0;
-  for (std::size_t i = at; i < at + n; ++i) {
-    if (s[i] < '0' || s[i] > '9') return false;
-    out = out * 10 + (s[i] - '0');
-  }
-  return true;
-}
+using logformat::Digits;
 
 constexpr std::int64_t kDayMs = 86400000;
 

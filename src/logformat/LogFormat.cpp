@@ -12,6 +12,19 @@ void Append(std::string& s, int value, int digits) {
   s.append(buf, static_cast<std::size_t>(digits));
 }
 
+// "a:bb:cc" or "aaaa-bb-cc".
+std::string Three(int a, int a_digits, char separator, int b, int c) {
+  std::string s;
+  Append(s, a, a_digits);
+  s += separator;
+  Append(s, b, 2);
+  s += separator;
+  Append(s, c, 2);
+  return s;
+}
+
+}  // namespace
+
 bool Digits(std::string_view s, std::size_t at, std::size_t n, int& out) {
   if (at + n > s.size()) return false;
   out = 0;
@@ -21,8 +34,6 @@ bool Digits(std::string_view s, std::size_t at, std::size_t n, int& out) {
   }
   return true;
 }
-
-}  // namespace
 
 std::int64_t DaysFromCivil(std::int64_t y, unsigned m, unsigned d) {
   y -= m <= 2;
@@ -64,23 +75,11 @@ LocalTime FromUtcMs(std::int64_t utc_ms, int utc_offset_minutes) {
 }
 
 std::string FormatClock(int hour, int minute, int second) {
-  std::string s;
-  Append(s, hour, 2);
-  s += ':';
-  Append(s, minute, 2);
-  s += ':';
-  Append(s, second, 2);
-  return s;
+  return Three(hour, 2, ':', minute, second);
 }
 
 std::string FormatDate(int year, int month, int day) {
-  std::string s;
-  Append(s, year, 4);
-  s += '-';
-  Append(s, month, 2);
-  s += '-';
-  Append(s, day, 2);
-  return s;
+  return Three(year, 4, '-', month, day);
 }
 
 std::string FormatIsoTime(const LocalTime& t) {

@@ -19,6 +19,9 @@ struct LocalTime {
   int millisecond = 0;
 };
 
+// The `n` decimal digits at `at` of `text` as a number; false when they are not digits.
+bool Digits(std::string_view text, std::size_t at, std::size_t n, int& out);
+
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day);
 // True for a date that exists (no 31 February).
