@@ -118,9 +118,9 @@ TEST(ValueLog, AHeaderOnceThenAppendedNeverTruncated) {
 TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
   struct Case {
     const char* what;
-    std::string before;                                 // the file's text at start
+    std::string before;                                // the file's text at start
     std::function<int(const std::string&)> meanwhile;  // between the two rows; 0: done
-    std::vector<std::string> lines;                     // the path's lines at the end
+    std::vector<std::string> lines;                    // the path's lines at the end
     bool notice;
   } cases[] = {
       {"a torn last row",
