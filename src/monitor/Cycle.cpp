@@ -157,12 +157,12 @@ void Monitor::MonitorPass() {
 
 void Monitor::Publish() {
   comLib3::WallTime now = com_.clock().Wall();
-  std::string problems;
+  std::string problems, notice;
   if (out_.log != nullptr) {
     if (!out_.log->Append(logformat::CsvRow(now, pass_))) {
       problems = "Value log not written: " + out_.log->error();
-    } else if (std::string notice = out_.log->TakeNotice(); !notice.empty()) {
-      problems = notice;
+    } else {
+      notice = out_.log->TakeNotice();
     }
   }
   if (out_.metrics != nullptr) {
@@ -172,13 +172,19 @@ void Monitor::Publish() {
                   out_.metrics->error();
     }
   }
-  ShowOutputState(problems);
+  // A problem shows until the writes succeed again; a notice stays until there is
+  // something else to say.
+  if (!problems.empty()) {
+    ShowOutput(problems, false);
+  } else if (!notice.empty()) {
+    ShowOutput(notice, true);
+  } else if (!out_notice_) {
+    ShowOutput("", false);
+  }
 }
 
-void Monitor::ShowOutputState(const std::string& text) {
-  // A notice stays until something else is to be said; an error goes with the next write
-  // that succeeds.
-  if (text.empty() && out_text_.rfind("Value log reopened", 0) == 0) return;
+void Monitor::ShowOutput(const std::string& text, bool notice) {
+  out_notice_ = notice;
   if (text == out_text_) return;
   if (!text.empty()) Journal(text);
   out_text_ = text;

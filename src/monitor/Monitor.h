@@ -140,7 +140,8 @@ class Monitor {
   std::string Room() const;
   // The pass's values to the log and the metrics.
   void Publish();
-  void ShowOutputState(const std::string& text);
+  // Row 23: what the log and the metrics have to say, and whether it is only a notice.
+  void ShowOutput(const std::string& text, bool notice);
 
   ComLib3& com_;
   Outputs out_;
@@ -151,6 +152,7 @@ class Monitor {
   std::optional<comLib3::WallTime> last_reply_;
   std::size_t link_shown_ = 0, out_shown_ = 0;
   std::string link_text_, out_text_;
+  bool out_notice_ = false;
   // Whether each reference word's read had a usable reply, and what this pass read, for
   // the log and the metrics.
   bool base_ok_[5] = {};

@@ -130,6 +130,25 @@ TEST(ValueLog, ASilencedWordIsAnEmptyFieldAndAnOldLogIsKept) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// As logrotate does: the log is renamed away (or deleted) while climon runs. The rows go
+// on at the path in a new file, header first, and row 23 says so.
+TEST(ValueLog, ARotatedLogGoesOnAtItsPath) {
+  std::string dir = TempDir(), path = dir + "/values.csv";
+  Logged t({}, path, 2);
+  ASSERT_EQ(std::rename(path.c_str(), (path + ".1").c_str()), 0);
+  EXPECT_TRUE(t.s.WaitFor([&] { return CsvRows(path).size() >= 3; }, 20s)) << t.s.ScreenText();
+  EXPECT_TRUE(t.Shows(23, "Value log reopened: " + path + " had been moved or deleted"));
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  EXPECT_TRUE(t.s.WaitFor([&] { return CsvRows(path).size() >= 2; }, 20s)) << t.s.ScreenText();
+  t.s.Key("Escape");
+  ASSERT_EQ(t.s.WaitExit(), 0);
+  auto rows = CsvRows(path);
+  EXPECT_EQ(rows[0][0], "time");
+  EXPECT_EQ(rows.back().size(), 22u);
+  EXPECT_GE(CsvRows(path + ".1").size(), 3u);  // what was written before stays there
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 TEST(ValueLog, AFullDiskIsShownAndTheMonitorGoesOn) {
   Climon t({}, "", "", Quote(ClimonBin()) + " --log /dev/full");
   t.Answer("1");
