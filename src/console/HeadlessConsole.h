@@ -13,13 +13,18 @@ class HeadlessConsole : public Console {
  public:
   HeadlessConsole() : Console(80, 25) {}
 
-  bool KeyPressed() override { return StopRequested(); }
+  // The stop stays a key that waits, so that no flush of the typed keys loses it; right
+  // after it was read, one look finds none, so that a flush comes to an end.
+  bool KeyPressed() override;
   std::uint8_t ReadKey() override;
   void Flush() override {}
 
  protected:
   // True once the platform's stop request has come.
   virtual bool StopRequested() = 0;
+
+ private:
+  bool just_read_ = false;
 };
 
 // The exit status when a headless run meets a wait for a key.

@@ -11,6 +11,7 @@
 #include "MonitorFixture.h"
 #include "app/Options.h"
 #include "app/Program.h"
+#include "console/HeadlessConsole.h"
 #include "monitor/Metrics.h"
 
 namespace {
@@ -168,6 +169,21 @@ TEST(Metrics, DecimalsShiftExactlyAndRoomNamesAreChecked) {
   EXPECT_TRUE(monitor::RoomNameProblem("a\tb").has_value());
   EXPECT_TRUE(monitor::RoomNameProblem(std::string(65, 'x')).has_value());
   EXPECT_FALSE(monitor::RoomNameProblem(std::string(64, 'x')).has_value());
+}
+
+// A service's stop request is the ESC key, and no flush of the typed keys loses it.
+TEST(HeadlessConsole, AStopIsNotLostInAFlushAndEndsTheMonitorAsEscDoes) {
+  struct Stopped : console::HeadlessConsole {
+    bool StopRequested() override { return true; }
+    void Restore() override {}
+  } con;
+  VirtualClock clock;
+  FakePorts ports{clock, [](const std::string&) { return std::string("00001\r\n"); }};
+  comLib3::ComLib3 com(con, clock, ports);  // its flush comes to an end
+  PLC_Lib3::OpenPlcPort(com, 1);            // and so does this one
+  EXPECT_FALSE(com.EscFlag);
+  EXPECT_EQ(com.PollKeys(), 27);
+  EXPECT_TRUE(com.EscFlag);
 }
 
 struct LoggedPassTest : MonitorFixture {
