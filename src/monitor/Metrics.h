@@ -21,7 +21,7 @@ struct PassState {
   std::optional<comLib3::WallTime> last_reply;
   bool link_up;
   std::uint16_t model;  // the first indicator relay, which tells the controller model
-  const std::string& room;
+  std::string room;
 };
 
 // Seconds since 1970 (UTC) of a local time, to the millisecond.
