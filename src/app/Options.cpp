@@ -7,15 +7,16 @@
 namespace app {
 
 const char* const kUsage =
-    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME] [--headless]\n"
+    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
+    "              [--headless]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n"
-    "  --port N        use COMn, as if N had been typed at the \"Enter Comport \" prompt\n"
+    "  --port N        use COMn, as if N had been typed at the prompt\n"
     "  --log FILE      append one CSV row of the monitor's values per pass to FILE\n"
     "  --metrics FILE  write the values for Prometheus' textfile collector to FILE\n"
     "  --room NAME     the room's name in the metrics (default COMn)\n"
-    "  --headless      run as a service: no screen, no keys; needs --port; SIGTERM ends it\n"
+    "  --headless      run as a service: no screen, no keys (needs --port)\n"
     "  --help          this text\n"
     "  --version       the version of climon\n"
     "\n"
@@ -23,8 +24,8 @@ const char* const kUsage =
     "See climon(1).\n";
 
 const char* const kUsageHint =
-    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME] [--headless]\n"
-    "(climon --help tells more)\n";
+    "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
+    "              [--headless]   (climon --help tells more)\n";
 
 const char* const kVersion = CLIMON_VERSION;
 
