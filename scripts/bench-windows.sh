@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The transaction of climon.exe under Wine, call by call, beside the POSIX build's in the
-# same run, each against climon-sim.
+# The transaction and the monitor pass of climon.exe under Wine, beside the POSIX build's
+# in the same run, each against climon-sim.
 set -euo pipefail
 build=${1:-build}
 winbuild=${2:-build-win}
@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 sim=""
 trap 'wine_stop; [ -n "$sim" ] && kill "$sim" 2>/dev/null || true' EXIT
 "$build/bench/transaction_bench"
+"$build/bench/monitor_bench"
 "$build/climon-sim" --link "$CLIMON_WINE_COM5" >/dev/null &
 sim=$!
 for _ in $(seq 50); do [ -e "$CLIMON_WINE_COM5" ] && break; sleep 0.1; done

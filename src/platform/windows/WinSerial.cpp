@@ -6,9 +6,34 @@ std::string PortName(int port) {
   return "\\\\.\\COM" + std::to_string(port);
 }
 
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+WinSerialDevice::WinSerialDevice(HANDLE handle, HANDLE claim)
+    : handle_(handle),
+      claim_(claim),
+      done_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      timer_(CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                    TIMER_ALL_ACCESS)) {
+  // Older systems: an ordinary timer.
+  if (timer_ == nullptr) timer_ = CreateWaitableTimerW(nullptr, TRUE, nullptr);
+}
+
 WinSerialDevice::~WinSerialDevice() {
   CloseHandle(handle_);
   if (claim_ != nullptr) CloseHandle(claim_);
+  if (done_ != nullptr) CloseHandle(done_);
+  if (timer_ != nullptr) CloseHandle(timer_);
+}
+
+DWORD WinSerialDevice::Finish(OVERLAPPED& o) {
+  DWORD moved = 0;
+  if (!GetOverlappedResult(handle_, &o, &moved, TRUE) &&
+      GetLastError() != ERROR_OPERATION_ABORTED) {
+    lost_ = true;  // a pulled adapter fails its calls: the device is gone
+  }
+  return moved;
 }
 
 int WinSerialDevice::Configure(unsigned baud, int data_bits, comLib3::Parity parity,
@@ -40,13 +65,14 @@ int WinSerialDevice::Configure(unsigned baud, int data_bits, comLib3::Parity par
 }
 
 void WinSerialDevice::SetReadTimeout(std::chrono::milliseconds total) {
-  // A read returns when its count is in or `total` after it began; the write time-outs
-  // stay as they were.
+  // The driver's read waits for its count; the window of `total` is the read's own timer.
+  // The write time-outs stay as they were.
+  timeout_ = total;
   COMMTIMEOUTS t{};
   GetCommTimeouts(handle_, &t);
   t.ReadIntervalTimeout = 0;
   t.ReadTotalTimeoutMultiplier = 0;
-  t.ReadTotalTimeoutConstant = static_cast<DWORD>(total.count());
+  t.ReadTotalTimeoutConstant = 0;
   SetCommTimeouts(handle_, &t);
 }
 
@@ -55,11 +81,16 @@ void WinSerialDevice::Purge() {
 }
 
 void WinSerialDevice::Write(std::string_view bytes) {
+  OVERLAPPED o{};
+  o.hEvent = done_;
+  ResetEvent(done_);
   DWORD written = 0;
-  // A pulled adapter fails its writes and reads: the device is gone.
-  if (!WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
-    lost_ = true;
+  if (WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, &o)) return;
+  if (GetLastError() != ERROR_IO_PENDING) {
+    lost_ = true;  // a pulled adapter fails its writes and reads: the device is gone
+    return;
   }
+  Finish(o);
 }
 
 void WinSerialDevice::Drain() {
@@ -67,12 +98,24 @@ void WinSerialDevice::Drain() {
 }
 
 std::size_t WinSerialDevice::Read(char* buf, std::size_t count) {
+  // Relative due times are negative, in 100 ns units.
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(timeout_.count()) * 10000;
+  bool timed = timer_ != nullptr && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE);
+  OVERLAPPED o{};
+  o.hEvent = done_;
+  ResetEvent(done_);
   DWORD got = 0;
-  if (!ReadFile(handle_, buf, static_cast<DWORD>(count), &got, nullptr)) {
+  if (ReadFile(handle_, buf, static_cast<DWORD>(count), &got, &o)) return got;
+  if (GetLastError() != ERROR_IO_PENDING) {
     lost_ = true;
     return 0;
   }
-  return got;
+  HANDLE either[2] = {done_, timer_};
+  DWORD waited = timed ? WaitForMultipleObjects(2, either, FALSE, INFINITE)
+                       : WaitForSingleObject(done_, static_cast<DWORD>(timeout_.count()));
+  if (waited != WAIT_OBJECT_0) CancelIoEx(handle_, &o);  // the window has passed
+  return Finish(o);
 }
 
 std::unique_ptr<comLib3::SerialDevice> WinSerialPorts::Open(int port, int& error) {
@@ -88,7 +131,7 @@ std::unique_ptr<comLib3::SerialDevice> WinSerialPorts::Open(int port, int& error
     return nullptr;
   }
   HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+                         FILE_FLAG_OVERLAPPED, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error = static_cast<int>(GetLastError());
     if (claim != nullptr) CloseHandle(claim);
