@@ -125,16 +125,21 @@ void LogReader::Hold(const Row& next) {
     bool far_next = Far(held_->utc_ms, next.utc_ms);
     // The first row has no row before it: far from the next, it is the one that is out.
     bool far_previous = previous_ms_ ? Far(held_->utc_ms, *previous_ms_) : far_next;
-    if (far_previous && far_next) {
-      Count(Damage::kBadTime, held_line_);
-    } else {
-      ++rows_;
-      previous_ms_ = held_->utc_ms;
-      sink_(*held_);
-    }
+    Release(far_previous && far_next);
   }
   held_ = next;
   held_line_ = line_;
+}
+
+void LogReader::Release(bool lone) {
+  if (lone) {
+    Count(Damage::kBadTime, held_line_);
+  } else {
+    ++rows_;
+    previous_ms_ = held_->utc_ms;
+    sink_(*held_);
+  }
+  held_.reset();
 }
 
 void LogReader::Feed(std::string_view bytes) {
@@ -173,15 +178,8 @@ void LogReader::Finish() {
   }
   pending_.clear();
   too_long_ = false;
-  if (held_) {
-    if (previous_ms_ && Far(held_->utc_ms, *previous_ms_)) {
-      Count(Damage::kBadTime, held_line_);
-    } else {
-      ++rows_;
-      sink_(*held_);
-    }
-    held_.reset();
-  }
+  // The last row has no row after it: far from the one before, it is the one that is out.
+  if (held_) Release(previous_ms_ && Far(held_->utc_ms, *previous_ms_));
   if (refusal_.empty() && !header_seen_) refusal_ = name_ + " is empty: not a climon value log";
 }
 

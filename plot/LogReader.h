@@ -54,6 +54,8 @@ class LogReader {
   void Count(Damage kind, std::uint64_t line);
   // Hands on the row before `next` unless its time stands alone.
   void Hold(const Row& next);
+  // Hands on the row held, or counts it when its time stands alone.
+  void Release(bool lone);
 
   std::string name_;
   std::function<void(const Row&)> sink_;

@@ -37,7 +37,7 @@ void Monitor::NoteLink(bool replied) {
   auto& clock = com_.clock();
   if (replied) {
     last_reply_ = clock.Wall();
-    failing_ = false;
+    first_failure_.reset();
     if (link_down_) {
       StatusRow(kLinkRow, "", link_shown_);
       Journal("the controller replies again");
@@ -45,16 +45,13 @@ void Monitor::NoteLink(bool replied) {
     link_down_ = false;
     return;
   }
-  if (!failing_) {
-    failing_ = true;
+  if (!first_failure_) {
     first_failure_ = clock.Now();
-    first_failure_wall_ = clock.Wall();
+    comLib3::WallTime t = clock.Wall();
+    link_text_ = std::string(kNoReplySince) + logformat::FormatClock(t.hour, t.minute, t.second);
   }
   // One failing word among answered ones is not a lost link: its empty field shows it.
-  if (!link_down_ && clock.Now() - first_failure_ >= kLinkLostAfter) {
-    link_text_ = std::string(kNoReplySince) + logformat::FormatClock(first_failure_wall_.hour,
-                                                                     first_failure_wall_.minute,
-                                                                     first_failure_wall_.second);
+  if (!link_down_ && clock.Now() - *first_failure_ >= kLinkLostAfter) {
     link_down_ = true;
     Journal(link_text_);
   }

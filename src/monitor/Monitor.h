@@ -146,9 +146,8 @@ class Monitor {
   ComLib3& com_;
   Outputs out_;
   bool link_down_ = false;
-  bool failing_ = false;  // the reads since the last usable reply have all failed
-  comLib3::Clock::Duration first_failure_{};
-  comLib3::WallTime first_failure_wall_{};
+  // Since when the reads have all failed (none while the last one had a usable reply).
+  std::optional<comLib3::Clock::Duration> first_failure_;
   std::optional<comLib3::WallTime> last_reply_;
   std::size_t link_shown_ = 0, out_shown_ = 0;
   std::string link_text_, out_text_;
