@@ -14,10 +14,18 @@ build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS)
 
+# A test that skips says why: each skipping test prints a line "skipped: REASON", gathered
+# here from ctest's log.
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@grep -h '^skipped: ' $(BUILD)/Testing/Temporary/LastTest.log | sort -u || true
+	@echo "The Wine end-to-end tests of climon.exe run under make test-windows."
 
-demo: build
+# The demo builds only what it runs.
+DEMO_TARGETS = climon climon-sim
+demo:
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@scripts/demo.sh $(BUILD)
 
 bench: build
@@ -68,5 +76,8 @@ windows:
 test-windows: windows build
 	scripts/test-windows.sh $(BUILD) $(WINBUILD)
 
+# The Windows build folder holds the Wine prefix too: its wineserver is stopped first.
 clean:
+	if [ -d $(WINBUILD)/wineprefix ] && command -v wineserver >/dev/null; then \
+	  WINEPREFIX=$(CURDIR)/$(WINBUILD)/wineprefix wineserver -k 2>/dev/null || true; fi
 	rm -rf $(BUILD) $(BUILD)-asan $(BUILD)-fuzz $(WINBUILD)

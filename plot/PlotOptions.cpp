@@ -17,16 +17,19 @@ constexpr std::int64_t kDayMs = 86400000;
 }  // namespace
 
 const char* const kPlotUsage =
-    "usage: climon-plot LOG.csv... -o TREND.svg [--from TIME] [--to TIME] [--last 24h|7d|30d]\n"
+    "usage: climon-plot LOG.csv... -o TREND.svg [--from TIME] [--to TIME]\n"
+    "                   [--last 24h|7d|30d]\n"
     "       climon-plot --help | --version\n"
-    "Draws the temperature, humidity and CO2 of climon value logs (climon --log) over time,\n"
-    "each with its set point, as one self-contained SVG file. Several logs (rotated ones, in\n"
-    "any order) make one chart in time order. TIME is 2026-12-09 or 2026-12-09T14:00[:00],\n"
-    "in local time unless it ends in Z or an offset such as +01:00; --to a date takes the\n"
-    "whole day. --last counts back from the newest row. See climon-plot(1).\n";
+    "Draws the temperature, humidity and CO2 of climon value logs (climon --log) over\n"
+    "time, each with its set point, as one self-contained SVG file. Several logs\n"
+    "(rotated ones, in any order) make one chart in time order. TIME is 2026-12-09 or\n"
+    "2026-12-09T14:00[:00], in local time unless it ends in Z or an offset such as\n"
+    "+01:00; --to a date takes the whole day. --last counts back from the newest row.\n"
+    "See climon-plot(1).\n";
 
 const char* const kPlotUsageHint =
-    "usage: climon-plot LOG.csv... -o TREND.svg [--from TIME] [--to TIME] [--last 24h|7d|30d]\n";
+    "usage: climon-plot LOG.csv... -o TREND.svg [--from TIME] [--to TIME]\n"
+    "                   [--last 24h|7d|30d]   (climon-plot --help tells more)\n";
 
 std::optional<std::int64_t> ParseBound(const std::string& text) {
   std::string_view s = text;

@@ -7,9 +7,12 @@ winbuild=${2:-build-win}
 cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
-trap wine_stop EXIT
+# The tests' temporary folders go in one folder of this run, removed however it ends (a
+# Wine program that outlives its test can still write into its folder).
+TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/climon-test-windows.XXXXXX")
+export TMPDIR
+trap 'wine_stop; rm -rf "$TMPDIR"' EXIT
 (cd "$winbuild" && ctest --output-on-failure)
 CLIMON_WIN_EXE="$PWD/$winbuild/climon.exe" \
   CLIMON_WIN_MODES="$PWD/$winbuild/tests/console_modes.exe" \
   "$build/tests/e2e_tests" --gtest_filter='Wine.*:Both/Builds.*/Wine'
-

@@ -31,15 +31,18 @@ A simulated climate controller on a pseudo-terminal. Prints the terminal's path.
 
   --link PATH        also make PATH a symbolic link to the terminal
   --variant N        device variant 1, 2, 3 or 9 (default 1)
-  --no-relay-7000    the controller model without relay 7000 (indicators on 604 to 607)
-  --live             run the live scenario: values drift, relays switch, counters count
-  --set NAME=VALUE   fix a value: DMn (word), Rn (relay 0/1), Tn (timer's current value);
-                     may be repeated
-  --log FILE         one line per command received: milliseconds since start, the
-                     command and the reply, separated by tabs
-  --pace             send replies at the line's real speed (9600 baud, 11 bits a byte)
-  --baud N           read commands and send replies at N baud (11 bits a byte), as a
-                     real line carries them
+  --no-relay-7000    the controller model without relay 7000 (indicators on 604
+                     to 607)
+  --live             run the live scenario: values drift, relays switch,
+                     counters count
+  --set NAME=VALUE   fix a value: DMn (word), Rn (relay 0/1), Tn (timer's
+                     current value); may be repeated
+  --log FILE         one line per command received: milliseconds since start,
+                     the command and the reply, separated by tabs
+  --pace             send replies at the line's real speed (9600 baud, 11 bits
+                     a byte)
+  --baud N           read commands and send replies at N baud (11 bits a byte),
+                     as a real line carries them
   --delay-ms N       turn-around time before a reply (default 2)
   --fault KIND       silence | error | garbage | late | short1 | short2 | long
   --fault-share PCT  share of commands the fault hits, 0 to 100 (default 100)

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string_view>
 
 #include "files/Files.h"
 #include "monitor/Monitor.h"
@@ -99,11 +101,53 @@ std::optional<std::string> RoomNameProblem(const std::string& name) {
   for (unsigned char c : name) {
     if (c < 32 || c == 127) return "holds a control character";
   }
+  // The exposition format is UTF-8: one bad byte makes the exporter drop the whole file,
+  // and with it every alert of the room. The locale's charset is not guessed at.
+  if (std::size_t at = Utf8Error(name); at != std::string::npos) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(name[at]));
+    return std::string("is not UTF-8 text (byte ") + hex + " at " + std::to_string(at + 1) +
+           "): give it in UTF-8";
+  }
   return std::nullopt;
+}
+
+std::size_t Utf8Error(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size()) {
+    auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = c < 0x80                 ? 0
+                    : c >= 0xC2 && c <= 0xDF ? 1
+                    : c >= 0xE0 && c <= 0xEF ? 2
+                    : c >= 0xF0 && c <= 0xF4 ? 3
+                                             : 9;
+    if (n == 9 || n >= s.size() - i) return i;
+    // The second byte's range rules out overlong forms, surrogates and code points past
+    // U+10FFFF; the rest are plain continuation bytes.
+    for (std::size_t k = 1; k <= n; ++k) {
+      auto d = static_cast<unsigned char>(s[i + k]);
+      unsigned lo = 0x80, hi = 0xBF;
+      if (k == 1 && c == 0xE0) lo = 0xA0;
+      if (k == 1 && c == 0xED) hi = 0x9F;
+      if (k == 1 && c == 0xF0) lo = 0x90;
+      if (k == 1 && c == 0xF4) hi = 0x8F;
+      if (d < lo || d > hi) return i;
+    }
+    i += n + 1;
+  }
+  return std::string_view::npos;
 }
 
 std::unique_ptr<MetricsFile> MetricsFile::Open(const std::string& path, std::string version,
                                                std::string& error) {
+  // A folder (the textfile folder itself, a likely slip) would take a file named ".tmp"
+  // and then never the metrics.
+  std::error_code ec;
+  if (std::filesystem::is_directory(std::filesystem::path(path), ec)) {
+    error = "cannot write the metrics to " + path +
+            ": it is a folder; name a file in it, such as climon-room.prom";
+    return nullptr;
+  }
   std::string tmp = path + ".tmp";
   std::FILE* f = std::fopen(tmp.c_str(), "wb");
   if (f == nullptr) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "comLib3/Clock.h"
 #include "logformat/LogFormat.h"
@@ -31,8 +32,11 @@ double UnixSeconds(const comLib3::WallTime& t);
 // division of the value would not always be.
 std::string ShiftDecimal(const std::string& number, int places);
 
-// The room's name, or why it is refused (control characters, more than 64 bytes).
+// The room's name, or why it is refused (control characters, more than 64 bytes, not
+// UTF-8).
 std::optional<std::string> RoomNameProblem(const std::string& name);
+// Where a text stops being well-formed UTF-8, or npos.
+std::size_t Utf8Error(std::string_view s);
 
 class MetricsFile {
  public:

@@ -61,6 +61,20 @@ TEST(CommandLine, EachOptionAndEachBadOne) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// Every program's help fits an 80-column terminal.
+TEST(CommandLine, EachProgramsHelpFitsEightyColumns) {
+  for (const std::string& program : {ClimonBin(), SimBin(), PlotBin()}) {
+    Ran r = RunProgram(Quote(program) + " --help");
+    EXPECT_EQ(r.status, 0) << program;
+    std::istringstream lines(r.out);
+    int n = 0;
+    for (std::string line; std::getline(lines, line); ++n) {
+      EXPECT_LE(line.size(), 80u) << program << ": " << line;
+    }
+    EXPECT_GT(n, 3) << program;
+  }
+}
+
 // climon with --log at the monitor, until the log holds `rows` rows.
 struct Logged : Climon {
   std::string log;

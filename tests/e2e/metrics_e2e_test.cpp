@@ -213,7 +213,7 @@ TEST(Headless, TheJournalTellsOfALostLinkAndAPortThatCannotBeOpened) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
-TEST(Headless, RefusedWithoutAPortOrWithABadRoomName) {
+TEST(Headless, RefusedWithoutAPortOrWithABadRoomNameOrMetricsPath) {
   struct Case {
     std::string args, err;
   } cases[] = {
@@ -223,6 +223,15 @@ TEST(Headless, RefusedWithoutAPortOrWithABadRoomName) {
       {"--metrics /nonexistent/dir/m.prom",
        "climon: cannot write the metrics beside /nonexistent/dir/m.prom: No such file or "
        "directory"},
+      // The textfile folder itself, a likely slip: it would take a ".tmp" and never the file.
+      {"--port 1 --metrics /tmp",
+       "climon: cannot write the metrics to /tmp: it is a folder; name a file in it, such as "
+       "climon-room.prom"},
+      // Latin-1 would make the exporter drop every series of the file, alerts included.
+      {"--room \"$(printf 'K\\374hlraum')\"",
+       "climon: option --room: the name is not UTF-8 text (byte 0xFC at 2): give it in UTF-8"},
+      {"--room \"$(printf '\\355\\240\\200')\"",  // a UTF-16 surrogate, encoded
+       "climon: option --room: the name is not UTF-8 text (byte 0xED at 1): give it in UTF-8"},
   };
   for (const auto& c : cases) {
     Ran r = RunProgram(Quote(ClimonBin()) + " " + c.args);

@@ -23,7 +23,7 @@ import urllib.request
 build, source = sys.argv[1], sys.argv[2]
 for tool in ("prometheus", "prometheus-node-exporter"):
     if shutil.which(tool) is None:
-        print(f"SKIP: {tool} is not installed (apt-get install prometheus prometheus-node-exporter)")
+        print(f"skipped: e2e.prometheus: {tool} is not installed (apt-get install prometheus prometheus-node-exporter)")
         sys.exit(77)
 
 work = tempfile.mkdtemp(prefix="climon-prom.")

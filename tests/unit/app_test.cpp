@@ -55,6 +55,30 @@ TEST(Options, EachOptionAndEachBadOne) {
   }
 }
 
+// A room's name goes into the metrics as it is, so it must be UTF-8: where it stops being.
+TEST(Options, RoomNamesMustBeUtf8) {
+  struct Case {
+    std::string name;
+    std::size_t bad;  // npos: well-formed
+  } cases[] = {
+      {"K\xc3\xbchlraum", std::string::npos},                // Kühlraum
+      {"\xe2\x82\xac \xf0\x9f\x8d\x8c", std::string::npos},  // euro sign, a 4-byte emoji
+      {"K\xfchlraum", 1},                                    // Latin-1
+      {"\xc0\xaf", 0},                                       // overlong '/'
+      {"\xe0\x80\xaf", 0},                                   // overlong, three bytes
+      {"\xed\xa0\x80", 0},                                   // a surrogate
+      {"\xf4\x90\x80\x80", 0},                               // past U+10FFFF
+      {"ab\xc3", 2},                                         // cut short at the end
+      {"\xe2\x82", 0},                                       // cut short
+      {"\x80", 0},                                           // a lone continuation byte
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(monitor::Utf8Error(c.name), c.bad) << c.name;
+    EXPECT_EQ(app::ParseOptions({"--room", c.name}).error.empty(), c.bad == std::string::npos)
+        << c.name;
+  }
+}
+
 // The options reach the run; --version ends the program at once. (What is refused before
 // the run is the end-to-end table's.)
 TEST(Main, HandsTheOptionsToTheRun) {
