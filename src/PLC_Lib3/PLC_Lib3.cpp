@@ -7,6 +7,9 @@ namespace PLC_Lib3 {
 void OpenPlcPort(ComLib3& com, std::int32_t port) {
   com.FlushKeys();
   com.OpenComPort(port, 9600, 'E', 8, 1);
+  if (port >= 1 && port <= comLib3::kPortCount) {
+    com.PortHandles[static_cast<std::size_t>(port - 1)].greeting = "CR";
+  }
 }
 
 ShortString ApplyMinusRule(const ShortString& command) {
@@ -56,7 +59,10 @@ void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortStri
   ShortString copy = ApplyMinusRule(command);
   std::string line(copy.view());
   line += '\r';
-  ShortString cleaned;
+  // A write is never given up for a stop: the operator's confirmed reset writes every word.
+  const bool stoppable = !copy.view().starts_with("WR");
+  ShortString cleaned, error_reply;
+  bool good = false;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
     char buf[kReadBytes];
     com.PurgeComPort(port);
@@ -64,12 +70,21 @@ void PlcTransact(ComLib3& com, std::int32_t port, ShortString command, ShortStri
     if (attempt == kMaxAttempts) com.DelayTicks(1);
     std::size_t n = com.ReadComPort(port, buf, kReadBytes);
     cleaned = CleanReply(buf, n);
-    if (!cleaned.empty() && cleaned.At(1) != 'E' && HasShape(cleaned, shape)) break;
-    if (com.EscFlag) break;
+    if (!cleaned.empty() && cleaned.At(1) == 'E') {
+      error_reply = cleaned;  // the controller answered: nothing is on its way
+    } else if (HasShape(cleaned, shape) && !cleaned.empty()) {
+      good = true;
+      break;
+    } else {
+      // No usable reply: the reply may still come, late, and would pass for the next
+      // command's (a word for a word, a relay for a relay). The line is let go quiet.
+      com.AwaitQuiet(port, stoppable);
+    }
+    if (com.EscFlag || (stoppable && com.StopPending())) break;
   }
-  bool error_reply = !cleaned.empty() && cleaned.At(1) == 'E';
-  if (!error_reply && !HasShape(cleaned, shape)) cleaned.Clear();
-  reply = cleaned;
+  // After four failures the last error reply the controller gave, even when a later
+  // attempt got nothing: an "E" is an answer, a lost reply is not.
+  reply = good ? cleaned : error_reply;
 }
 
 void PlcConnect(ComLib3& com, std::int32_t port, ShortString& reply) {

@@ -109,6 +109,16 @@ void ComLib3::Reopen(std::int32_t port, PortSlot& slot) {
   if (!dev) return;
   dev->Configure(slot.baud, slot.data_bits, slot.parity, slot.stop_bits);
   dev->SetReadTimeout(kReadTotalTimeout);
+  if (!slot.greeting.empty()) {
+    // As at start: the connection opened first; its reply is taken off the line unread.
+    dev->Purge();
+    dev->Write(slot.greeting + "\r");
+    dev->Drain();
+    char buf[64];
+    const Clock::Duration end = clock_.Now() + kReadTotalTimeout;
+    if (dev->Read(buf, sizeof buf) < sizeof buf && clock_.Now() < end) clock_.SleepUntil(end);
+    if (dev->Lost()) return;
+  }
   slot.device = std::move(dev);
   slot.state = PortSlot::State::kOpen;
 }
@@ -176,6 +186,25 @@ std::size_t ComLib3::ReadComPort(std::int32_t port, char* buf, std::size_t count
   // with nothing. A dead line costs time, never a spin, on every platform.
   if (n < count && clock_.Now() < end) clock_.SleepUntil(end);
   return n;
+}
+
+void ComLib3::AwaitQuiet(std::int32_t port, bool stoppable) {
+  const Clock::Duration limit = clock_.Now() + kQuietLimit;
+  for (;;) {
+    SerialDevice* dev = LiveDevice(port);
+    if (dev == nullptr) return;  // nothing can arrive
+    char buf[64];
+    const Clock::Duration start = clock_.Now();
+    dev->SetReadTimeout(kQuietGap);
+    std::size_t n = dev->Read(buf, sizeof buf);
+    dev->SetReadTimeout(kReadTotalTimeout);
+    NoteLoss(port);
+    if (n == 0) {
+      if (clock_.Now() < start + kQuietGap) clock_.SleepUntil(start + kQuietGap);
+      return;
+    }
+    if (clock_.Now() >= limit || (stoppable && StopPending())) return;
+  }
 }
 
 }  // namespace comLib3

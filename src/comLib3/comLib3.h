@@ -20,6 +20,10 @@ using console::ShortString;
 inline constexpr int kPortCount = 128;
 // The total read time-out that OpenComPort sets.
 inline constexpr std::chrono::milliseconds kReadTotalTimeout{55};
+// After an attempt without a usable reply, the line must have been quiet this long before
+// the next command goes out, and the wait ends after kQuietLimit however busy it is.
+inline constexpr std::chrono::milliseconds kQuietGap{100};
+inline constexpr std::chrono::milliseconds kQuietLimit{1000};
 // A lost device is opened again at most this often.
 inline constexpr std::chrono::seconds kReopenInterval{1};
 // The code reported for a port number outside 1 to 128: no such device.
@@ -37,6 +41,9 @@ struct PortSlot {
   int data_bits = 8, stop_bits = 1;
   Parity parity = Parity::kNone;
   Clock::Duration retry_at{};  // when a lost device may be opened again
+  // The command that opens the controller's connection, sent (its reply unread) to a
+  // device opened again: a new adapter or a restarted controller may need it.
+  std::string greeting;
 };
 
 class ComLib3 {
@@ -49,6 +56,9 @@ class ComLib3 {
   std::uint8_t WaitKey();
   void DelayTicks(int n);
   void FlushKeys();
+  // Whether the operator's stop waits: EscFlag, or the ESC key (a service's stop) not yet
+  // polled. Looks only; a transaction uses it to end its retries early.
+  bool StopPending() { return EscFlag || con_.StopPending(); }
   int EditLine(ShortString& s, int max_len);
 
   // Geometry.
@@ -66,6 +76,10 @@ class ComLib3 {
   // line never spins.
   void WriteComPort(std::int32_t port, std::string_view bytes);
   std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
+  // Waits until nothing has arrived for kQuietGap (at most kQuietLimit, and no longer
+  // once a stop waits when `stoppable`): a reply that missed its window is then past,
+  // and the next command's purge drops it instead of taking it for its own.
+  void AwaitQuiet(std::int32_t port, bool stoppable);
 
   console::Console& con() { return con_; }
   Clock& clock() { return clock_; }

@@ -60,6 +60,9 @@ class Console {
   virtual bool KeyPressed() = 0;
   // Waits for a key; an extended key gives 0, then its scan code on the next call.
   virtual std::uint8_t ReadKey() = 0;
+  // True while the ESC key (or a service's stop request) waits among the typed keys;
+  // consumes nothing, so the key still reaches the poll that acts on it.
+  virtual bool StopPending() { return false; }
   // Shows what the screen model holds now.
   virtual void Flush() = 0;
   // Gives the console back as it was found (modes, colours, cursor). Safe to call more

@@ -17,6 +17,7 @@ class HeadlessConsole : public Console {
   // after it was read, one look finds none, so that a flush comes to an end.
   bool KeyPressed() override;
   std::uint8_t ReadKey() override;
+  bool StopPending() override { return StopRequested(); }
   void Flush() override {}
 
  protected:

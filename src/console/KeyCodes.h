@@ -4,6 +4,7 @@
 // codes for the same key.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 
@@ -50,5 +51,15 @@ std::optional<std::uint8_t> PcCode(NamedKey key, Modifiers mods = {});
 // The PC code of Alt with a printable key (a letter in either case, a digit, a blank or a
 // punctuation mark, shifted or not); none for others.
 std::optional<std::uint8_t> AltCode(char key);
+
+// Whether the ESC key waits among key codes in their order (an extended key's second
+// code, such as Alt+]'s 27, is not the ESC key).
+template <typename Codes>
+bool HoldsEscKey(const Codes& codes) {
+  for (std::size_t i = 0; i < codes.size(); i += codes[i] == 0 ? 2 : 1) {
+    if (codes[i] == kKeyEsc) return true;
+  }
+  return false;
+}
 
 }  // namespace console

@@ -131,6 +131,12 @@ void KeyDecoder::Feed(std::uint8_t byte, TimePoint now) {
         state_ = State::kSs3;
       } else if (byte >= 0x20 && byte < 0x7F) {
         Alt(c);  // a terminal sends Alt plus a key as ESC and the key in one burst
+      } else if (byte == 127 || byte == 8 || byte == 13 || byte == 10 ||
+                 (byte >= 0xC2 && byte <= 0xF4)) {
+        // Alt with Backspace, Enter or a character beyond ASCII: that key alone, as the
+        // Windows console gives it, never the ESC key.
+        state_ = State::kGround;
+        Plain(byte);
       } else {
         // ESC then another key: the ESC key, and the byte as itself.
         state_ = State::kGround;
@@ -190,6 +196,11 @@ std::optional<std::uint8_t> KeyDecoder::Next(TimePoint now) {
   std::uint8_t k = out_.front();
   out_.pop_front();
   return k;
+}
+
+bool KeyDecoder::HoldsEscKey(TimePoint now) {
+  Expire(now);
+  return console::HoldsEscKey(out_);
 }
 
 std::optional<KeyDecoder::TimePoint> KeyDecoder::Deadline() const {

@@ -25,6 +25,8 @@ class KeyDecoder {
   // True while a key code waits (a lone ESC counts once its wait has passed).
   bool Ready(TimePoint now);
   std::optional<std::uint8_t> Next(TimePoint now);
+  // Whether the ESC key waits among the decoded keys.
+  bool HoldsEscKey(TimePoint now);
   // When a sequence in progress will be resolved by time alone.
   std::optional<TimePoint> Deadline() const;
   // No more bytes will come: a sequence in progress is resolved now.

@@ -25,6 +25,11 @@ bool TerminalKeys::KeyPressed() {
   return decoder_.Ready(source_.Now());
 }
 
+bool TerminalKeys::StopPending() {
+  Pump(TimePoint::min());
+  return decoder_.HoldsEscKey(source_.Now());
+}
+
 std::uint8_t TerminalKeys::ReadKey() {
   for (;;) {
     if (auto k = decoder_.Next(source_.Now())) return *k;

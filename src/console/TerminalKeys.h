@@ -31,6 +31,8 @@ class TerminalKeys {
   bool KeyPressed();
   // Waits for a key; FatalError kInputClosed once the input has ended and no key is left.
   std::uint8_t ReadKey();
+  // Whether the ESC key waits; takes in what has come, waits for nothing.
+  bool StopPending();
 
  private:
   void Pump(TimePoint until);

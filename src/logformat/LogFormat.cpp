@@ -143,8 +143,8 @@ std::string CsvHeader() {
 }
 
 std::string CsvRow(const LocalTime& when, const LogRow& row) {
-  std::string s =
-      FormatIsoTime(when) + "," + std::to_string(row.port) + "," + std::to_string(row.variant);
+  std::string s = FormatIsoTime(when) + "," + std::to_string(row.port) + "," +
+                  (row.variant != 0 ? std::to_string(row.variant) : std::string());
   for (const Column& c : kValueColumns) {
     s += ',';
     s += row.*c.field;

@@ -42,7 +42,7 @@ bool ParseIsoTime(std::string_view text, std::int64_t& utc_ms, int& utc_offset_m
 // One pass's values as the screen shows them: an empty text where a read got no usable
 // reply, and for the counters on the passes that do not refresh them.
 struct LogRow {
-  std::int32_t port = 0, variant = 0;
+  std::int32_t port = 0, variant = 0;  // variant 0: not known yet (an empty field)
   std::string temp, temp_set, humidity, humidity_set, co2, co2_set;
   std::string evap, evap_set, defrost_min, defrost_temp;      // variants 1 and 9 only
   std::string vent, temp_ctl, floor_htr, temp_mode;           // relays: "1", "0" or ""

@@ -38,10 +38,11 @@ void Monitor::RefreshCounters() {
   pass_.cooler = logged(c127);
   pass_.counter121 = logged(c121);
 
-  std::uint16_t a = ReadTimerValue(ComPort, 106);
-  std::uint16_t b = ReadTimerValue(ComPort, 107);
-  if (a < T106Min) T106Min = a;
-  if (b < T107Min) T107Min = b;
+  Reading<std::uint16_t> a = ReadTimer(106), b = ReadTimer(107);
+  if (a.value < T106Min) T106Min = a.value;
+  if (b.value < T107Min) T107Min = b.value;
+  t106_known_ = t106_known_ || a.ok;
+  t107_known_ = t107_known_ || b.ok;
 
   // Rows whose reads ESC cut off keep the values they showed.
   if (!total.stopped) {
@@ -74,6 +75,8 @@ void Monitor::RefreshCounters() {
 
   if (ResetRequest) ResetCounters(false);
 
+  // After ESC nothing more is drawn: row 19 keeps its minima with rows 14 to 18.
+  if (StopFlag) return;
   con.GotoXY(1, 19);
   con.Write("t106          ", UInt{T106Min, 5});
   con.GotoXY(23, 19);

@@ -75,8 +75,11 @@ void Monitor::MonitorPreparation() {
     this->*kBaseValues[i] = r.value;
     base_ok_[i] = r.ok;
   }
-  T106Min = ReadTimerValue(ComPort, 106);
-  T107Min = ReadTimerValue(ComPort, 107);
+  Reading<std::uint16_t> t106 = ReadTimer(106), t107 = ReadTimer(107);
+  T106Min = t106.value;
+  T107Min = t107.value;
+  t106_known_ = t106.ok;
+  t107_known_ = t107.ok;
   ProbeControllerModel(ComPort);
   HeaderRow();
 }
@@ -103,6 +106,7 @@ void Monitor::ClimateRows() {
   pass_.vent = RelayState(VentReply);
   for (const ClimateRow& r : kClimateRows) {
     if (r.defrost_only && !HasDefrost(DeviceVariant)) continue;
+    ReadMissingBase(r.base);
     // Once ESC is seen nothing more is read, so nothing more is drawn: the screen keeps
     // the last values that were read.
     Reading<std::int32_t> w = ReadForRow(r.row, r.dm, 'i');
@@ -122,7 +126,16 @@ void Monitor::ClimateRows() {
   if (HasDefrost(DeviceVariant)) DefrostRow();
 }
 
+void Monitor::ReadMissingBase(int base) {
+  if (base_ok_[base]) return;
+  Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[base], 'i');
+  if (!r.ok) return;
+  this->*kBaseValues[base] = r.value;
+  base_ok_[base] = true;
+}
+
 void Monitor::DefrostRow() {
+  ReadMissingBase(kDefrostSet);
   if (StopFlag) return;
   auto& con = com_.con();
   con.GotoXY(1, 7);
@@ -139,14 +152,17 @@ void Monitor::DefrostRow() {
     con.Write("Defrost in   >", Real{static_cast<long double>(minutes) / 60, 5, 1}, " hrs to",
               Real{defrost_temp, 6, 2}, " C");
   }
+  // A failed read shows 0 minutes on the screen, as ever; the log and the metrics say
+  // nothing of it, nor of the temperature that 0 minutes would pick.
   if (r.ok()) pass_.defrost_min = std::to_string(minutes);
-  pass_.defrost_temp = Logged(base_ok_[kDefrostSet], defrost_temp, 2);
+  pass_.defrost_temp = Logged(r.ok() && base_ok_[kDefrostSet], defrost_temp, 2);
 }
 
 void Monitor::MonitorPass() {
   pass_ = LogRow{};
   pass_.port = ComPort;
-  pass_.variant = DeviceVariant;
+  ReadMissingStartup();
+  pass_.variant = variant_known_ ? DeviceVariant : 0;
   ClimateRows();
   RefreshCounters();
   ++CycleCount;
@@ -166,8 +182,7 @@ void Monitor::Publish() {
     }
   }
   if (out_.metrics != nullptr) {
-    PassState state{pass_, now, last_reply_, !link_down_, VentRelay, Room()};
-    if (!out_.metrics->Write(state)) {
+    if (!out_.metrics->Write(State(now))) {
       problems += (problems.empty() ? "" : "; ") + std::string("Metrics not written: ") +
                   out_.metrics->error();
     }
@@ -179,8 +194,23 @@ void Monitor::Publish() {
   } else if (!notice.empty()) {
     ShowOutput(notice, true);
   } else if (!out_notice_) {
-    ShowOutput("", false);
+    std::string missing = NotKnownYet();
+    if (missing.empty() && !out_text_.empty() && out_text_.starts_with(kNotReadYet)) {
+      Journal("the start-up values are all read now");
+    }
+    ShowOutput(missing, false);
   }
+}
+
+void Monitor::PublishLink() {
+  if (out_.metrics == nullptr) return;
+  // Failures show at the pass's end, where every write is reported.
+  out_.metrics->Write(State(com_.clock().Wall()));
+}
+
+PassState Monitor::State(const comLib3::WallTime& now) const {
+  return {pass_, now, last_reply_, !link_down_, model_known_ ? VentRelay : std::uint16_t{0},
+          Room()};
 }
 
 void Monitor::ShowOutput(const std::string& text, bool notice) {

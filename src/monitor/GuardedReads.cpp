@@ -41,8 +41,9 @@ void Monitor::NoteLink(bool replied) {
     if (link_down_) {
       StatusRow(kLinkRow, "", link_shown_);
       Journal("the controller replies again");
+      link_down_ = false;
+      PublishLink();
     }
-    link_down_ = false;
     return;
   }
   if (!first_failure_) {
@@ -54,6 +55,7 @@ void Monitor::NoteLink(bool replied) {
   if (!link_down_ && clock.Now() - *first_failure_ >= kLinkLostAfter) {
     link_down_ = true;
     Journal(link_text_);
+    PublishLink();
   }
   // Drawn on every read while it lasts: the terminal clears the screen when it closes.
   if (link_down_) StatusRow(kLinkRow, link_text_, link_shown_);
@@ -131,6 +133,14 @@ std::uint16_t Monitor::ReadTimerValue(std::int32_t port, std::uint16_t timer) {
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
   if (!r.ok()) return 65535;
   return static_cast<std::uint16_t>(r.value);
+}
+
+Monitor::Reading<std::uint16_t> Monitor::ReadTimer(std::uint16_t timer) {
+  ShortString text;
+  PLC_Lib3::PlcReadTimer(com_, ComPort, timer, text);
+  PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
+  if (!r.ok()) return {65535, false, com_.EscFlag};
+  return {static_cast<std::uint16_t>(r.value), true, false};
 }
 
 }  // namespace monitor

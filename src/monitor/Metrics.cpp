@@ -195,6 +195,8 @@ std::string MetricsFile::Exposition(const PassState& pass) {
     const Counter& c = kCounters[i];
     if (refreshed) counters_[i] = row.*c.field;
     if (counters_[i].empty()) continue;
+    // A counter named by the variant waits until the variant is known.
+    if (row.variant == 0 && std::string_view(c.name) != c.defrost_name) continue;
     if (!counters) {
       family("climon_operating_seconds_total", "counter",
              "Operating time counted by the controller; the operator's reset zeroes it.");
@@ -216,9 +218,10 @@ std::string MetricsFile::Exposition(const PassState& pass) {
   sample("climon_last_pass_timestamp_seconds", "", Seconds(UnixSeconds(pass.now)));
   family("climon_info", "gauge", "The port, device variant, controller model and version.");
   sample("climon_info",
-         ",port=\"" + std::to_string(row.port) + "\",variant=\"" + std::to_string(row.variant) +
-             "\",model=\"" + std::to_string(pass.model) + "\",version=\"" + Escaped(version_) +
-             "\"",
+         ",port=\"" + std::to_string(row.port) + "\",variant=\"" +
+             (row.variant != 0 ? std::to_string(row.variant) : std::string()) + "\",model=\"" +
+             (pass.model != 0 ? std::to_string(pass.model) : std::string()) + "\",version=\"" +
+             Escaped(version_) + "\"",
          "1");
   return s;
 }

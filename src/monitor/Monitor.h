@@ -37,6 +37,7 @@ inline constexpr const char* kResetPrompt = "Reset Timers [Y/N] ";
 inline constexpr int kLinkRow = 22;
 inline constexpr int kLogRow = 23;
 inline constexpr const char* kNoReplySince = "No reply from the controller since ";
+inline constexpr const char* kNotReadYet = "Not read yet: ";
 // The link counts as lost when no read has had a usable reply for this long.
 inline constexpr std::chrono::seconds kLinkLostAfter{2};
 
@@ -118,6 +119,8 @@ class Monitor {
   Reading<std::int32_t> ReadWord(std::int32_t port, std::uint16_t dm, char kind);
   Reading<std::int32_t> ReadStable(std::int32_t port, std::uint16_t dm, char kind);
   Reading<std::int64_t> ReadCounter(std::uint16_t low_dm);
+  // A timer read and whether its reply was usable (ReadTimerValue's 65535 otherwise).
+  Reading<std::uint16_t> ReadTimer(std::uint16_t timer);
   void KeyCommands(std::int32_t port);
   // A guarded read for a row, with the cursor on the row's first column after it.
   Reading<std::int32_t> ReadForRow(int row, std::uint16_t dm, char kind);
@@ -126,6 +129,8 @@ class Monitor {
   // The indicators and rows 3 to 7 of a pass, up to the ESC that ends it.
   void ClimateRows();
   void DefrostRow();
+  // A reference word whose read at start had no usable reply, read again.
+  void ReadMissingBase(int base);
   // One animated indicator: label, relay number, then the state character of its phase.
   void DrawAnimated(int row, const char* label, std::uint16_t relay, ShortString& reply,
                     std::int32_t& phase, std::span<const int> phases, bool fresh);
@@ -156,6 +161,17 @@ class Monitor {
   // the log and the metrics.
   bool base_ok_[5] = {};
   logformat::LogRow pass_;
+  // The start-up reads that have had a usable reply. One without is read again on later
+  // passes (nothing more is sent on a line that answered them at start).
+  bool variant_known_ = false, model_known_ = false, t106_known_ = false, t107_known_ = false;
+  // What of the start-up is not known yet, for row 23 and the journal; empty once all is.
+  std::string NotKnownYet() const;
+  // The start-up reads that had no usable reply, made again.
+  void ReadMissingStartup();
+  // The metrics at once, when the link's state changes.
+  void PublishLink();
+  // What the metrics get of the pass so far.
+  struct PassState State(const comLib3::WallTime& now) const;
 };
 
 // True for the variants that have an evaporator and a defrost schedule.

@@ -30,7 +30,8 @@ int Monitor::Run(std::optional<std::string_view> port) {
   SelectCounterLabels();
   MonitorPreparation();
   Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", variant " +
-          std::to_string(DeviceVariant) + ", model " + std::to_string(VentRelay));
+          (variant_known_ ? std::to_string(DeviceVariant) : "not known yet") + ", model " +
+          (model_known_ ? std::to_string(VentRelay) : "not known yet"));
   MonitorCycle();
   Shutdown();
   Journal("ended");
@@ -42,15 +43,18 @@ std::string Monitor::Room() const {
 }
 
 void Monitor::DetectDeviceVariant(std::int32_t port) {
-  ShortString reply;
-  PlcReadRelay(com_, port, 3000, reply);
-  if (reply == "1") {
-    PlcReadRelay(com_, port, 3003, reply);
-    DeviceVariant = reply == "0" ? 1 : 9;
+  // Known only when each read it rests on had a reply: an error reply is an answer (the
+  // controller has no such relay), a lost one is not.
+  ShortString first, second;
+  PlcReadRelay(com_, port, 3000, first);
+  if (first == "1") {
+    PlcReadRelay(com_, port, 3003, second);
+    DeviceVariant = second == "0" ? 1 : 9;
   } else {
-    PlcReadRelay(com_, port, 3001, reply);
-    DeviceVariant = reply == "1" ? 2 : 3;
+    PlcReadRelay(com_, port, 3001, second);
+    DeviceVariant = second == "1" ? 2 : 3;
   }
+  variant_known_ = !first.empty() && !second.empty();
 }
 
 void Monitor::SelectCounterLabels() {
@@ -68,11 +72,34 @@ void Monitor::SelectCounterLabels() {
 void Monitor::ProbeControllerModel(std::int32_t port) {
   ShortString reply;
   PLC_Lib3::PlcTransact(com_, port, "RD 7000", reply);
+  // Decided by a reply alone: none leaves the first choice standing, to be asked again.
+  model_known_ = !reply.empty();
   std::uint16_t first = !reply.empty() && reply.At(1) == 'E' ? 604 : 512;
   VentRelay = first;
   TempCtlRelay = static_cast<std::uint16_t>(first + 1);
   FloorHtrRelay = static_cast<std::uint16_t>(first + 2);
   TempModeRelay = static_cast<std::uint16_t>(first + 3);
+}
+
+std::string Monitor::NotKnownYet() const {
+  std::string what;
+  auto add = [&what](bool known, const char* name) {
+    if (!known) what += (what.empty() ? "" : ", ") + std::string(name);
+  };
+  add(base_ok_[0] && base_ok_[1] && base_ok_[2] && base_ok_[3] && base_ok_[4], "set points");
+  add(variant_known_, "device variant");
+  add(model_known_, "controller model");
+  add(t106_known_ && t107_known_, "timers");
+  return what.empty() ? what : kNotReadYet + what;
+}
+
+void Monitor::ReadMissingStartup() {
+  if (com_.EscFlag) return;
+  if (!variant_known_) {
+    DetectDeviceVariant(ComPort);
+    if (variant_known_) SelectCounterLabels();
+  }
+  if (!model_known_) ProbeControllerModel(ComPort);
 }
 
 void Monitor::Shutdown() {

@@ -2,6 +2,7 @@
 // serial line that records every call, and a virtual clock that advances instantly.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "comLib3/Clock.h"
 #include "comLib3/SerialDevice.h"
 #include "console/Console.h"
+#include "console/KeyCodes.h"
 #include "console/TerminalKeys.h"
 
 namespace fakes {
@@ -60,6 +62,13 @@ class FakeConsole : public console::Console {
   std::size_t PendingKeys() const { return keys_.size(); }
 
   bool KeyPressed() override { return !keys_.empty() && Due(keys_.front().at); }
+  bool StopPending() override {
+    std::vector<std::uint8_t> due;
+    for (const Key& k : keys_) {
+      if (Due(k.at)) due.push_back(k.code);
+    }
+    return console::HoldsEscKey(due);
+  }
   std::uint8_t ReadKey() override {
     if (keys_.empty()) throw std::runtime_error("ReadKey: no more scripted keys");
     if (clock_ != nullptr && !Due(keys_.front().at)) {
@@ -103,6 +112,7 @@ class ByteConsole : public console::Console, private console::TerminalKeys::Sour
 
   bool KeyPressed() override { return keys_.KeyPressed(); }
   std::uint8_t ReadKey() override { return keys_.ReadKey(); }
+  bool StopPending() override { return keys_.StopPending(); }
   void Flush() override {}
   void Restore() override {}
 
@@ -136,8 +146,9 @@ struct LineEvent {
 };
 
 // A serial line whose controller is a function from the command (without its CR) to the
-// bytes it answers. What waits is dropped by a purge; a read takes up to its count and,
-// short of it, returns when its window has passed.
+// bytes it answers, `lateness` after the command (none: at once). What has arrived is
+// dropped by a purge, what is still on its way is not; a read takes what arrives within
+// its window up to its count and, short of it, returns when its window has passed.
 class ScriptedLine : public comLib3::SerialDevice {
  public:
   using Responder = std::function<std::string(const std::string& command)>;
@@ -157,7 +168,7 @@ class ScriptedLine : public comLib3::SerialDevice {
     Note(LineEvent::kTimeout, std::to_string(total.count()));
   }
   void Purge() override {
-    waiting_.clear();
+    std::erase_if(waiting_, [this](const Arrival& a) { return a.at <= clock_.NowMs(); });
     Note(LineEvent::kPurge, "");
   }
   void Write(std::string_view bytes) override {
@@ -165,7 +176,14 @@ class ScriptedLine : public comLib3::SerialDevice {
     Note(LineEvent::kWrite, std::string(bytes));
     std::string cmd(bytes);
     if (!cmd.empty() && cmd.back() == '\r') cmd.pop_back();
-    if (responder_) waiting_ += responder_(cmd);
+    if (responder_) {
+      std::string reply = responder_(cmd);
+      Ms at = clock_.NowMs() + (lateness ? lateness(cmd) : Ms(0));
+      // In the order of arrival: a late reply comes after an earlier one sent later.
+      auto pos = std::upper_bound(waiting_.begin(), waiting_.end(), at,
+                                  [](Ms t, const Arrival& a) { return t < a.at; });
+      for (char c : reply) pos = std::next(waiting_.insert(pos, {at, c}));
+    }
   }
   void Drain() override {
     if (!lost) Note(LineEvent::kDrain, "");
@@ -173,13 +191,21 @@ class ScriptedLine : public comLib3::SerialDevice {
   std::size_t Read(char* buf, std::size_t count) override {
     if (lost) return 0;  // at once, as a pulled adapter does
     Ms began = clock_.NowMs();
-    std::size_t n = waiting_.size() < count ? waiting_.size() : count;
-    waiting_.copy(buf, n);
-    std::string got = waiting_.substr(0, n);
-    waiting_.erase(0, n);
-    if (n < count) clock_.Advance(timeout);
+    std::string got;
+    Ms last = began;
+    while (got.size() < count && !waiting_.empty() && waiting_.front().at <= began + timeout) {
+      last = std::max(last, waiting_.front().at);
+      got += waiting_.front().byte;
+      waiting_.pop_front();
+    }
+    got.copy(buf, got.size());
+    if (got.size() < count) {
+      clock_.Advance(timeout);
+    } else {
+      clock_.SleepUntil(last);
+    }
     events.push_back({LineEvent::kRead, got, began});
-    return n;
+    return got.size();
   }
   bool Lost() const override { return lost; }
 
@@ -199,6 +225,7 @@ class ScriptedLine : public comLib3::SerialDevice {
   void Forget() { events.clear(); }
 
   std::vector<LineEvent> events;
+  std::function<Ms(const std::string& command)> lateness;
   Ms timeout{0};
   bool lost = false;  // the device has gone away
   unsigned baud = 0;
@@ -210,9 +237,13 @@ class ScriptedLine : public comLib3::SerialDevice {
   void Note(LineEvent::Kind k, std::string data) {
     events.push_back({k, std::move(data), clock_.NowMs()});
   }
+  struct Arrival {
+    Ms at;
+    char byte;
+  };
   VirtualClock& clock_;
   Responder responder_;
-  std::string waiting_;
+  std::deque<Arrival> waiting_;
 };
 
 // Each call answers with the next scripted reply; past the end, silence.

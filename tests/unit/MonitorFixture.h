@@ -31,13 +31,18 @@ struct MonitorFixture : testing::Test {
     }
     return plc.Handle(c) + "\r\n";
   }
-  // Port 1 opened as the start-up leaves it.
-  void Open(int variant = 1) {
-    m.ComPort = 1;
+  // Port 1 opened as the start-up leaves it, with the controller of that device variant
+  // detected on the line.
+  void Open(int variant = 1) { Detect(m, variant); }
+  void Detect(monitor::Monitor& monitor, int variant) {
+    monitor.ComPort = 1;
     PLC_Lib3::OpenPlcPort(com, 1);
     line = ports.last;
-    m.DeviceVariant = variant;
-    m.SelectCounterLabels();
+    Set(std::string("R3000=") + (variant == 1 || variant == 9 ? "1" : "0"));
+    Set(std::string("R3003=") + (variant == 9 ? "1" : "0"));
+    Set(std::string("R3001=") + (variant == 2 ? "1" : "0"));
+    monitor.DetectDeviceVariant(1);
+    monitor.SelectCounterLabels();
     line->Forget();
   }
   void Set(const std::string& assignment) { ASSERT_TRUE(plc.Fix(assignment)) << assignment; }

@@ -223,10 +223,7 @@ struct LoggedPassTest : MonitorFixture {
 };
 
 TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh) {
-  Open();
-  logged->ComPort = 1;
-  logged->DeviceVariant = 1;
-  logged->SelectCounterLabels();
+  Detect(*logged, 1);
   logged->MonitorPreparation();
   overrides["RD DM993"] = {""};  // the humidity word is never answered
   logged->MonitorPass();         // refreshes the counters
@@ -234,7 +231,7 @@ TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh)
   auto lines = file.Lines();
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1],
-            "2026-12-09T08:00:02.180+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
+            "2026-12-09T08:00:02.690+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
             "1,1,1,0,143415,95535,40000,20000,5400\r");
   EXPECT_EQ(lines[2].substr(30),
             "1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,\r");

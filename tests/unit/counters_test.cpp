@@ -117,7 +117,7 @@ TEST_F(CountersTest, APendingResetZeroesTheCounters) {
 }
 
 TEST_F(CountersTest, CadenceAfterAReset) {
-  m.DeviceVariant = 2;
+  Open(2);
   m.CycleCount = 3;
   m.ResetRequest = true;
   // The reset waits for the next even pass (2), then comes back every second pass after.
@@ -134,7 +134,7 @@ TEST_F(CountersTest, EscDuringTheRefreshsReads) {
   EXPECT_EQ(m.T107Min, 200);
   EXPECT_EQ(Row(14), "");  // rows whose reads ESC cut off are not written with zeros
   EXPECT_EQ(Row(15), "");
-  EXPECT_EQ(Row(19), "t106            300   t107   200");
+  EXPECT_EQ(Row(19), "");  // nor row 19
 }
 
 }  // namespace

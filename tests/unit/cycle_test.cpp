@@ -132,7 +132,7 @@ TEST_F(CycleTest, CounterRefreshInPasses1_3_5) {
 
 TEST_F(CycleTest, EscDuringThePreparation) {
   Open();
-  con.TypeCode(27, 60ms);  // seen by the second baseline read
+  con.TypeCode(27, clock.NowMs() + 60ms);  // seen by the second baseline read
   m.MonitorPreparation();
   EXPECT_EQ(m.Base890, 125);
   EXPECT_EQ(m.Base893, 850);

@@ -332,7 +332,7 @@ struct BurstTest : testing::Test {
   void SetUp() override {
     m.ComPort = 1;
     PLC_Lib3::OpenPlcPort(com, 1);
-    m.DeviceVariant = 1;
+    m.DetectDeviceVariant(1);
     m.SelectCounterLabels();
     m.VentRelay = 512;
   }

@@ -49,19 +49,24 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   using K = LineEvent;
   std::vector<K::Kind> kinds;
   for (const auto& e : line->events) kinds.push_back(e.kind);
-  // Each read's window opens once the command has left the line: write, drain, read.
-  EXPECT_EQ(kinds,
-            (std::vector<K::Kind>{K::kPurge, K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kPurge,
-                                  K::kWrite, K::kDrain, K::kRead, K::kPurge, K::kWrite, K::kDrain,
-                                  K::kRead, K::kPurge, K::kWrite, K::kDrain, K::kRead}));
+  // Each read's window opens once the command has left the line: write, drain, read. An
+  // attempt without a reply is followed by 100 ms of a quiet line before the next command.
+  std::vector<K::Kind> want{K::kPurge};
+  for (int i = 0; i < 4; ++i) {
+    want.insert(want.end(),
+                {K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kTimeout, K::kRead, K::kTimeout});
+  }
+  EXPECT_EQ(kinds, want);
   for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
   // Reads straight after the first three writes; 100 ms before the fourth read.
   const auto& ev = line->events;
   EXPECT_EQ(ev[4].at - ev[3].at, 0ms);
-  EXPECT_EQ(ev[8].at - ev[7].at, 0ms);
-  EXPECT_EQ(ev[12].at - ev[11].at, 0ms);
-  EXPECT_EQ(ev[16].at - ev[15].at, 100ms);
-  EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
+  EXPECT_EQ(ev[11].at - ev[10].at, 0ms);
+  EXPECT_EQ(ev[18].at - ev[17].at, 0ms);
+  EXPECT_EQ(ev[25].at - ev[24].at, 100ms);
+  EXPECT_EQ(ev[5].data, "100");  // the quiet gap
+  EXPECT_EQ(ev[7].data, "55");   // then the window again
+  EXPECT_EQ(clock.NowMs() - start, 4 * (55ms + 100ms) + 100ms);
 }
 
 // The protocol has no echo: a late reply to one command lands in the next one's window.
@@ -113,6 +118,63 @@ TEST_F(PlcTest, RepliesOfAnotherCommandsShapeAreRetried) {
   }
 }
 
+// A late reply of the same shape as the next command's would pass for its value. After an
+// attempt without a usable reply the line is let go quiet (100 ms with nothing, at most
+// 1 s) before the next command, so a reply up to that late is dropped by the next purge.
+TEST_F(PlcTest, ALateReplyIsWaitedOutNotTakenForTheNextCommands) {
+  struct Case {
+    const char* first;   // its reply comes `late` after each write
+    const char* second;  // answered at once
+    Ms late;
+    const char* want;  // what the second command gets
+  } cases[] = {
+      {"RD DM992", "RD DM993", 90ms, "00993"},        // word into word
+      {"RD DM992", "RD DM993", 150ms, "00993"},       // into a later attempt's quiet
+      {"RD 3000", "RD 3003", 90ms, "0"},              // relay into relay
+      {"RD T106", "RD T107", 90ms, "1,00107,00200"},  // timer into timer
+      {"RD DM992", "CR", 90ms, "CC"},                 // anything into a read of any reply
+      {"RD DM992", "RD DM993", 40ms, "00993"},        // in its own window: no crossing
+      {"RD DM992", "RD DM993", 1400ms, "00993"},      // far past the wait: its own reply first
+  };
+  for (const auto& c : cases) {
+    line->Forget();
+    std::string first = c.first;
+    Ms late = c.late;
+    line->lateness = [first, late](const std::string& cmd) { return cmd == first ? late : 0ms; };
+    Answer([](const std::string& cmd) -> std::string {
+      if (cmd == "CR") return "CC\r\n";
+      if (cmd.starts_with("RD DM")) return "00" + cmd.substr(5) + "\r\n";
+      if (cmd.starts_with("RD T")) return "1,00" + cmd.substr(4) + ",00200\r\n";
+      return cmd == "RD 3000" ? "1\r\n" : "0\r\n";
+    });
+    ShortString first_reply;
+    PlcTransact(com, 1, c.first, first_reply,
+                c.first[3] == 'D'   ? PLC_Lib3::ReplyShape::kWord
+                : c.first[3] == 'T' ? PLC_Lib3::ReplyShape::kTimer
+                                    : PLC_Lib3::ReplyShape::kRelay);
+    ShortString second;
+    PLC_Lib3::ReplyShape shape = std::string_view(c.second) == "CR" ? PLC_Lib3::ReplyShape::kAny
+                                 : c.second[3] == 'D'               ? PLC_Lib3::ReplyShape::kWord
+                                 : c.second[3] == 'T'               ? PLC_Lib3::ReplyShape::kTimer
+                                                                    : PLC_Lib3::ReplyShape::kRelay;
+    PlcTransact(com, 1, c.second, second, shape);
+    EXPECT_EQ(second, c.want) << c.first << " late " << c.late.count() << " ms, then " << c.second;
+  }
+  line->lateness = nullptr;
+}
+
+// Between attempts a transaction looks for the operator's stop (a read only: a write of
+// the confirmed reset is never given up), so a silent line does not hold up ESC.
+TEST_F(PlcTest, ASilentReadEndsAtAStopBetweenAttemptsAWriteDoesNot) {
+  con.TypeCode(27, clock.NowMs() + 10ms);
+  EXPECT_EQ(Transact("RD DM992"), "");
+  EXPECT_EQ(line->Count(LineEvent::kWrite), 1);
+  EXPECT_FALSE(com.EscFlag);  // seen, not taken: the poll that acts on it takes it
+  line->Forget();
+  EXPECT_EQ(Transact("WR DM117 0"), "");
+  EXPECT_EQ(line->Count(LineEvent::kWrite), 4);
+}
+
 TEST_F(PlcTest, RetryRuleOnScriptedReplies) {
   struct Case {
     std::vector<std::string> replies;
@@ -125,8 +187,9 @@ TEST_F(PlcTest, RetryRuleOnScriptedReplies) {
       {{"E", "E", "E", "E"}, "E", 4},                 // a single E is an error
       {{"\r\n", "\r\n", "\r\n", "OK\r\n"}, "OK", 4},  // two bytes are empty once cleaned
       {{"00123\r\n"}, "00123", 1},
-      {{"e1\r\n"}, "e1", 1},            // only an upper-case E is an error
-      {{"E0\r\n", "", "", ""}, "", 4},  // the reply of the last attempt counts
+      {{"e1\r\n"}, "e1", 1},              // only an upper-case E is an error
+      {{"E0\r\n", "", "", ""}, "E0", 4},  // an error reply is an answer; a lost one is not
+      {{"", "E1\r\n", "E2\r\n", ""}, "E2", 4},
   };
   for (const auto& c : cases) {
     line->Forget();

@@ -28,6 +28,7 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   ~PosixConsole() override;
 
   bool KeyPressed() override { return keys_.KeyPressed(); }
+  bool StopPending() override { return keys_.StopPending(); }
   std::uint8_t ReadKey() override;
   void Flush() override;
   // Leaves the terminal as it was found, with the prompt below the last written row.

@@ -5,6 +5,7 @@
 
 #include "console/Cp437.h"
 #include "console/FatalError.h"
+#include "console/KeyCodes.h"
 #include "console/KeyRecordMap.h"
 
 namespace platform::windows {
@@ -230,6 +231,11 @@ bool WinConsole::TakeInput() {
 bool WinConsole::KeyPressed() {
   if (keys_.empty() && !input_gone_) TakeInput();
   return !keys_.empty();
+}
+
+bool WinConsole::StopPending() {
+  if (!input_gone_) TakeInput();
+  return console::HoldsEscKey(keys_);
 }
 
 std::uint8_t WinConsole::ReadKey() {

@@ -27,6 +27,7 @@ class WinConsole : public console::Console {
   WinConsole& operator=(const WinConsole&) = delete;
 
   bool KeyPressed() override;
+  bool StopPending() override;
   std::uint8_t ReadKey() override;
   void Flush() override;
   void Restore() override;
