@@ -40,9 +40,9 @@ void Monitor::NoteLink(bool replied) {
     first_failure_.reset();
     if (link_down_) {
       StatusRow(kLinkRow, "", link_shown_);
-      Journal("the controller replies again");
       link_down_ = false;
       PublishLink();
+      Journal("the controller replies again");
     }
     return;
   }
@@ -54,8 +54,8 @@ void Monitor::NoteLink(bool replied) {
   // One failing word among answered ones is not a lost link: its empty field shows it.
   if (!link_down_ && clock.Now() - *first_failure_ >= kLinkLostAfter) {
     link_down_ = true;
-    Journal(link_text_);
     PublishLink();
+    Journal(link_text_);
   }
   // Drawn on every read while it lasts: the terminal clears the screen when it closes.
   if (link_down_) StatusRow(kLinkRow, link_text_, link_shown_);

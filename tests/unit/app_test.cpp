@@ -222,6 +222,54 @@ struct LoggedPassTest : MonitorFixture {
   }
 };
 
+// The metrics follow a lost link at once, not at the end of a pass that may take seconds
+// on a silent line: when the journal says so, the file says so too.
+TEST_F(MonitorFixture, TheMetricsFileSaysTheLinkIsDownWhenTheJournalDoes) {
+  LogFile prom;
+  std::string error;
+  auto metrics = monitor::MetricsFile::Open(prom.path, "1.0.0", error);
+  ASSERT_TRUE(metrics) << error;
+  std::vector<std::string> seen;  // the file's link line at each journal line
+  monitor::Outputs out;
+  out.metrics = metrics.get();
+  out.room = "R";
+  out.journal = [&](const std::string& line) {
+    std::ifstream f(prom.path);
+    std::string text((std::istreambuf_iterator<char>(f)), {});
+    std::size_t at = text.find("climon_link_up{room=\"R\"}");
+    seen.push_back(line + " | " + (at == std::string::npos ? "" : text.substr(at + 25, 1)));
+  };
+  monitor::Monitor watched(com, out);
+  Detect(watched, 1);
+  watched.MonitorPreparation();
+  watched.MonitorPass();
+  silent = true;
+  watched.MonitorPass();
+  ASSERT_FALSE(seen.empty());
+  EXPECT_EQ(seen[0].substr(0, 35), "No reply from the controller since ");
+  EXPECT_EQ(seen[0].back(), '0');
+  silent = false;
+  watched.MonitorPass();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1], "the controller replies again | 1");
+}
+
+// A failed DM87 shows 0 minutes on the screen, as the controller program does, and leaves
+// both defrost fields of the log empty (not the temperature that 0 minutes would pick).
+TEST_F(LoggedPassTest, AFailedDefrostReadLeavesBothDefrostFieldsEmpty) {
+  Detect(*logged, 1);
+  logged->MonitorPreparation();
+  overrides["RD DM87"] = {""};
+  logged->MonitorPass();
+  EXPECT_EQ(Row(7), "Next Def. in      0 min to 15.50 C");
+  auto lines = file.Lines();
+  ASSERT_EQ(lines.size(), 2u);
+  std::vector<std::string> f = logformat::SplitRow(lines[1].substr(0, lines[1].size() - 1));
+  EXPECT_EQ(f[logformat::ColumnIndex("defrost_min")], "");
+  EXPECT_EQ(f[logformat::ColumnIndex("defrost_c")], "");
+  EXPECT_EQ(f[logformat::ColumnIndex("evap_c")], "-2.00");
+}
+
 TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh) {
   Detect(*logged, 1);
   logged->MonitorPreparation();

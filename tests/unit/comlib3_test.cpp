@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
+#include "PLC_Lib3/PLC_Lib3.h"
 #include "PLC_Lib3/TextToInt.h"
 #include "comLib3/comLib3.h"
 #include "console/TextInput.h"
@@ -245,6 +246,20 @@ TEST_F(ComLib3Test, ALostDeviceIsOpenedAgainAtMostOnceASecond) {
   EXPECT_EQ(ports.last->timeout, 55ms);
   EXPECT_EQ(ports.last->Commands(), (std::vector<std::string>{"RD DM1"}));
   EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kOpen);
+}
+
+// A device opened again may be a new adapter or a restarted controller: the connection is
+// opened first, as at start, and the transaction follows.
+TEST_F(ComLib3Test, AReopenedControllerPortGetsCRFirst) {
+  PLC_Lib3::OpenPlcPort(com, 1);
+  ports.last->lost = true;
+  console::ShortString reply;
+  PLC_Lib3::PlcReadDm(com, 1, 992, reply);
+  ASSERT_GE(ports.opened.size(), 2u);
+  std::vector<std::string> cmds = ports.last->Commands();
+  ASSERT_GE(cmds.size(), 2u);
+  EXPECT_EQ(cmds[0], "CR");
+  EXPECT_EQ(cmds[1], "RD DM992");
 }
 
 TEST_F(ComLib3Test, PortNumbersOutsideTheTableAreRefused) {

@@ -84,6 +84,12 @@ TEST(KeyDecoder, SequencesGiveExtendedKeys) {
       {"\x1b_", {0, 130}},
       {"\x1b[", {0, 26}},  // once no sequence follows
       {"\x1c", {28}},      // Ctrl-\ is a key, as in a Windows console
+      // Alt with Backspace, Enter or a character beyond ASCII is that key alone, as the
+      // Windows console has it: never the ESC key that would end the monitor.
+      {"\x1b\x7f", {8}},
+      {"\x1b\r", {13}},
+      {"\x1b\xc3\xa9", {130}},  // Alt+é
+      {"\x1b\x1b", {27, 27}},   // two ESC keys stay two
       // Unknown sequences are swallowed whole, never typed.
       {"\x1b[99~", {}},
       {"\x1b[<0;3;4M", {}},

@@ -53,7 +53,9 @@ TEST_F(StartupTest, ProbeControllerModel) {
                {{"0\r\n"}, 512},
                {{"1\r\n"}, 512},
                {{""}, 512},
-               {{"", "", "E1\r\n", "E1\r\n"}, 604}};
+               {{"", "", "E1\r\n", "E1\r\n"}, 604},
+               // The last attempt's reply lost: the error replies before it still count.
+               {{"E1\r\n", "E1\r\n", "E1\r\n", ""}, 604}};
   for (const auto& c : cases) {
     Open();
     overrides["RD 7000"] = c.replies;
@@ -63,6 +65,44 @@ TEST_F(StartupTest, ProbeControllerModel) {
     EXPECT_EQ(m.FloorHtrRelay, c.first + 2);
     EXPECT_EQ(m.TempModeRelay, c.first + 3);
     EXPECT_EQ(Commands().front(), "RD 7000");
+  }
+}
+
+// A start-up read that got no reply (a controller that came up after the PC) is made again
+// on later passes until it is answered; until then row 23 says what is not read yet, and
+// the screen shows what the controller program shows for a failed read.
+TEST_F(StartupTest, StartupReadsWithoutAReplyAreReadAgainUntilAnswered) {
+  const std::vector<std::string> twice(8, "");  // two transactions of four attempts
+  struct Case {
+    std::vector<std::string> silent;  // commands not answered twice
+    const char* row23;                // after the first pass
+  } cases[] = {
+      {{"RD DM890"}, "Not read yet: set points"},
+      {{"RD 3000"}, "Not read yet: device variant"},
+      {{"RD 7000"}, "Not read yet: controller model"},
+      {{"RD T106"}, "Not read yet: timers"},
+      {{"RD DM890", "RD 3000", "RD 7000", "RD T107"},
+       "Not read yet: set points, device variant, controller model, timers"},
+  };
+  for (const auto& c : cases) {
+    overrides.clear();
+    for (const auto& cmd : c.silent) overrides[cmd] = twice;
+    for (auto& [cmd, replies] : overrides) replies.push_back(plc.Handle(cmd) + "\r\n");
+    monitor::Monitor fresh(com);
+    Detect(fresh, 1);
+    fresh.MonitorPreparation();
+    fresh.MonitorPass();
+    EXPECT_EQ(Row(23), c.row23);
+    if (overrides.count("RD DM890")) EXPECT_EQ(Row(3), "Temp.         12.50 C  /    0.00 C");
+    if (overrides.count("RD 3000")) EXPECT_EQ(Row(6), "");  // as variant 3, for now
+    for (int pass = 0; pass < 3; ++pass) fresh.MonitorPass();
+    EXPECT_EQ(Row(23), "") << c.row23;
+    EXPECT_EQ(Row(3), "Temp.         12.50 C  /   12.50 C") << c.row23;
+    EXPECT_EQ(Row(6), "Evap.Temp.    -2.00 C  /    0.00 C") << c.row23;
+    EXPECT_EQ(Row(16), "tt_Cooler     40000 s  /    27.9 %") << c.row23;
+    EXPECT_EQ(fresh.VentRelay, 512) << c.row23;
+    EXPECT_NE(Row(19).find("t106   "), std::string::npos) << c.row23;
+    EXPECT_EQ(Row(19).find("65535"), std::string::npos) << c.row23;
   }
 }
 
