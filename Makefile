@@ -32,6 +32,7 @@ bench: build
 	$(BUILD)/bench/transaction_bench
 	$(BUILD)/bench/monitor_bench
 	$(BUILD)/bench/plot_bench $(BUILD)/climon-plot
+	$(BUILD)/bench/crossing_bench
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:

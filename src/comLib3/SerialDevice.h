@@ -20,8 +20,9 @@ class SerialDevice {
   // Drops what waits in both directions.
   virtual void Purge() = 0;
   virtual void Write(std::string_view bytes) = 0;
-  // Returns once what was written has left on the line (bounded, so that a stuck adapter
-  // cannot hang the program): a reply's window opens only then.
+  // What was written must have left the line before a reply's window opens (bounded, so
+  // that a stuck adapter cannot hang the program): the device waits for it here, or
+  // counts the next read's window from then.
   virtual void Drain() = 0;
   // Bytes read, 0 to count; never waits longer than the read time-out, and returns at
   // once when the device is lost.

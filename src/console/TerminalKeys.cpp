@@ -6,13 +6,15 @@ namespace console {
 
 void TerminalKeys::Pump(TimePoint until) {
   if (ended_) return;
-  std::string bytes;
-  if (!source_.Read(bytes, until)) {
+  std::vector<Source::Chunk> chunks;
+  bool more = source_.Read(chunks, until);
+  for (const auto& c : chunks) {
+    for (char b : c.bytes) decoder_.Feed(static_cast<std::uint8_t>(b), c.at);
+  }
+  if (!more) {
     ended_ = true;
     decoder_.Finish();  // nothing can complete a pending sequence now
   }
-  TimePoint now = source_.Now();
-  for (char b : bytes) decoder_.Feed(static_cast<std::uint8_t>(b), now);
 }
 
 bool TerminalKeys::KeyPressed() {

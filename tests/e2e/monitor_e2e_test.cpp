@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "Harness.h"
 #include "Scenarios.h"
@@ -111,6 +112,23 @@ TEST(Monitor, ABabblingControllerIsShownNotFeared) {
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(20s), 0);
   EXPECT_TRUE(s.TerminalRestored());
+}
+
+// A key typed soon after ESC, before the monitor polls again, does not turn the ESC into
+// Alt with that key: the terminal's bytes keep the time they came. On a healthy line and
+// on a silent one, where the polls are far apart.
+TEST(Monitor, AnEscFollowedQuicklyByAKeyStillEndsTheMonitor) {
+  for (const std::vector<std::string>& sim :
+       {std::vector<std::string>{}, std::vector<std::string>{"--fault", "silence"}}) {
+    Monitor t(sim);
+    auto& s = t.s;
+    ASSERT_TRUE(s.WaitForText("Temp.", 20s)) << s.ScreenText();
+    s.Key("Escape");
+    std::this_thread::sleep_for(30ms);  // the gap under test, not a wait for an outcome
+    s.Type("x");
+    EXPECT_EQ(s.WaitExit(10s), 0) << (sim.empty() ? "healthy" : "silent");
+    EXPECT_TRUE(s.TerminalRestored());
+  }
 }
 
 TEST(Monitor, APulledLineKeepsTheMonitorAliveAndEscStillEndsIt) {

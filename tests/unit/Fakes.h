@@ -122,12 +122,15 @@ class ByteConsole : public console::Console, private console::TerminalKeys::Sour
     std::string bytes;
   };
   TimePoint Now() override { return TimePoint(clock_.Now()); }
-  bool Read(std::string& bytes, TimePoint until) override {
+  // Every burst that has come, each with its own time, however late it is taken.
+  bool Read(std::vector<Chunk>& chunks, TimePoint until) override {
     if (bursts_.empty() && until == TimePoint::max()) return false;  // nothing more comes
     if (!bursts_.empty() && TimePoint(bursts_.front().at) <= std::max(until, Now())) {
       if (TimePoint(bursts_.front().at) > Now()) clock_.SleepUntil(bursts_.front().at);
-      bytes += bursts_.front().bytes;
-      bursts_.pop_front();
+      while (!bursts_.empty() && TimePoint(bursts_.front().at) <= Now()) {
+        chunks.push_back({TimePoint(bursts_.front().at), bursts_.front().bytes});
+        bursts_.pop_front();
+      }
     } else if (until > Now()) {
       clock_.SleepUntil(until.time_since_epoch());
     }

@@ -233,11 +233,11 @@ TEST_F(MonitorFixture, TheMetricsFileSaysTheLinkIsDownWhenTheJournalDoes) {
   monitor::Outputs out;
   out.metrics = metrics.get();
   out.room = "R";
-  out.journal = [&](const std::string& line) {
+  out.journal = [&](const std::string& said) {
     std::ifstream f(prom.path);
     std::string text((std::istreambuf_iterator<char>(f)), {});
     std::size_t at = text.find("climon_link_up{room=\"R\"}");
-    seen.push_back(line + " | " + (at == std::string::npos ? "" : text.substr(at + 25, 1)));
+    seen.push_back(said + " | " + (at == std::string::npos ? "" : text.substr(at + 25, 1)));
   };
   monitor::Monitor watched(com, out);
   Detect(watched, 1);

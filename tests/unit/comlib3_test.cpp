@@ -301,6 +301,38 @@ TEST_F(EscTimingTest, AnEscTypedDuringATransactionIsSeenByTheNextPoll) {
   EXPECT_EQ(clock.NowMs(), before);
 }
 
+// Each byte keeps the time it came, however late the poll takes it (a dead line polls
+// about once a second): ESC and a key typed after it are two keys, and the ESC stops the
+// monitor. Only bytes that came together are Alt with a key.
+TEST_F(EscTimingTest, EscThenAKeyAreTwoKeysUnlessTheyCameTogether) {
+  struct Case {
+    Ms gap;      // from the ESC to the key
+    Ms poll_at;  // when the first poll comes, after the ESC
+    std::vector<int> keys;
+  } cases[] = {
+      {0ms, 10ms, {0, 45}},       // one burst: Alt+x
+      {0ms, 900ms, {0, 45}},      // polled late, still one burst
+      {30ms, 40ms, {27, 'x'}},    // polled between the two
+      {30ms, 230ms, {27, 'x'}},   // both taken by one late poll
+      {200ms, 900ms, {27, 'x'}},  // on a dead line
+  };
+  for (const auto& c : cases) {
+    Ms esc = clock.NowMs() + 5ms;
+    if (c.gap == 0ms) {
+      con.Send("\x1bx", esc);
+    } else {
+      con.Send("\x1b", esc);
+      con.Send("x", esc + c.gap);
+    }
+    clock.SleepUntil(esc + c.poll_at);
+    std::vector<int> got;
+    while (con.KeyPressed()) got.push_back(con.ReadKey());
+    clock.Sleep(c.gap + 100ms);
+    while (con.KeyPressed()) got.push_back(con.ReadKey());
+    EXPECT_EQ(got, c.keys) << c.gap.count() << " ms apart, polled at " << c.poll_at.count();
+  }
+}
+
 std::int32_t ReadPort(FakeConsole& con) {
   return console::ReadInteger(con, [](std::string_view t, std::int32_t& v) {
     auto r = PLC_Lib3::TextToInt(t);

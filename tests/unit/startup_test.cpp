@@ -93,8 +93,12 @@ TEST_F(StartupTest, StartupReadsWithoutAReplyAreReadAgainUntilAnswered) {
     fresh.MonitorPreparation();
     fresh.MonitorPass();
     EXPECT_EQ(Row(23), c.row23);
-    if (overrides.count("RD DM890")) EXPECT_EQ(Row(3), "Temp.         12.50 C  /    0.00 C");
-    if (overrides.count("RD 3000")) EXPECT_EQ(Row(6), "");  // as variant 3, for now
+    if (overrides.count("RD DM890")) {
+      EXPECT_EQ(Row(3), "Temp.         12.50 C  /    0.00 C");
+    }
+    if (overrides.count("RD 3000")) {
+      EXPECT_EQ(Row(6), "");  // as variant 3, for now
+    }
     for (int pass = 0; pass < 3; ++pass) fresh.MonitorPass();
     EXPECT_EQ(Row(23), "") << c.row23;
     EXPECT_EQ(Row(3), "Temp.         12.50 C  /   12.50 C") << c.row23;

@@ -168,15 +168,61 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   Handle(SIGCONT, OnContinue);
   Handle(SIGWINCH, OnResize);
   Handle(SIGPIPE, SIG_IGN);
+  if (::pipe(wake_) == 0) {
+    // The thread takes no signal: the handlers run on the program's own thread, whose
+    // waits they cut short.
+    sigset_t all, old;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &old);
+    reader_ = std::thread([this] { TakeInput(); });
+    ::pthread_sigmask(SIG_SETMASK, &old, nullptr);
+  }
 }
 
 PosixConsole::~PosixConsole() {
   Restore();
 }
 
+void PosixConsole::TakeInput() {
+  for (;;) {
+    struct pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (fds[1].revents != 0) return;
+    if (fds[0].revents == 0) continue;
+    char buf[256];
+    ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    TimePoint at = Now();
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    std::lock_guard<std::mutex> lock(input_mutex_);
+    if (n <= 0) {
+      input_ended_ = true;
+      input_came_.notify_all();
+      return;
+    }
+    input_.push_back({at, std::string(buf, static_cast<std::size_t>(n))});
+    input_came_.notify_all();
+  }
+}
+
+void PosixConsole::StopInput() {
+  if (!reader_.joinable()) return;
+  char end = 0;
+  while (::write(wake_[1], &end, 1) < 0 && errno == EINTR) {
+  }
+  reader_.join();
+  ::close(wake_[0]);
+  ::close(wake_[1]);
+  std::lock_guard<std::mutex> lock(input_mutex_);
+  input_ended_ = true;  // nothing more is taken from the terminal
+}
+
 void PosixConsole::Restore() {
   if (restored_) return;
   restored_ = true;
+  StopInput();
   RestoreTerminal();
   for (std::size_t i = 0; i < std::size(kTaken); ++i) ::sigaction(kTaken[i], &g_found[i], nullptr);
   g_have_saved = 0;
@@ -220,27 +266,24 @@ PosixConsole::TimePoint PosixConsole::Now() {
   return std::chrono::steady_clock::now();
 }
 
-bool PosixConsole::Read(std::string& bytes, TimePoint until) {
+bool PosixConsole::Read(std::vector<Chunk>& chunks, TimePoint until) {
   RepaintIfAsked();
-  struct timespec wait {};
-  struct timespec* timeout = &wait;
-  if (until == TimePoint::max()) {
-    timeout = nullptr;
-  } else if (TimePoint now = Now(); until > now) {
-    wait = WaitTime(until - now);
+  std::unique_lock<std::mutex> lock(input_mutex_);
+  // In short steps: a resize or a resumed stop, which only sets a flag, is drawn while a
+  // prompt waits for its key.
+  constexpr std::chrono::milliseconds kStep{50};
+  while (input_.empty() && !input_ended_ && Now() < until) {
+    TimePoint step = Now() + kStep;
+    input_came_.wait_until(lock, until < step ? until : step);
+    if (g_repaint) {
+      lock.unlock();
+      RepaintIfAsked();
+      lock.lock();
+    }
   }
-  struct pollfd pfd {
-    STDIN_FILENO, POLLIN, 0
-  };
-  int r = ::ppoll(&pfd, 1, timeout, nullptr);
-  if (r <= 0) return true;  // nothing yet, or a signal (a repaint is looked at next time)
-  char buf[256];
-  ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-  if (n > 0) {
-    bytes.append(buf, static_cast<std::size_t>(n));
-    return true;
-  }
-  return n < 0 && (errno == EINTR || errno == EAGAIN);
+  chunks.insert(chunks.end(), input_.begin(), input_.end());
+  input_.clear();
+  return !(input_ended_ && chunks.empty());
 }
 
 }  // namespace platform::posix

@@ -6,7 +6,12 @@
 // screen buffer is used, so the last screen stays visible after exit.
 #pragma once
 
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "console/Console.h"
 #include "console/Renderer.h"
@@ -43,9 +48,20 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   void RepaintIfAsked();
 
   TimePoint Now() override;
-  bool Read(std::string& bytes, TimePoint until) override;
+  bool Read(std::vector<Chunk>& chunks, TimePoint until) override;
+  // The input thread: takes the terminal's bytes as they come, each read with its time,
+  // so that a key typed while the program waits on the line keeps its own time (an ESC
+  // and the key typed 30 ms after it are two keys, not Alt with that key).
+  void TakeInput();
+  void StopInput();
 
   console::Renderer renderer_;
+  std::mutex input_mutex_;
+  std::condition_variable input_came_;
+  std::deque<Chunk> input_;
+  bool input_ended_ = false;
+  int wake_[2] = {-1, -1};  // a pipe that ends the input thread
+  std::thread reader_;
   console::TerminalKeys keys_{*this};
   bool cursor_placed_ = false;
   bool restored_ = false;

@@ -169,23 +169,21 @@ void PosixSerialDevice::Write(std::string_view bytes) {
 
 void PosixSerialDevice::Drain() {
   // write() returns once the bytes are in the kernel's buffer, long before they have
-  // left at 9600 baud; a reply's window that opened then would close early.
+  // left at 9600 baud; a reply's window that opened then would close early. The window
+  // opens when they have left: the next read's deadline counts from then, so the wait
+  // for the sending is that read's own, without a wake-up of its own. What the kernel
+  // still holds (a slow adapter) puts it later, by at most a second.
   const auto sent = written_at_ + char_time_ * static_cast<long>(written_);
-  const auto deadline = sent + std::chrono::seconds(1);
-  while (!lost_) {
-    int queued = 0;
-    if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
-    auto now = SteadyTime::now();
-    if ((queued <= 0 && now >= sent) || now >= deadline) return;
-    auto until = std::max(sent, now + char_time_ * (queued > 0 ? queued : 1));
-    struct timespec ts = WaitTime(std::min(until, deadline).time_since_epoch());
-    while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
-  }
+  int queued = 0;
+  if (::ioctl(fd_, TIOCOUTQ, &queued) != 0) queued = 0;
+  const auto now = SteadyTime::now();
+  window_opens_ = std::min(std::max(sent, now + char_time_ * std::max(queued, 0)),
+                           sent + std::chrono::seconds(1));
 }
 
 std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
-  const auto deadline = SteadyTime::now() + timeout_;
+  const auto deadline = std::max(SteadyTime::now(), window_opens_) + timeout_;
+  window_opens_ = {};
   if (count != wake_count_ && count > 0 && count <= 255) {
     // With VMIN at the byte count (and VTIME 0) Linux reports the line readable only once
     // that many bytes are in: one wake-up at the window's end or when the read is full,

@@ -31,9 +31,9 @@ class PosixSerialDevice : public comLib3::SerialDevice {
   void SetReadTimeout(std::chrono::milliseconds total) override { timeout_ = total; }
   void Purge() override;
   void Write(std::string_view bytes) override;
-  // Until the kernel's queue is empty and the bytes have had their time on the line at
-  // the configured speed (an adapter's own buffer does not show in the queue); at most a
-  // second past that.
+  // Notes when the bytes will have left (the kernel's queue empty and the bytes' time on
+  // the line at the configured speed; an adapter's own buffer does not show in the
+  // queue; at most a second past that): the next read's window opens then.
   void Drain() override;
   std::size_t Read(char* buf, std::size_t count) override;
   bool Lost() const override { return lost_; }
@@ -52,6 +52,7 @@ class PosixSerialDevice : public comLib3::SerialDevice {
   std::chrono::nanoseconds char_time_{0};  // one character on the line
   std::chrono::steady_clock::time_point written_at_{};
   std::size_t written_ = 0;
+  std::chrono::steady_clock::time_point window_opens_{};  // set by Drain, for the next Read
 };
 
 class PosixSerialPorts : public comLib3::SerialPorts {
