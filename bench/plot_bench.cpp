@@ -70,24 +70,26 @@ void Generate(const std::string& path, int days) {
     double temp = set + 0.6 * std::sin(hours / 24 * 6.283) + (next() % 100) / 500.0;
     char buf[32];
     std::snprintf(buf, sizeof buf, "%.2f", temp);
-    row.temp = next() % 200 == 0 ? "" : buf;  // a failed read now and then
+    using namespace logformat;
+    auto& v = row.fields;
+    v[kTemp] = next() % 200 == 0 ? "" : buf;  // a failed read now and then
     std::snprintf(buf, sizeof buf, "%.2f", set);
-    row.temp_set = buf;
+    v[kTempSet] = buf;
     std::snprintf(buf, sizeof buf, "%.2f", 85 + 3 * std::cos(hours / 12 * 6.283));
-    row.humidity = buf;
-    row.humidity_set = "85.00";
+    v[kHumidity] = buf;
+    v[kHumiditySet] = "85.00";
     std::snprintf(buf, sizeof buf, "%.3f", 1.5 + (next() % 300) / 1000.0);
-    row.co2 = buf;
-    row.co2_set = "1.500";
-    row.evap = "-2.00";
-    row.evap_set = "0.00";
-    row.defrost_min = "185";
-    row.defrost_temp = "12.00";
-    row.vent = row.temp_ctl = row.floor_htr = "1";
-    row.temp_mode = "0";
+    v[kCo2] = buf;
+    v[kCo2Set] = "1.500";
+    v[kEvap] = "-2.00";
+    v[kEvapSet] = "0.00";
+    v[kDefrostMin] = "185";
+    v[kDefrostTemp] = "12.00";
+    v[kVent] = v[kTempCtl] = v[kFloorHtr] = "1";
+    v[kTempMode] = "0";
     bool refresh = pass % 2 == 0;
-    row.total = refresh ? std::to_string(143415 + pass / 2) : "";
-    row.heater = row.counter119 = row.cooler = row.counter121 = refresh ? "5400" : "";
+    v[kTotal] = refresh ? std::to_string(143415 + pass / 2) : "";
+    v[kHeater] = v[kCounter119] = v[kCooler] = v[kCounter121] = refresh ? "5400" : "";
     out += logformat::CsvRow(logformat::FromUtcMs(t, 60), row);
     t += 1000 + static_cast<std::int64_t>(next() % 40);  // a pass a little over a second
     if (pass % 700000 == 699999) t += 45 * 60000;        // climon stopped for 45 minutes

@@ -123,7 +123,7 @@ bool ParseIsoTime(std::string_view s, std::int64_t& utc_ms, int& utc_offset_minu
 std::string_view ColumnName(std::size_t i) {
   static constexpr const char* kFirst[] = {"time", "port", "variant"};
   if (i < 3) return kFirst[i];
-  return i < kColumnCount ? kValueColumns[i - 3].name : "";
+  return i < kColumnCount ? kValueColumns[i - 3] : "";
 }
 
 std::size_t ColumnIndex(std::string_view name) {
@@ -145,9 +145,9 @@ std::string CsvHeader() {
 std::string CsvRow(const LocalTime& when, const LogRow& row) {
   std::string s = FormatIsoTime(when) + "," + std::to_string(row.port) + "," +
                   (row.variant != 0 ? std::to_string(row.variant) : std::string());
-  for (const Column& c : kValueColumns) {
+  for (const std::string& field : row.fields) {
     s += ',';
-    s += row.*c.field;
+    s += field;
   }
   return s + "\r\n";
 }

@@ -39,42 +39,41 @@ std::string FormatIsoTime(const LocalTime& t);
 // not exist included. `utc_ms` is milliseconds since 1970 (UTC).
 bool ParseIsoTime(std::string_view text, std::int64_t& utc_ms, int& utc_offset_minutes);
 
-// One pass's values as the screen shows them: an empty text where a read got no usable
-// reply, and for the counters on the passes that do not refresh them.
-struct LogRow {
-  std::int32_t port = 0, variant = 0;  // variant 0: not known yet (an empty field)
-  std::string temp, temp_set, humidity, humidity_set, co2, co2_set;
-  std::string evap, evap_set, defrost_min, defrost_temp;      // variants 1 and 9 only
-  std::string vent, temp_ctl, floor_htr, temp_mode;           // relays: "1", "0" or ""
-  std::string total, heater, counter119, cooler, counter121;  // seconds
-};
-
 // The value columns, in the log's order after time, port and variant.
-struct Column {
-  const char* name;
-  std::string LogRow::*field;
+enum Col : std::size_t {
+  kTemp,
+  kTempSet,
+  kHumidity,
+  kHumiditySet,
+  kCo2,
+  kCo2Set,
+  kEvap,
+  kEvapSet,
+  kDefrostMin,
+  kDefrostTemp,  // variants 1 and 9 only
+  kVent,
+  kTempCtl,
+  kFloorHtr,
+  kTempMode,  // relays: 1 or 0
+  kTotal,
+  kHeater,
+  kCounter119,
+  kCooler,
+  kCounter121,  // seconds
+  kValueCount
 };
-inline constexpr std::array<Column, 19> kValueColumns = {{
-    {"temp_c", &LogRow::temp},
-    {"temp_set_c", &LogRow::temp_set},
-    {"humidity_pct", &LogRow::humidity},
-    {"humidity_set_pct", &LogRow::humidity_set},
-    {"co2_pct", &LogRow::co2},
-    {"co2_set_pct", &LogRow::co2_set},
-    {"evap_c", &LogRow::evap},
-    {"evap_set_c", &LogRow::evap_set},
-    {"defrost_min", &LogRow::defrost_min},
-    {"defrost_c", &LogRow::defrost_temp},
-    {"vent", &LogRow::vent},
-    {"temp_ctl", &LogRow::temp_ctl},
-    {"floor_htr", &LogRow::floor_htr},
-    {"temp_mode", &LogRow::temp_mode},
-    {"total_s", &LogRow::total},
-    {"heater_s", &LogRow::heater},
-    {"counter119_s", &LogRow::counter119},
-    {"cooler_s", &LogRow::cooler},
-    {"counter121_s", &LogRow::counter121},
-}};
+inline constexpr std::array<const char*, kValueCount> kValueColumns = {
+    "temp_c",      "temp_set_c",   "humidity_pct", "humidity_set_pct", "co2_pct",
+    "co2_set_pct", "evap_c",       "evap_set_c",   "defrost_min",      "defrost_c",
+    "vent",        "temp_ctl",     "floor_htr",    "temp_mode",        "total_s",
+    "heater_s",    "counter119_s", "cooler_s",     "counter121_s"};
+
+// One row's fields as text: empty where the pass has nothing to say (a read without a
+// usable reply, a counter on a pass that does not refresh them). Variant 0: not known.
+struct LogRow {
+  std::int32_t port = 0, variant = 0;
+  std::array<std::string, kValueCount> fields;
+};
 inline constexpr std::size_t kColumnCount = 3 + kValueColumns.size();
 
 // The name of column i (0: time, 1: port, 2: variant, then the value columns).

@@ -1,86 +1,92 @@
 // The operating-time counters on rows 14 to 19 and their reset.
 #include "monitor/Monitor.h"
 
+#include <array>
+
 namespace monitor {
 
-using console::Int;
-using console::Real;
+using console::FormatInt;
+using console::FormatReal;
 using console::UInt;
 
 Monitor::Reading<std::int64_t> Monitor::ReadCounter(std::uint16_t low_dm) {
   Reading<std::int32_t> lo = ReadWord(ComPort, low_dm, 'w');
   Reading<std::int32_t> hi = ReadWord(ComPort, static_cast<std::uint16_t>(low_dm + 1), 'w');
   // The controller's own multiplier.
-  return {std::int64_t{hi.value} * 65535 + lo.value, lo.ok && hi.ok, lo.stopped || hi.stopped};
+  return {std::int64_t{hi.value} * 65535 + lo.value, Worse(lo.got, hi.got)};
 }
 
 void Monitor::RefreshCounters() {
-  if (CycleCount % 2 != 0 || com_.EscFlag) return;
+  if (CycleCount % 2 != 0 || Stopping()) return;
   auto& con = com_.con();
 
   HeaderRow();
 
   Reading<std::int32_t> lo = ReadStable(ComPort, 117, 'w');
   Reading<std::int32_t> hi = ReadStable(ComPort, 118, 'w');
-  Reading<std::int64_t> total{std::int64_t{hi.value} * 65535 + lo.value, lo.ok && hi.ok,
-                              lo.stopped || hi.stopped};
+  Reading<std::int64_t> total{std::int64_t{hi.value} * 65535 + lo.value, Worse(lo.got, hi.got)};
 
-  Reading<std::int64_t> c119 = ReadCounter(119);
-  Reading<std::int64_t> c121 = ReadCounter(121);
-  Reading<std::int64_t> c125 = ReadCounter(125);
-  Reading<std::int64_t> c127 = ReadCounter(127);
-  auto logged = [](const Reading<std::int64_t>& r) {
-    return r.ok ? std::to_string(r.value) : std::string();
+  // Read in the controller's order of words; drawn by row below.
+  const VariantSpec& variant = ForVariant(DeviceVariant);
+  pass_.variant = DeviceVariant;
+  std::array<Reading<std::int64_t>, 4> counters;
+  for (std::size_t i = 0; i < counters.size(); ++i) {
+    counters[i] = ReadCounter(variant.counters[i].low_dm);
+  }
+  // A counter is known only when both its words had a usable reply; the screen shows
+  // what the controller program shows for the others.
+  auto publish = [this](const CounterSpec& spec, const Reading<std::int64_t>& r) {
+    pass_[spec.column] = {r.got, static_cast<long double>(r.value), 0};
   };
-  pass_.total = logged(total);
-  pass_.heater = logged(c125);
-  pass_.counter119 = logged(c119);
-  pass_.cooler = logged(c127);
-  pass_.counter121 = logged(c121);
+  publish(kTotalCounter, total);
+  for (std::size_t i = 0; i < counters.size(); ++i) publish(variant.counters[i], counters[i]);
 
   Reading<std::uint16_t> a = ReadTimer(106), b = ReadTimer(107);
   if (a.value < T106Min) T106Min = a.value;
   if (b.value < T107Min) T107Min = b.value;
-  t106_known_ = t106_known_ || a.ok;
-  t107_known_ = t107_known_ || b.ok;
+  t106_known_ = t106_known_ || a.ok();
+  t107_known_ = t107_known_ || b.ok();
 
   // Rows whose reads ESC cut off keep the values they showed.
-  if (!total.stopped) {
-    con.GotoXY(1, 14);
-    con.Write("tTotal      ", Int{total.value, 7}, " s  /  ",
-              Real{static_cast<long double>(total.value) / 3600, 6, 1}, " h");
+  if (!total.skipped(*this)) {
+    con.GotoXY(1, kTotalCounter.row);
+    con.Write(RowText(kTotalCounter.row, pass_));
   }
-
-  struct Row {
-    int row;
-    const ShortString& label;
-    const Reading<std::int64_t>& counter;
-  };
-  const Row rows[] = {{15, CounterLabel125, c125},
-                      {16, CounterLabel119, c119},
-                      {17, CounterLabel127, c127},
-                      {18, CounterLabel121, c121}};
-  for (const Row& r : rows) {
-    if (total.stopped || r.counter.stopped) continue;
-    con.GotoXY(1, r.row);
-    std::int64_t counter = r.counter.value;
-    if (total.value > 0) {
-      long double share =
-          static_cast<long double>(counter) * 100 / static_cast<long double>(total.value);
-      con.Write("t", r.label, Int{counter, 7}, " s  / ", Real{share, 7, 1}, " % ");
-    } else {
-      con.Write("t", r.label, Int{counter, 7}, " s  /     0.0 % ");
+  for (int row = 15; row <= 18; ++row) {
+    for (std::size_t i = 0; i < counters.size(); ++i) {
+      if (variant.counters[i].row != row || total.skipped(*this) || counters[i].skipped(*this)) {
+        continue;
+      }
+      con.GotoXY(1, row);
+      con.Write(RowText(row, pass_));
     }
   }
 
   if (ResetRequest) ResetCounters(false);
 
   // After ESC nothing more is drawn: row 19 keeps its minima with rows 14 to 18.
-  if (StopFlag) return;
+  if (Stopping()) return;
   con.GotoXY(1, 19);
   con.Write("t106          ", UInt{T106Min, 5});
   con.GotoXY(23, 19);
   con.Write("t107 ", UInt{T107Min, 5});
+}
+
+std::string CounterRowText(int row, const Pass& pass) {
+  const long double total = pass[kTotalCounter.column].number;
+  if (row == kTotalCounter.row) {
+    return "tTotal      " + FormatInt(static_cast<std::int64_t>(total), 7) + " s  /  " +
+           FormatReal(total / 3600, 6, 1) + " h";
+  }
+  for (const CounterSpec& spec : ForVariant(pass.variant).counters) {
+    if (spec.row != row) continue;
+    const long double counter = pass[spec.column].number;
+    std::string text =
+        std::string("t") + spec.label + FormatInt(static_cast<std::int64_t>(counter), 7);
+    if (total > 0) return text + " s  / " + FormatReal(counter * 100 / total, 7, 1) + " % ";
+    return text + " s  /     0.0 % ";
+  }
+  return "";
 }
 
 void Monitor::ResetCounters(bool keep_total) {

@@ -7,17 +7,14 @@ namespace monitor {
 using console::Int;
 using console::Real;
 using console::UInt;
-using logformat::LogRow;
 
 namespace {
 
-// A value for the log as the screen shows it, or empty when its read got no usable reply.
-std::string Logged(bool ok, long double value, int decimals) {
-  return ok ? console::FormatReal(value, 0, decimals) : std::string();
-}
-
-std::string RelayState(const ShortString& reply) {
-  return reply == "1" ? "1" : reply == "0" ? "0" : "";
+// A relay's state, as its stored reply tells it.
+Value RelayState(const ShortString& reply) {
+  if (reply == "1") return ReadAs(1);
+  if (reply == "0") return ReadAs(0);
+  return {Got::kNoReply};
 }
 
 // The reference words, read once; the rows name them by their index here.
@@ -27,7 +24,8 @@ constexpr std::int32_t Monitor::*kBaseValues[kBaseCount] = {
     &Monitor::Base890, &Monitor::Base893, &Monitor::Base894, &Monitor::Base39, &Monitor::Base895};
 
 // One climate row: the word read every pass, its scaling, its reference word, the texts
-// and width of the row, where the log keeps both values, and the indicator drawn after it.
+// and width of the row, the pass's fields of both values, and the indicator drawn after
+// it.
 struct ClimateRow {
   int row;
   std::uint16_t dm;
@@ -37,26 +35,27 @@ struct ClimateRow {
   long double (*value)(long double word, bool high_range);
   Base base;
   long double (*set)(long double base);
-  std::string LogRow::*logged;
-  std::string LogRow::*logged_set;
+  Col field;
+  Col set_field;
   void (Monitor::*indicator_after)(bool fresh);
-  bool defrost_only;
+  bool evaporator;  // only where the variant has one
 };
 
 const ClimateRow kClimateRows[] = {
     {3, 992, "Temp.        ", " C", 2,
      [](long double w, bool high) { return high ? w / 320 - 50 : w / 40; }, kTempSet,
-     [](long double b) { return b / 10; }, &LogRow::temp, &LogRow::temp_set,
+     [](long double b) { return b / 10; }, logformat::kTemp, logformat::kTempSet,
      &Monitor::TempCtlIndicator, false},
     {4, 993, "Humidity     ", " %", 2,
      [](long double w, bool high) { return w / (high ? 320 : 40); }, kHumiditySet,
-     [](long double b) { return b / 10; }, &LogRow::humidity, &LogRow::humidity_set,
+     [](long double b) { return b / 10; }, logformat::kHumidity, logformat::kHumiditySet,
      &Monitor::FloorHtrIndicator, false},
     {5, 984, "CO2          ", " %", 3, [](long double w, bool) { return w / 100; }, kCo2Set,
-     [](long double b) { return b / 100; }, &LogRow::co2, &LogRow::co2_set,
+     [](long double b) { return b / 100; }, logformat::kCo2, logformat::kCo2Set,
      &Monitor::TempModeIndicator, false},
     {6, 995, "Evap.Temp.   ", " C", 2, [](long double w, bool) { return w / 20 - 50; }, kEvapSet,
-     [](long double b) { return b / 20 - 50; }, &LogRow::evap, &LogRow::evap_set, nullptr, true},
+     [](long double b) { return b / 20 - 50; }, logformat::kEvap, logformat::kEvapSet, nullptr,
+     true},
 };
 
 constexpr int kTempRow = 3;
@@ -73,20 +72,20 @@ void Monitor::MonitorPreparation() {
   for (int i = 0; i < kBaseCount; ++i) {
     Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[i], 'i');
     this->*kBaseValues[i] = r.value;
-    base_ok_[i] = r.ok;
+    base_ok_[i] = r.ok();
   }
   Reading<std::uint16_t> t106 = ReadTimer(106), t107 = ReadTimer(107);
   T106Min = t106.value;
   T107Min = t107.value;
-  t106_known_ = t106.ok;
-  t107_known_ = t107.ok;
+  t106_known_ = t106.ok();
+  t107_known_ = t107.ok();
   ProbeControllerModel(ComPort);
   HeaderRow();
 }
 
 void Monitor::HeaderRow() {
   Reading<std::int32_t> v = ReadForRow(1, 109, 'w');
-  if (v.stopped) return;
+  if (v.skipped(*this)) return;
   com_.con().Write("System         ", UInt{static_cast<std::uint16_t>(v.value)}, " ComPort    ",
                    Int{ComPort});
 }
@@ -102,80 +101,95 @@ Monitor::Reading<std::int32_t> Monitor::ReadForRow(int row, std::uint16_t dm, ch
 }
 
 void Monitor::ClimateRows() {
+  const bool evaporator = ForVariant(DeviceVariant).evaporator_and_defrost;
   VentIndicator(true);
-  pass_.vent = RelayState(VentReply);
+  pass_[logformat::kVent] = RelayState(VentReply);
   for (const ClimateRow& r : kClimateRows) {
-    if (r.defrost_only && !HasDefrost(DeviceVariant)) continue;
+    if (r.evaporator && !evaporator) continue;
     ReadMissingBase(r.base);
     // Once ESC is seen nothing more is read, so nothing more is drawn: the screen keeps
     // the last values that were read.
     Reading<std::int32_t> w = ReadForRow(r.row, r.dm, 'i');
-    if (w.stopped) return;
+    if (w.skipped(*this)) return;
     if (r.row == kTempRow) HighRange = w.value > 7500;
-    long double value = r.value(static_cast<long double>(w.value), HighRange);
-    long double set = r.set(static_cast<long double>(this->*kBaseValues[r.base]));
-    com_.con().Write(r.label, Real{value, 6, r.decimals}, r.unit, "  /  ", Real{set, 6, r.decimals},
-                     r.unit);
-    pass_.*r.logged = Logged(w.ok, value, r.decimals);
-    pass_.*r.logged_set = Logged(base_ok_[r.base], set, r.decimals);
+    pass_[r.field] = {w.got, r.value(static_cast<long double>(w.value), HighRange), r.decimals};
+    pass_[r.set_field] = Outcome(
+        base_ok_[r.base], r.set(static_cast<long double>(this->*kBaseValues[r.base])), r.decimals);
+    com_.con().Write(RowText(r.row, pass_));
     if (r.indicator_after != nullptr) (this->*r.indicator_after)(true);
   }
-  pass_.temp_ctl = RelayState(TempCtlReply);
-  pass_.floor_htr = RelayState(FloorHtrReply);
-  pass_.temp_mode = RelayState(TempModeReply);
-  if (HasDefrost(DeviceVariant)) DefrostRow();
+  pass_[logformat::kTempCtl] = RelayState(TempCtlReply);
+  pass_[logformat::kFloorHtr] = RelayState(FloorHtrReply);
+  pass_[logformat::kTempMode] = RelayState(TempModeReply);
+  if (evaporator) DefrostRow();
 }
 
 void Monitor::ReadMissingBase(int base) {
   if (base_ok_[base]) return;
   Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[base], 'i');
-  if (!r.ok) return;
+  if (!r.ok()) return;
   this->*kBaseValues[base] = r.value;
   base_ok_[base] = true;
 }
 
 void Monitor::DefrostRow() {
   ReadMissingBase(kDefrostSet);
-  if (StopFlag) return;
+  if (Stopping()) return;
   auto& con = com_.con();
   con.GotoXY(1, 7);
   ShortString reply;
   PLC_Lib3::PlcReadDm(com_, ComPort, 87, reply);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
   std::int32_t minutes = r.value;
-  long double defrost_temp;
-  if (minutes < 120) {
-    defrost_temp = static_cast<long double>(Base895) / 20;
-    con.Write("Next Def. in ", Int{minutes, 6}, " min to", Real{defrost_temp, 6, 2}, " C");
-  } else {
-    defrost_temp = static_cast<long double>(Base895 - 250) / 5;
-    con.Write("Defrost in   >", Real{static_cast<long double>(minutes) / 60, 5, 1}, " hrs to",
-              Real{defrost_temp, 6, 2}, " C");
-  }
+  long double defrost_temp = minutes < 120 ? static_cast<long double>(Base895) / 20
+                                           : static_cast<long double>(Base895 - 250) / 5;
   // A failed read shows 0 minutes on the screen, as ever; the log and the metrics say
   // nothing of it, nor of the temperature that 0 minutes would pick.
-  if (r.ok()) pass_.defrost_min = std::to_string(minutes);
-  pass_.defrost_temp = Logged(r.ok() && base_ok_[kDefrostSet], defrost_temp, 2);
+  pass_[logformat::kDefrostMin] = Outcome(r.ok(), minutes);
+  pass_[logformat::kDefrostTemp] = Outcome(r.ok() && base_ok_[kDefrostSet], defrost_temp, 2);
+  con.Write(RowText(7, pass_));
+}
+
+std::string RowText(int row, const Pass& pass) {
+  if (row == 7) {
+    const Value& minutes = pass[logformat::kDefrostMin];
+    const Value& temp = pass[logformat::kDefrostTemp];
+    if (minutes.number < 120) {
+      return "Next Def. in " + console::FormatInt(static_cast<std::int64_t>(minutes.number), 6) +
+             " min to" + console::FormatReal(temp.number, 6, 2) + " C";
+    }
+    return "Defrost in   >" + console::FormatReal(minutes.number / 60, 5, 1) + " hrs to" +
+           console::FormatReal(temp.number, 6, 2) + " C";
+  }
+  for (const ClimateRow& r : kClimateRows) {
+    if (r.row != row) continue;
+    const Value& v = pass[r.field];
+    const Value& set = pass[r.set_field];
+    return r.label + console::FormatReal(v.number, 6, r.decimals) + r.unit + "  /  " +
+           console::FormatReal(set.number, 6, r.decimals) + r.unit;
+  }
+  return CounterRowText(row, pass);
 }
 
 void Monitor::MonitorPass() {
-  pass_ = LogRow{};
+  pass_ = Pass{};
   pass_.port = ComPort;
   ReadMissingStartup();
-  pass_.variant = variant_known_ ? DeviceVariant : 0;
+  pass_.variant = DeviceVariant;
+  pass_.variant_known = variant_known_;
   ClimateRows();
   RefreshCounters();
   ++CycleCount;
   // A pass that ESC cut short made none of its reads after the ESC: no row for it, so
   // that the operator's quit does not look like a run of failed reads.
-  if (!StopFlag) Publish();
+  if (!Stopping()) Publish();
 }
 
 void Monitor::Publish() {
   comLib3::WallTime now = com_.clock().Wall();
   std::string problems, notice;
   if (out_.log != nullptr) {
-    if (!out_.log->Append(logformat::CsvRow(now, pass_))) {
+    if (!out_.log->Append(logformat::CsvRow(now, LogFields(pass_)))) {
       problems = "Value log not written: " + out_.log->error();
     } else {
       notice = out_.log->TakeNotice();

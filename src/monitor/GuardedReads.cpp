@@ -66,13 +66,12 @@ std::int32_t Monitor::ReadDmValue(std::int32_t port, std::uint16_t dm, char kind
 }
 
 Monitor::Reading<std::int32_t> Monitor::ReadWord(std::int32_t port, std::uint16_t dm, char kind) {
-  if (StopFlag) return {0, false, true};
-  if (ResetRequest) return {};
+  if (Stopping() || ResetRequest) return {};
   ShortString reply;
   PLC_Lib3::PlcReadDm(com_, port, dm, reply);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
-  Reading<std::int32_t> read{r.value, r.ok()};
-  NoteLink(read.ok);
+  Reading<std::int32_t> read{r.value, r.ok() ? Got::kRead : Got::kNoReply};
+  NoteLink(read.ok());
   if (kind == 'i' && read.value > 32768) read.value -= 65536;
   VentIndicator(false);
   if (ReadCount <= 50) {
@@ -123,7 +122,7 @@ Monitor::Reading<std::int32_t> Monitor::ReadStable(std::int32_t port, std::uint1
   for (;;) {
     Reading<std::int32_t> a = ReadWord(port, dm, kind);
     Reading<std::int32_t> b = ReadWord(port, dm, kind);
-    if (a.value == b.value) return {a.value, a.ok && b.ok, a.stopped || b.stopped};
+    if (a.value == b.value) return {a.value, Worse(a.got, b.got)};
   }
 }
 
@@ -136,11 +135,12 @@ std::uint16_t Monitor::ReadTimerValue(std::int32_t port, std::uint16_t timer) {
 }
 
 Monitor::Reading<std::uint16_t> Monitor::ReadTimer(std::uint16_t timer) {
+  if (Stopping()) return {65535, Got::kNotRead};  // what the read would give, untried
   ShortString text;
   PLC_Lib3::PlcReadTimer(com_, ComPort, timer, text);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
-  if (!r.ok()) return {65535, false, com_.EscFlag};
-  return {static_cast<std::uint16_t>(r.value), true, false};
+  if (!r.ok()) return {65535, Got::kNoReply};
+  return {static_cast<std::uint16_t>(r.value), Got::kRead};
 }
 
 }  // namespace monitor

@@ -19,7 +19,7 @@ constexpr std::array<int, 7> kFloorHtrPhases = {kNothing, ' ', '.', 30, 219, 30,
 void Monitor::DrawAnimated(int row, const char* label, std::uint16_t relay, ShortString& reply,
                            std::int32_t& phase, std::span<const int> phases, bool fresh) {
   // After ESC nothing is read, so nothing is redrawn: the indicators keep their last state.
-  if (StopFlag) return;
+  if (Stopping()) return;
   auto& con = com_.con();
   SaveCursor();
   con.GotoXY(1, row);
@@ -53,7 +53,7 @@ void Monitor::FloorHtrIndicator(bool fresh) {
 }
 
 void Monitor::TempModeIndicator(bool fresh) {
-  if (StopFlag) return;
+  if (Stopping()) return;
   auto& con = com_.con();
   SaveCursor();
   com_.DelayTicks(1);

@@ -12,8 +12,6 @@
 namespace monitor {
 namespace {
 
-using logformat::LogRow;
-
 std::string Escaped(const std::string& value) {
   std::string s;
   for (char c : value) {
@@ -23,48 +21,56 @@ std::string Escaped(const std::string& value) {
   return s;
 }
 
-// The gauges: the log's field, scaled to the base unit by a shift of its decimal point.
+// The gauges: the pass's field, scaled to the base unit by a shift of the decimal point
+// of the screen's text (exact, where a division of the number would not always be).
 struct Gauge {
   const char* name;
   const char* help;
-  std::string LogRow::*field;
+  Col field;
   int shift;
 };
 constexpr Gauge kGauges[] = {
-    {"climon_temperature_celsius", "Room temperature.", &LogRow::temp, 0},
-    {"climon_temperature_setpoint_celsius", "Set point of the room temperature.", &LogRow::temp_set,
-     0},
-    {"climon_humidity_ratio", "Relative humidity, 0 to 1.", &LogRow::humidity, 2},
+    {"climon_temperature_celsius", "Room temperature.", logformat::kTemp, 0},
+    {"climon_temperature_setpoint_celsius", "Set point of the room temperature.",
+     logformat::kTempSet, 0},
+    {"climon_humidity_ratio", "Relative humidity, 0 to 1.", logformat::kHumidity, 2},
     {"climon_humidity_setpoint_ratio", "Set point of the relative humidity, 0 to 1.",
-     &LogRow::humidity_set, 2},
-    {"climon_co2_ratio", "CO2 share of the air, 0 to 1.", &LogRow::co2, 2},
-    {"climon_co2_setpoint_ratio", "Set point of the CO2 share, 0 to 1.", &LogRow::co2_set, 2},
-    {"climon_evaporator_temperature_celsius", "Evaporator temperature.", &LogRow::evap, 0},
+     logformat::kHumiditySet, 2},
+    {"climon_co2_ratio", "CO2 share of the air, 0 to 1.", logformat::kCo2, 2},
+    {"climon_co2_setpoint_ratio", "Set point of the CO2 share, 0 to 1.", logformat::kCo2Set, 2},
+    {"climon_evaporator_temperature_celsius", "Evaporator temperature.", logformat::kEvap, 0},
     {"climon_evaporator_setpoint_celsius", "Set point of the evaporator temperature.",
-     &LogRow::evap_set, 0},
+     logformat::kEvapSet, 0},
 };
 
 struct Relay {
   const char* name;
-  std::string LogRow::*field;
+  Col field;
 };
-constexpr Relay kRelays[] = {{"vent", &LogRow::vent},
-                             {"temp_ctl", &LogRow::temp_ctl},
-                             {"floor_htr", &LogRow::floor_htr},
-                             {"temp_mode", &LogRow::temp_mode}};
+constexpr Relay kRelays[] = {{"vent", logformat::kVent},
+                             {"temp_ctl", logformat::kTempCtl},
+                             {"floor_htr", logformat::kFloorHtr},
+                             {"temp_mode", logformat::kTempMode}};
 
-// The counters, by the names the screen gives them: the second and fourth depend on
-// whether the variant has a defrost.
-struct Counter {
-  std::string LogRow::*field;
-  const char* name;
-  const char* defrost_name;
-};
-constexpr Counter kCounters[] = {{&LogRow::total, "total", "total"},
-                                 {&LogRow::heater, "heater", "heater"},
-                                 {&LogRow::counter119, "heat_eff", "cooler_2"},
-                                 {&LogRow::cooler, "cooler", "cooler"},
-                                 {&LogRow::counter121, "cool_eff", "defrost"}};
+// The counters in the log's order; their names come from the variant's table.
+constexpr Col kCounterColumns[] = {logformat::kTotal, logformat::kHeater, logformat::kCounter119,
+                                   logformat::kCooler, logformat::kCounter121};
+
+// A counter's name in the metrics, or null while the variant that names it is not known.
+const char* CounterName(Col column, const Pass& pass) {
+  if (column == kTotalCounter.column) return kTotalCounter.metric;
+  auto name = [column](const VariantSpec& v) -> const char* {
+    for (const CounterSpec& c : v.counters) {
+      if (c.column == column) return c.metric;
+    }
+    return nullptr;
+  };
+  const char* named = name(ForVariant(pass.variant));
+  // Named alike in every variant, or the variant is known.
+  if (!pass.variant_known && std::string_view(named) != name(ForVariant(1))) return nullptr;
+  if (!pass.variant_known && std::string_view(named) != name(ForVariant(3))) return nullptr;
+  return named;
+}
 
 std::string Seconds(double s) {
   char buf[32];
@@ -160,7 +166,7 @@ std::unique_ptr<MetricsFile> MetricsFile::Open(const std::string& path, std::str
 }
 
 std::string MetricsFile::Exposition(const PassState& pass) {
-  const LogRow& row = pass.row;
+  const Pass& values = pass.pass;
   const std::string room = "room=\"" + Escaped(pass.room) + "\"";
   std::string s;
   auto family = [&s](const char* name, const char* type, const char* help) {
@@ -171,40 +177,37 @@ std::string MetricsFile::Exposition(const PassState& pass) {
   };
   // A value whose read had no usable reply is left out, never written as 0.
   for (const Gauge& g : kGauges) {
-    const std::string& v = row.*g.field;
-    if (v.empty()) continue;
+    if (!values[g.field].read()) continue;
     family(g.name, "gauge", g.help);
-    sample(g.name, "", ShiftDecimal(v, g.shift));
+    sample(g.name, "", ShiftDecimal(Text(values[g.field]), g.shift));
   }
-  if (!row.defrost_min.empty()) {
+  if (const Value& minutes = values[logformat::kDefrostMin]; minutes.read()) {
     family("climon_defrost_next_seconds", "gauge", "Time to the next defrost.");
-    sample("climon_defrost_next_seconds", "", std::to_string(std::stoll(row.defrost_min) * 60));
+    sample("climon_defrost_next_seconds", "",
+           std::to_string(static_cast<std::int64_t>(minutes.number) * 60));
   }
   bool relays = false;
   for (const Relay& r : kRelays) {
-    if ((row.*r.field).empty()) continue;
+    if (!values[r.field].read()) continue;
     if (!relays) family("climon_relay_on", "gauge", "Whether the relay is on (1) or off (0).");
     relays = true;
-    sample("climon_relay_on", std::string(",relay=\"") + r.name + "\"", row.*r.field);
+    sample("climon_relay_on", std::string(",relay=\"") + r.name + "\"", Text(values[r.field]));
   }
   // The counters come on the passes that refresh them; in between, the last values stand.
   bool refreshed = false;
-  for (const Counter& c : kCounters) refreshed = refreshed || !(row.*c.field).empty();
+  for (Col c : kCounterColumns) refreshed = refreshed || values[c].read();
   bool counters = false;
-  for (std::size_t i = 0; i < std::size(kCounters); ++i) {
-    const Counter& c = kCounters[i];
-    if (refreshed) counters_[i] = row.*c.field;
-    if (counters_[i].empty()) continue;
-    // A counter named by the variant waits until the variant is known.
-    if (row.variant == 0 && std::string_view(c.name) != c.defrost_name) continue;
+  for (std::size_t i = 0; i < std::size(kCounterColumns); ++i) {
+    if (refreshed) counters_[i] = values[kCounterColumns[i]];
+    const char* name = CounterName(kCounterColumns[i], values);
+    if (!counters_[i].read() || name == nullptr) continue;
     if (!counters) {
       family("climon_operating_seconds_total", "counter",
              "Operating time counted by the controller; the operator's reset zeroes it.");
     }
     counters = true;
-    sample("climon_operating_seconds_total",
-           std::string(",counter=\"") + (HasDefrost(row.variant) ? c.defrost_name : c.name) + "\"",
-           counters_[i]);
+    sample("climon_operating_seconds_total", std::string(",counter=\"") + name + "\"",
+           Text(counters_[i]));
   }
   family("climon_link_up", "gauge",
          "1 while the controller's replies come, 0 while none has come for 2 s.");
@@ -218,10 +221,10 @@ std::string MetricsFile::Exposition(const PassState& pass) {
   sample("climon_last_pass_timestamp_seconds", "", Seconds(UnixSeconds(pass.now)));
   family("climon_info", "gauge", "The port, device variant, controller model and version.");
   sample("climon_info",
-         ",port=\"" + std::to_string(row.port) + "\",variant=\"" +
-             (row.variant != 0 ? std::to_string(row.variant) : std::string()) + "\",model=\"" +
-             (pass.model != 0 ? std::to_string(pass.model) : std::string()) + "\",version=\"" +
-             Escaped(version_) + "\"",
+         ",port=\"" + std::to_string(values.port) + "\",variant=\"" +
+             (values.variant_known ? std::to_string(values.variant) : std::string()) +
+             "\",model=\"" + (pass.model != 0 ? std::to_string(pass.model) : std::string()) +
+             "\",version=\"" + Escaped(version_) + "\"",
          "1");
   return s;
 }

@@ -12,12 +12,13 @@
 
 #include "comLib3/Clock.h"
 #include "logformat/LogFormat.h"
+#include "monitor/Pass.h"
 
 namespace monitor {
 
 // What one pass leaves for the metrics, besides its values.
 struct PassState {
-  const logformat::LogRow& row;
+  const Pass& pass;
   comLib3::WallTime now;
   std::optional<comLib3::WallTime> last_reply;
   bool link_up;
@@ -53,8 +54,8 @@ class MetricsFile {
   MetricsFile(std::string path, std::string version)
       : path_(std::move(path)), version_(std::move(version)) {}
   std::string path_, version_, error_;
-  // The counters' last values, by the log's fields: total, heater, 119, cooler, 121.
-  std::string counters_[5];
+  // The counters' last values, in the log's order: total, heater, 119, cooler, 121.
+  Value counters_[5];
 };
 
 }  // namespace monitor

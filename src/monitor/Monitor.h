@@ -15,20 +15,14 @@
 #include "comLib3/comLib3.h"
 #include "console/ShortString.h"
 #include "logformat/LogFormat.h"
+#include "monitor/Pass.h"
 #include "monitor/ValueLog.h"
+#include "monitor/Variants.h"
 
 namespace monitor {
 
 using comLib3::ComLib3;
 using console::ShortString;
-
-// Counter labels by device variant.
-inline constexpr const char* kLabelCooler2 = "t_Cooler   ";
-inline constexpr const char* kLabelDefrost = "t_Defrost  ";
-inline constexpr const char* kLabelHeatEff = "_HeatEff.  ";
-inline constexpr const char* kLabelCoolEff = "_CoolEff.  ";
-inline constexpr const char* kLabelHeater = "_Heater    ";
-inline constexpr const char* kLabelCooler = "_Cooler    ";
 
 inline constexpr int kResetPromptRow = 20;
 inline constexpr const char* kResetPrompt = "Reset Timers [Y/N] ";
@@ -106,19 +100,27 @@ class Monitor {
   std::int32_t CycleCount = 0;
   std::uint16_t T106Min = 0, T107Min = 0;
 
+  // The one question every reader asks: has the operator (or the service manager)
+  // ended the monitor? Then nothing more is read or drawn.
+  bool Stopping() const { return StopFlag || com_.EscFlag; }
+
  private:
-  // A read and whether it came from a usable reply (a failed read shows as 0).
-  // `stopped`: not made at all, because ESC had ended the pass before it.
+  // A read: its value (0 when it got no usable reply, as the screen shows it) and how
+  // the pass came by it.
   template <typename T>
   struct Reading {
     T value = 0;
-    bool ok = false;
-    bool stopped = false;
+    Got got = Got::kNotRead;
+    bool ok() const { return got == Got::kRead; }
+    // Not made at all because the monitor had been ended before it.
+    bool skipped(const Monitor& m) const { return got == Got::kNotRead && m.Stopping(); }
   };
   // The guarded read behind ReadDmValue.
   Reading<std::int32_t> ReadWord(std::int32_t port, std::uint16_t dm, char kind);
   Reading<std::int32_t> ReadStable(std::int32_t port, std::uint16_t dm, char kind);
   Reading<std::int64_t> ReadCounter(std::uint16_t low_dm);
+  // The label that SelectCounterLabels chose for a counter.
+  const ShortString& CounterLabel(const CounterSpec& spec) const;
   // A timer read and whether its reply was usable (ReadTimerValue's 65535 otherwise).
   Reading<std::uint16_t> ReadTimer(std::uint16_t timer);
   void KeyCommands(std::int32_t port);
@@ -160,7 +162,7 @@ class Monitor {
   // Whether each reference word's read had a usable reply, and what this pass read, for
   // the log and the metrics.
   bool base_ok_[5] = {};
-  logformat::LogRow pass_;
+  Pass pass_;
   // The start-up reads that have had a usable reply. One without is read again on later
   // passes (nothing more is sent on a line that answered them at start).
   bool variant_known_ = false, model_known_ = false, t106_known_ = false, t107_known_ = false;
@@ -173,10 +175,5 @@ class Monitor {
   // What the metrics get of the pass so far.
   struct PassState State(const comLib3::WallTime& now) const;
 };
-
-// True for the variants that have an evaporator and a defrost schedule.
-inline bool HasDefrost(std::int32_t variant) {
-  return variant == 1 || variant == 9;
-}
 
 }  // namespace monitor

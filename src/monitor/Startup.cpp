@@ -58,15 +58,23 @@ void Monitor::DetectDeviceVariant(std::int32_t port) {
 }
 
 void Monitor::SelectCounterLabels() {
-  if (HasDefrost(DeviceVariant)) {
-    CounterLabel119 = kLabelCooler2;
-    CounterLabel121 = kLabelDefrost;
-  } else {
-    CounterLabel119 = kLabelHeatEff;
-    CounterLabel121 = kLabelCoolEff;
+  // The variant's table holds the counters in the order of their words.
+  const VariantSpec& v = ForVariant(DeviceVariant);
+  ShortString* labels[] = {&CounterLabel119, &CounterLabel121, &CounterLabel125, &CounterLabel127};
+  for (std::size_t i = 0; i < v.counters.size(); ++i) *labels[i] = v.counters[i].label;
+}
+
+const ShortString& Monitor::CounterLabel(const CounterSpec& spec) const {
+  switch (spec.low_dm) {
+    case 119:
+      return CounterLabel119;
+    case 121:
+      return CounterLabel121;
+    case 125:
+      return CounterLabel125;
+    default:
+      return CounterLabel127;
   }
-  CounterLabel125 = kLabelHeater;
-  CounterLabel127 = kLabelCooler;
 }
 
 void Monitor::ProbeControllerModel(std::int32_t port) {
@@ -94,7 +102,7 @@ std::string Monitor::NotKnownYet() const {
 }
 
 void Monitor::ReadMissingStartup() {
-  if (com_.EscFlag) return;
+  if (Stopping()) return;
   if (!variant_known_) {
     DetectDeviceVariant(ComPort);
     if (variant_known_) SelectCounterLabels();

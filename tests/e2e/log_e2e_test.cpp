@@ -182,8 +182,8 @@ TEST(Chart, FilesRangesDamageAndExitStatuses) {
     logformat::LogRow r;
     r.port = 1;
     r.variant = 1;
-    r.temp = temp;
-    r.temp_set = "12.50";
+    r.fields[logformat::kTemp] = temp;
+    r.fields[logformat::kTempSet] = "12.50";
     std::int64_t ms;
     int off;
     logformat::ParseIsoTime(time, ms, off);

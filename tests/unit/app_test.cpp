@@ -97,10 +97,10 @@ TEST(ValueLog, RowsAsTheScreenShowsThem) {
   logformat::LogRow v;
   v.port = 12;
   v.variant = 2;
-  v.temp = "-0.03";
-  v.co2 = "1.600";
-  v.vent = "1";
-  v.total = "65535";
+  v.fields[logformat::kTemp] = "-0.03";
+  v.fields[logformat::kCo2] = "1.600";
+  v.fields[logformat::kVent] = "1";
+  v.fields[logformat::kTotal] = "65535";
   EXPECT_EQ(logformat::CsvRow(t, v),
             "2026-03-04T05:06:07.042-02:30,12,2,-0.03,,,,1.600,,,,,,1,,,,65535,,,,\r\n");
 }
@@ -191,6 +191,65 @@ TEST(Metrics, DecimalsShiftExactlyAndRoomNamesAreChecked) {
   for (const auto& c : cases) EXPECT_EQ(monitor::ShiftDecimal(c.number, c.places), c.want);
   EXPECT_FALSE(monitor::RoomNameProblem("Room 4 \"north\" \\ east").has_value());
   EXPECT_FALSE(monitor::RoomNameProblem(std::string(64, 'x')).has_value());
+}
+
+// One recorded pass (variant 1, the humidity unanswered) through every formatter: the
+// screen's rows, the log's row and the metrics. Each shows what was read, and what was
+// not read only where the controller program shows it: the screen.
+TEST(Pass, ARecordedPassThroughEveryFormatter) {
+  using namespace logformat;
+  monitor::Pass p;
+  p.port = 1;
+  p.variant = 1;
+  p.variant_known = true;
+  auto set = [&p](Col c, long double v, int d) { p[c] = monitor::ReadAs(v, d); };
+  set(kTemp, 12.48L, 2);
+  set(kTempSet, 12.5L, 2);
+  p[kHumidity] = monitor::Outcome(false, 0, 2);
+  set(kHumiditySet, 85, 2);
+  set(kCo2, 1.6L, 3);
+  set(kCo2Set, 1.5L, 3);
+  set(kEvap, -2.05L, 2);
+  set(kEvapSet, 0, 2);
+  set(kDefrostMin, 185, 0);
+  set(kDefrostTemp, 12, 2);
+  for (Col c : {kVent, kTempCtl, kFloorHtr}) set(c, 1, 0);
+  set(kTempMode, 0, 0);
+  set(kTotal, 143418, 0);
+  set(kHeater, 95539, 0);
+  set(kCounter119, 40003, 0);
+  set(kCooler, 20004, 0);
+  set(kCounter121, 5403, 0);
+
+  const std::pair<int, const char*> rows[] = {
+      {3, "Temp.         12.48 C  /   12.50 C"},   {4, "Humidity       0.00 %  /   85.00 %"},
+      {5, "CO2           1.600 %  /   1.500 %"},   {6, "Evap.Temp.    -2.05 C  /    0.00 C"},
+      {7, "Defrost in   >  3.1 hrs to 12.00 C"},   {14, "tTotal       143418 s  /    39.8 h"},
+      {15, "t_Heater      95539 s  /    66.6 % "}, {16, "tt_Cooler     40003 s  /    27.9 % "},
+      {17, "t_Cooler      20004 s  /    13.9 % "}, {18, "tt_Defrost     5403 s  /     3.8 % "}};
+  for (const auto& [row, text] : rows) EXPECT_EQ(monitor::RowText(row, p), text) << row;
+
+  EXPECT_EQ(CsvRow(LocalTime{2026, 12, 9, 15, 2, 30, 60, 412}, monitor::LogFields(p)),
+            "2026-12-09T15:02:30.412+01:00,1,1,12.48,12.50,,85.00,1.600,1.500,-2.05,0.00,185,"
+            "12.00,1,1,1,0,143418,95539,40003,20004,5403\r\n");
+
+  std::string error;
+  auto metrics = monitor::MetricsFile::Open(
+      (std::filesystem::temp_directory_path() / "climon-pass-test.prom").string(), "1.0.0", error);
+  ASSERT_TRUE(metrics) << error;
+  comLib3::WallTime now{2026, 12, 9, 15, 2, 30, 60, 412};
+  std::string m = metrics->Exposition({p, now, now, true, 512, "R"});
+  for (const char* line :
+       {"climon_temperature_celsius{room=\"R\"} 12.48\n",
+        "climon_humidity_setpoint_ratio{room=\"R\"} 0.8500\n",
+        "climon_co2_ratio{room=\"R\"} 0.01600\n", "climon_defrost_next_seconds{room=\"R\"} 11100\n",
+        "climon_relay_on{room=\"R\",relay=\"temp_mode\"} 0\n",
+        "climon_operating_seconds_total{room=\"R\",counter=\"cooler_2\"} 40003\n",
+        "climon_operating_seconds_total{room=\"R\",counter=\"defrost\"} 5403\n",
+        "climon_info{room=\"R\",port=\"1\",variant=\"1\",model=\"512\",version=\"1.0.0\"} 1\n"}) {
+    EXPECT_NE(m.find(line), std::string::npos) << line;
+  }
+  EXPECT_EQ(m.find("climon_humidity_ratio{"), std::string::npos);  // not read: not there
 }
 
 // A service's stop request is the ESC key, and no flush of the typed keys loses it.
