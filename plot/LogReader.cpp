@@ -241,4 +241,32 @@ bool ReadFile(const std::string& path, LogReader& reader, std::string& error) {
   return true;
 }
 
+std::optional<std::int64_t> NewestTime(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return std::nullopt;
+  std::string tail(65536, '\0');
+  long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0;
+  long from = size > static_cast<long>(tail.size()) ? size - static_cast<long>(tail.size()) : 0;
+  std::fseek(f, from, SEEK_SET);
+  tail.resize(std::fread(tail.data(), 1, tail.size(), f));
+  std::fclose(f);
+  // The last line whose first field is a time, from the end.
+  std::size_t end = tail.size();
+  while (end > 0) {
+    std::size_t start = tail.rfind('\n', end - 1);
+    start = start == std::string::npos ? 0 : start + 1;
+    std::string_view line(tail.data() + start, end - start);
+    std::int64_t ms;
+    int off;
+    std::size_t comma = line.find(',');
+    if (comma != std::string_view::npos &&
+        logformat::ParseIsoTime(line.substr(0, comma), ms, off)) {
+      return ms;
+    }
+    if (start == 0) break;
+    end = start - 1;
+  }
+  return std::nullopt;
+}
+
 }  // namespace plot

@@ -76,4 +76,7 @@ const char* DamageName(Damage kind);
 // Reads a file in large blocks into `reader`; false with the reason when it cannot be read.
 bool ReadFile(const std::string& path, LogReader& reader, std::string& error);
 
+// The time of the last readable row of a log, from its last block alone.
+std::optional<std::int64_t> NewestTime(const std::string& path);
+
 }  // namespace plot

@@ -10,14 +10,12 @@
 #include "LogReader.h"
 #include "PlotOptions.h"
 #include "TrendSvg.h"
+#include "cli/Cli.h"
 
 namespace {
 
-constexpr int kRefused = 2;
-
 int Refuse(const std::string& why, bool usage = false) {
-  std::fprintf(stderr, "climon-plot: %s\n%s", why.c_str(), usage ? plot::kPlotUsageHint : "");
-  return kRefused;
+  return cli::Refuse("climon-plot", why, usage ? plot::kPlotUsageHint : "");
 }
 
 }  // namespace

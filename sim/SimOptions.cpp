@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "cli/Cli.h"
+
 namespace sim {
 namespace {
 
@@ -54,62 +56,79 @@ A simulated climate controller on a pseudo-terminal. Prints the terminal's path.
   --version          the version of climon-sim
 )";
 
+const char* const kSimUsageHint = "usage: climon-sim [options]   (climon-sim --help tells more)\n";
+
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    // The argument after an option, or null at the end of the line.
-    auto value = [&]() -> const std::string* { return i + 1 < args.size() ? &args[++i] : nullptr; };
-    auto needs = [&a](const char* what) { return "option " + a + " needs " + what; };
-    const std::string* v = nullptr;
+  static constexpr const char* kNumber = "a whole number from 0 to 1000000";
+  static constexpr const char* kPercent = "a percentage from 0 to 100, such as 20 or 0.5";
+  static constexpr cli::Option kOptions[] = {
+      {"--help", nullptr},
+      {"--version", nullptr},
+      {"--no-relay-7000", nullptr},
+      {"--live", nullptr},
+      {"--pace", nullptr},
+      {"--link", "a path"},
+      {"--log", "a file name"},
+      {"--set", "NAME=VALUE"},
+      {"--fault-match", "a text"},
+      {"--fault", "a fault: silence, error, garbage, late, short1, short2 or long"},
+      {"--variant", "a device variant: 1, 2, 3 or 9"},
+      {"--baud", "a speed in baud, such as 9600"},
+      {"--delay-ms", kNumber},
+      {"--late-ms", kNumber},
+      {"--seed", kNumber},
+      {"--fault-share", kPercent},
+      {"--loss", kPercent},
+  };
+  cli::Parsed line = cli::Parse(args, kOptions, false);
+  if (!line.error.empty()) return line.error;
+  for (const cli::Arg& a : line.args) {
+    const std::string& v = a.value;
+    // A value that is not what the option takes: the same words as a missing one.
+    auto bad = [&a]() {
+      for (const cli::Option& known : kOptions) {
+        if (a.name == known.name)
+          return "option " + a.name + ": '" + a.value + "' is not " + known.needs;
+      }
+      return std::string();
+    };
     int n = 0;
-    if (a == "--help") {
+    if (a.name == "--help") {
       o.help = true;
-    } else if (a == "--version") {
+    } else if (a.name == "--version") {
       o.version = true;
-    } else if (a == "--no-relay-7000") {
+    } else if (a.name == "--no-relay-7000") {
       o.relay7000 = false;
-    } else if (a == "--live") {
+    } else if (a.name == "--live") {
       o.live = true;
-    } else if (a == "--pace") {
+    } else if (a.name == "--pace") {
       o.pace = true;
-    } else if (a == "--link" || a == "--log" || a == "--set" || a == "--fault-match") {
-      if ((v = value()) == nullptr) return needs("a value");
-      if (a == "--link") o.link = *v;
-      if (a == "--log") o.log = *v;
-      if (a == "--set") o.sets.push_back(*v);
-      if (a == "--fault-match") o.fault_match = *v;
-    } else if (a == "--fault") {
-      if ((v = value()) == nullptr) return needs("a fault");
+    } else if (a.name == "--link") {
+      o.link = v;
+    } else if (a.name == "--log") {
+      o.log = v;
+    } else if (a.name == "--set") {
+      o.sets.push_back(v);
+    } else if (a.name == "--fault-match") {
+      o.fault_match = v;
+    } else if (a.name == "--fault") {
       o.fault = Fault::kNone;
       for (const FaultName& f : kFaults) {
-        if (*v == f.name) o.fault = f.fault;
+        if (v == f.name) o.fault = f.fault;
       }
-      if (o.fault == Fault::kNone) {
-        return "unknown fault '" + *v + "': silence, error, garbage, late, short1, short2 or long";
-      }
-    } else if (a == "--variant") {
-      if ((v = value()) == nullptr || !ParseInt(*v, n, 1, 9) ||
-          (n != 1 && n != 2 && n != 3 && n != 9)) {
-        return needs("a device variant: 1, 2, 3 or 9");
-      }
+      if (o.fault == Fault::kNone) return bad();
+    } else if (a.name == "--variant") {
+      if (!ParseInt(v, n, 1, 9) || (n != 1 && n != 2 && n != 3 && n != 9)) return bad();
       o.variant = n;
-    } else if (a == "--baud") {
-      if ((v = value()) == nullptr || !ParseInt(*v, o.baud, 50, 4000000)) {
-        return needs("a speed in baud, such as 9600");
-      }
-    } else if (a == "--delay-ms" || a == "--late-ms" || a == "--seed") {
-      if ((v = value()) == nullptr || !ParseInt(*v, n, 0, 1000000)) {
-        return needs("a whole number from 0 to 1000000");
-      }
-      if (a == "--delay-ms") o.delay_ms = n;
-      if (a == "--late-ms") o.late_ms = n;
-      if (a == "--seed") o.seed = static_cast<unsigned>(n);
-    } else if (a == "--fault-share" || a == "--loss") {
-      if ((v = value()) == nullptr || !ParsePercent(*v, a == "--loss" ? o.loss : o.fault_share)) {
-        return needs("a percentage from 0 to 100, such as 20 or 0.5");
-      }
-    } else {
-      return "unknown option " + a;
+    } else if (a.name == "--baud") {
+      if (!ParseInt(v, o.baud, 50, 4000000)) return bad();
+    } else if (a.name == "--delay-ms" || a.name == "--late-ms" || a.name == "--seed") {
+      if (!ParseInt(v, n, 0, 1000000)) return bad();
+      if (a.name == "--delay-ms") o.delay_ms = n;
+      if (a.name == "--late-ms") o.late_ms = n;
+      if (a.name == "--seed") o.seed = static_cast<unsigned>(n);
+    } else if (a.name == "--fault-share" || a.name == "--loss") {
+      if (!ParsePercent(v, a.name == "--loss" ? o.loss : o.fault_share)) return bad();
     }
   }
   return "";

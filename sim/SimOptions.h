@@ -34,6 +34,7 @@ struct SimOptions {
 };
 
 extern const char* const kSimUsage;
+extern const char* const kSimUsageHint;  // the usage line, for a refused command line
 
 // Empty when the options are good; otherwise the one-line reason, with what a good value
 // would be.

@@ -7,12 +7,12 @@
 #include "Pty.h"
 #include "Serve.h"
 #include "SimOptions.h"
+#include "cli/Cli.h"
 
 namespace {
 
 int Fail(const std::string& msg) {
-  std::fprintf(stderr, "climon-sim: %s\n%s", msg.c_str(), sim::kSimUsage);
-  return 2;
+  return cli::Refuse("climon-sim", msg, sim::kSimUsageHint);
 }
 
 }  // namespace

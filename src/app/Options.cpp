@@ -1,6 +1,7 @@
 #include "app/Options.h"
 
 #include "PLC_Lib3/TextToInt.h"
+#include "cli/Cli.h"
 #include "comLib3/comLib3.h"
 #include "monitor/Metrics.h"
 
@@ -30,52 +31,40 @@ const char* const kUsageHint =
 const char* const kVersion = CLIMON_VERSION;
 
 Parsed ParseOptions(const std::vector<std::string>& args) {
-  Parsed p;
-  auto refuse = [&p](std::string why) {
-    p.error = std::move(why);
-    return p;
+  static constexpr cli::Option kOptions[] = {
+      {"--help", nullptr},         {"--version", nullptr},   {"--headless", nullptr},
+      {"--port", "a port number"}, {"--log", "a file name"}, {"--metrics", "a file name"},
+      {"--room", "a name"},
   };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string a = args[i];
-    std::optional<std::string> value;
-    if (std::size_t eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
-      value = a.substr(eq + 1);
-      a.resize(eq);
-    }
-    auto take = [&]() -> bool {
-      if (!value && i + 1 < args.size()) value = args[++i];
-      return value.has_value();
-    };
-    if ((a == "--help" || a == "--version" || a == "--headless") && value) {
-      return refuse("option " + a + " takes no value");
-    } else if (a == "--help") {
+  Parsed p;
+  cli::Parsed line = cli::Parse(args, kOptions, false);
+  p.error = line.error;
+  for (const cli::Arg& a : line.args) {
+    if (!p.error.empty()) break;
+    if (a.name == "--help") {
       p.options.help = true;
-    } else if (a == "--version") {
+    } else if (a.name == "--version") {
       p.options.version = true;
-    } else if (a == "--port") {
-      if (!take()) return refuse("option --port needs a port number");
-      PLC_Lib3::IntResult n = PLC_Lib3::TextToInt(*value);
-      if (!n.ok() || n.value < 1 || n.value > comLib3::kPortCount) {
-        return refuse("option --port: '" + *value + "' is not a port number from 1 to " +
-                      std::to_string(comLib3::kPortCount));
-      }
-      p.options.port = *value;
-    } else if (a == "--log" || a == "--metrics") {
-      if (!take() || value->empty()) return refuse("option " + a + " needs a file name");
-      (a == "--log" ? p.options.log : p.options.metrics) = *value;
-    } else if (a == "--room") {
-      if (!take()) return refuse("option --room needs a name");
-      if (auto why = monitor::RoomNameProblem(*value))
-        return refuse("option --room: the name " + *why);
-      p.options.room = *value;
-    } else if (a == "--headless") {
+    } else if (a.name == "--headless") {
       p.options.headless = true;
-    } else {
-      return refuse(a.starts_with("-") ? "unknown option " + a : "unexpected argument " + a);
+    } else if (a.name == "--port") {
+      PLC_Lib3::IntResult n = PLC_Lib3::TextToInt(a.value);
+      if (!n.ok() || n.value < 1 || n.value > comLib3::kPortCount) {
+        p.error = "option --port: '" + a.value + "' is not a port number from 1 to " +
+                  std::to_string(comLib3::kPortCount);
+      }
+      p.options.port = a.value;
+    } else if (a.name == "--log" || a.name == "--metrics") {
+      if (a.value.empty()) p.error = "option " + a.name + " needs a file name";
+      (a.name == "--log" ? p.options.log : p.options.metrics) = a.value;
+    } else if (a.name == "--room") {
+      if (auto why = monitor::RoomNameProblem(a.value)) p.error = "option --room: the name " + *why;
+      p.options.room = a.value;
     }
   }
-  if (p.options.headless && !p.options.port && !p.options.help && !p.options.version) {
-    return refuse("option --headless needs --port: no one is there to type it");
+  if (p.error.empty() && p.options.headless && !p.options.port && !p.options.help &&
+      !p.options.version) {
+    p.error = "option --headless needs --port: no one is there to type it";
   }
   return p;
 }

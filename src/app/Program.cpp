@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Cli.h"
 #include "comLib3/comLib3.h"
 #include "console/FatalError.h"
 #include "monitor/Monitor.h"
@@ -30,10 +31,7 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 
 std::optional<int> Main(int argc, char** argv, Start& start) {
   Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "climon: %s\n%s", parsed.error.c_str(), kUsageHint);
-    return kUsageError;
-  }
+  if (!parsed.error.empty()) return cli::Refuse("climon", parsed.error, kUsageHint);
   start = Start{parsed.options, nullptr, nullptr};
   if (start.options.help) {
     std::fputs(kUsage, stdout);

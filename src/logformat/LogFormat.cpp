@@ -1,5 +1,7 @@
 #include "logformat/LogFormat.h"
 
+#include <ctime>
+
 namespace logformat {
 namespace {
 
@@ -118,6 +120,57 @@ bool ParseIsoTime(std::string_view s, std::int64_t& utc_ms, int& utc_offset_minu
       mi * 60 + se;
   utc_ms = (local_s - std::int64_t{utc_offset_minutes} * 60) * 1000 + ms;
   return true;
+}
+
+std::optional<std::int64_t> ParseTimeBound(std::string_view s) {
+  int y, mo, d, h = 0, mi = 0, se = 0, ms = 0;
+  if (s.size() < 10 || !Digits(s, 0, 4, y) || s[4] != '-' || !Digits(s, 5, 2, mo) || s[7] != '-' ||
+      !Digits(s, 8, 2, d) || !ValidDate(y, mo, d)) {
+    return std::nullopt;
+  }
+  std::size_t at = 10;
+  if (at < s.size() && (s[at] == 'T' || s[at] == ' ')) {
+    if (!Digits(s, at + 1, 2, h) || at + 3 >= s.size() || s[at + 3] != ':' ||
+        !Digits(s, at + 4, 2, mi) || h > 23 || mi > 59) {
+      return std::nullopt;
+    }
+    at += 6;
+    if (at < s.size() && s[at] == ':') {
+      if (!Digits(s, at + 1, 2, se) || se > 59) return std::nullopt;
+      at += 3;
+      if (at < s.size() && s[at] == '.') {
+        if (!Digits(s, at + 1, 3, ms)) return std::nullopt;
+        at += 4;
+      }
+    }
+  }
+  std::int64_t local_ms =
+      (DaysFromCivil(y, static_cast<unsigned>(mo), static_cast<unsigned>(d)) * 86400 + h * 3600 +
+       mi * 60 + se) *
+          1000 +
+      ms;
+  if (at == s.size()) {
+    // Local time of this machine.
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = se;
+    tm.tm_isdst = -1;
+    std::time_t t = std::mktime(&tm);
+    if (t == static_cast<std::time_t>(-1)) return std::nullopt;
+    return static_cast<std::int64_t>(t) * 1000 + ms;
+  }
+  if (s.substr(at) == "Z") return local_ms;
+  int oh, om;
+  if (s.size() != at + 6 || (s[at] != '+' && s[at] != '-') || !Digits(s, at + 1, 2, oh) ||
+      s[at + 3] != ':' || !Digits(s, at + 4, 2, om) || oh > 23 || om > 59) {
+    return std::nullopt;
+  }
+  std::int64_t off = (s[at] == '-' ? -1 : 1) * (oh * 60 + om) * std::int64_t{60000};
+  return local_ms - off;
 }
 
 std::string_view ColumnName(std::size_t i) {

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -80,6 +81,11 @@ inline constexpr std::size_t kColumnCount = 3 + kValueColumns.size();
 std::string_view ColumnName(std::size_t i);
 // The index of a column by name; kColumnCount when there is none.
 std::size_t ColumnIndex(std::string_view name);
+
+// A bound of a time range as a person types it: 2026-12-09, 2026-12-09T14:00[:00[.000]]
+// (or with a blank for the T), in this machine's local time unless it ends in Z or an
+// offset such as +01:00; milliseconds since 1970 (UTC).
+std::optional<std::int64_t> ParseTimeBound(std::string_view text);
 
 // The header row and one data row, each with its CR LF. Numbers and times only: no field
 // needs quoting.

@@ -222,7 +222,9 @@ TEST(Chart, FilesRangesDamageAndExitStatuses) {
       {"missing.csv", 2, "climon-plot: cannot read missing.csv: No such file or directory", ""},
       {"old.csv -o /nonexistent/t.svg", 2,
        "climon-plot: cannot write /nonexistent/t.svg: No such file or directory", ""},
-      {"old.csv --last 3w", 2, "climon-plot: --last needs a number of hours or days", ""},
+      {"old.csv --last 3w", 2,
+       "climon-plot: option --last: '3w' is not a number of hours or days such as 24h, 7d or 30d",
+       ""},
   };
   for (const auto& c : cases) {
     std::remove((dir + "/t.svg").c_str());

@@ -9,8 +9,10 @@
 #include <sstream>
 
 #include "MonitorFixture.h"
+#include "SimOptions.h"
 #include "app/Options.h"
 #include "app/Program.h"
+#include "cli/Cli.h"
 #include "console/HeadlessConsole.h"
 #include "monitor/Metrics.h"
 
@@ -52,6 +54,51 @@ TEST(Options, EachOptionAndEachBadOne) {
       EXPECT_EQ(p.options.port, c.port) << words;
       EXPECT_EQ(p.options.log, c.log) << words;
     }
+  }
+}
+
+// Every program's command line is read one way: both forms of a value, the same refusals.
+TEST(Options, TheSharedParserAndClimonSimsValues) {
+  static constexpr cli::Option kOptions[] = {{"--flag", nullptr}, {"--file", "a file name"}};
+  struct Case {
+    std::vector<std::string> args;
+    bool operands;
+    std::string error, file;
+  } cases[] = {
+      {{"--file", "a"}, false, "", "a"},
+      {{"--file=a=b"}, false, "", "a=b"},  // the first = splits
+      {{"--file="}, false, "", ""},        // an empty value is the program's to refuse
+      {{"--file"}, false, "option --file needs a file name", ""},
+      {{"--flag=1"}, false, "option --flag takes no value", ""},
+      {{"-"}, false, "unexpected argument -", ""},
+      {{"-", "x"}, true, "", ""},
+      {{"--fil"}, false, "unknown option --fil", ""},
+  };
+  for (const auto& c : cases) {
+    cli::Parsed p = cli::Parse(c.args, kOptions, c.operands);
+    EXPECT_EQ(p.error, c.error) << c.args[0];
+    if (c.error.empty() && !c.args[0].starts_with("-") && !p.args.empty()) {
+      EXPECT_EQ(p.args[0].name, "");
+    }
+    if (c.error.empty() && c.args[0].starts_with("--file")) {
+      EXPECT_EQ(p.args[0].value, c.file);
+    }
+  }
+  struct SimCase {
+    std::vector<std::string> args;
+    std::string error;
+  } sim_cases[] = {
+      {{"--variant=9", "--late-ms", "150"}, ""},
+      {{"--variant", "5"}, "option --variant: '5' is not a device variant: 1, 2, 3 or 9"},
+      {{"--loss"}, "option --loss needs a percentage from 0 to 100, such as 20 or 0.5"},
+      {{"--fault=loud"},
+       "option --fault: 'loud' is not a fault: silence, error, garbage, late, short1, short2 or "
+       "long"},
+      {{"COM1"}, "unexpected argument COM1"},
+  };
+  for (const auto& c : sim_cases) {
+    sim::SimOptions o;
+    EXPECT_EQ(sim::ParseSimOptions(c.args, o), c.error) << c.args[0];
   }
 }
 

@@ -216,10 +216,16 @@ TEST(PlotOptions, RangesAndTheirEdges) {
       {{"a.csv", "-o", "t.svg", "--from", "2026-12-09", "--to", "2026-12-09T14:00Z"}, ""},
       {{"a.csv", "-o", "t.svg", "--last", "7d"}, ""},
       {{"a.csv", "-o", "t.svg", "--last", "7w"},
-       "--last needs a number of hours or days such as 24h, 7d or 30d"},
+       "option --last: '7w' is not a number of hours or days such as 24h, 7d or 30d"},
       {{"a.csv", "-o", "t.svg", "--from", "2026-02-31"},
-       "--from needs a date or a date and time such as 2026-12-09 or 2026-12-09T14:00, not "
-       "'2026-02-31'"},
+       "option --from: '2026-02-31' is not a date or a date and time such as 2026-12-09 or "
+       "2026-12-09T14:00"},
+      {{"a.csv", "-o", "t.svg", "--to=2026-12-09"}, ""},  // either form of a value
+      {{"a.csv", "-o"}, "option -o needs the name of the SVG file to write"},
+      {{"a.csv", "-o", "t.svg", "--from"},
+       "option --from needs a date or a date and time such as 2026-12-09 or 2026-12-09T14:00"},
+      {{"a.csv", "-o", "t.svg", "-x"}, "unknown option -x"},
+      {{"a.csv", "-o", "t.svg", "--version=1"}, "option --version takes no value"},
       {{"a.csv", "-o", "t.svg", "--from", "2026-12-10Z", "--to", "2026-12-09Z"},
        "--from is later than --to"},
       {{"a.csv", "-o", "t.svg", "--last", "1d", "--from", "2026-12-09"},
@@ -230,8 +236,8 @@ TEST(PlotOptions, RangesAndTheirEdges) {
     plot::PlotOptions o;
     EXPECT_EQ(plot::ParsePlotOptions(c.args, o), c.error) << c.args.back();
   }
-  EXPECT_EQ(plot::ParseBound("2026-12-09T14:00:00+01:00"), 1796821200000);
-  EXPECT_EQ(plot::ParseBound("2026-12-09T13:00Z"), 1796821200000);
+  EXPECT_EQ(logformat::ParseTimeBound("2026-12-09T14:00:00+01:00"), 1796821200000);
+  EXPECT_EQ(logformat::ParseTimeBound("2026-12-09T13:00Z"), 1796821200000);
 }
 
 TEST(TrendSvg, WellFormedWithOnePolylinePerRunAndTheOutageBand) {
