@@ -103,113 +103,203 @@ std::string Stamp(std::int64_t t, int offset_minutes) {
          logformat::FormatClock(l.hour, l.minute, l.second);
 }
 
+// Writes SVG elements, one a line: a name and its attributes in order, then text or
+// nothing; the text is escaped.
+class Svg {
+ public:
+  struct Attr {
+    const char* name;
+    std::string value;
+  };
+  using Attrs = std::initializer_list<Attr>;
+  void Open(const char* name, Attrs attrs) {
+    Start(name, attrs);
+    out_ += ">\n";
+  }
+  void Close(const char* name) { out_ += std::string("</") + name + ">\n"; }
+  void Empty(const char* name, Attrs attrs) {
+    Start(name, attrs);
+    out_ += "/>\n";
+  }
+  void Text(Attrs attrs, std::string_view text) {
+    Start("text", attrs);
+    out_ += '>';
+    for (char ch : text) {
+      out_ += ch == '&' ? "&amp;" : ch == '<' ? "&lt;" : ch == '>' ? "&gt;" : std::string(1, ch);
+    }
+    out_ += "</text>\n";
+  }
+  std::string Take() { return std::move(out_); }
+
+ private:
+  void Start(const char* name, Attrs attrs) {
+    out_ += '<';
+    out_ += name;
+    for (const Attr& a : attrs) out_ += std::string(" ") + a.name + "=\"" + a.value + "\"";
+  }
+  std::string out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+};
+
+// Where things stand on the picture.
+struct Frame {
+  std::int64_t t0, t1;
+  double X(std::int64_t t) const {
+    return kLeft + kPlotColumns * (static_cast<double>(t - t0) / static_cast<double>(t1 - t0));
+  }
+};
+
+// The value range of a panel's lines, padded; (0, 1) less the padding when there are none.
+struct Range {
+  double lo = 0, hi = 0;
+  bool any = false;
+};
+Range PanelRange(const Chart& c, const Panel& panel) {
+  Range r;
+  for (Series s : {panel.value, panel.set_point}) {
+    for (const auto& line : c.lines[s]) {
+      for (const Point& q : line) {
+        r.lo = r.any ? std::min(r.lo, q.v) : q.v;
+        r.hi = r.any ? std::max(r.hi, q.v) : q.v;
+        r.any = true;
+      }
+    }
+  }
+  if (!r.any) r.hi = 1;
+  if (r.hi - r.lo < 1e-9 * std::max(1.0, std::fabs(r.hi))) {
+    r.lo -= 1;
+    r.hi += 1;
+  }
+  double pad = (r.hi - r.lo) * 0.08;
+  r.lo -= pad;
+  r.hi += pad;
+  return r;
+}
+
+void DrawPanel(Svg& svg, const Chart& c, const Frame& f, const std::vector<Tick>& ticks, int p) {
+  const Panel& panel = kPanels[p];
+  const double top = kTop + p * (kPanel + kGap), bottom = top + kPanel;
+  const Range r = PanelRange(c, panel);
+  auto y = [&](double v) { return bottom - kPanel * (v - r.lo) / (r.hi - r.lo); };
+
+  svg.Open("g", {{"class", "panel"}});
+  svg.Text({{"x", Num(kLeft, 0)}, {"y", Num(top - 8, 0)}, {"font-weight", "bold"}}, panel.title);
+  svg.Text({{"x", Num(kWidth - kRight, 0)},
+            {"y", Num(top - 8, 0)},
+            {"text-anchor", "end"},
+            {"fill", "#555"}},
+           std::string("solid: reading, dashed: set point") + (r.any ? "" : "; no readings"));
+  svg.Empty("rect", {{"x", Num(kLeft)},
+                     {"y", Num(top)},
+                     {"width", Num(kPlotColumns)},
+                     {"height", Num(kPanel)},
+                     {"fill", "none"},
+                     {"stroke", "#999"}});
+  // Value ticks counted by an index, so that a step below the values' spacing cannot
+  // keep the loop from ending.
+  const double ystep = NiceStep(r.hi - r.lo);
+  const int decimals = ystep >= 1 ? 0 : ystep >= 0.1 ? 1 : ystep >= 0.01 ? 2 : 3;
+  const double first = std::ceil(r.lo / ystep);
+  for (int i = 0; i < kMaxTicks; ++i) {
+    double v = (first + i) * ystep;
+    if (v > r.hi) break;
+    svg.Empty("line", {{"x1", Num(kLeft)},
+                       {"x2", Num(kLeft + kPlotColumns)},
+                       {"y1", Num(y(v))},
+                       {"y2", Num(y(v))},
+                       {"stroke", "#eee"}});
+    svg.Text({{"x", Num(kLeft - 6)}, {"y", Num(y(v) + 4)}, {"text-anchor", "end"}},
+             Num(std::fabs(v) < ystep / 2 ? 0.0 : v, decimals));
+  }
+  for (const Tick& t : ticks) {
+    svg.Empty("line", {{"x1", Num(f.X(t.t))},
+                       {"x2", Num(f.X(t.t))},
+                       {"y1", Num(top)},
+                       {"y2", Num(bottom)},
+                       {"stroke", "#eee"}});
+    svg.Text({{"x", Num(f.X(t.t))}, {"y", Num(bottom + 16)}, {"text-anchor", "middle"}}, t.label);
+  }
+  for (Series s : {panel.set_point, panel.value}) {
+    const bool dashed = s == panel.set_point;
+    for (const auto& line : c.lines[s]) {
+      std::string points;
+      for (const Point& q : line) {
+        if (!points.empty()) points += ' ';
+        points += Num(f.X(q.t)) + "," + Num(y(q.v));
+      }
+      if (dashed) {
+        svg.Empty("polyline", {{"class", "setpoint"},
+                               {"fill", "none"},
+                               {"stroke", panel.colour},
+                               {"stroke-width", "1.5"},
+                               {"stroke-dasharray", "6 4"},
+                               {"points", points}});
+      } else {
+        svg.Empty("polyline", {{"class", "value"},
+                               {"fill", "none"},
+                               {"stroke", panel.colour},
+                               {"stroke-width", "2"},
+                               {"points", points}});
+      }
+      if (line.size() == 1 && !dashed) {  // a lone reading between gaps: a dot
+        svg.Empty("circle", {{"cx", Num(f.X(line[0].t))},
+                             {"cy", Num(y(line[0].v))},
+                             {"r", "2.5"},
+                             {"fill", panel.colour}});
+      }
+    }
+  }
+  svg.Close("g");
+}
+
+// The outage band: every stretch without rows, at least a pixel wide however short.
+void DrawOutages(Svg& svg, const Chart& c, const Frame& f, double band_top) {
+  svg.Open("g", {{"class", "outages"}});
+  svg.Text(
+      {{"x", Num(kLeft - 6)}, {"y", Num(band_top + 12)}, {"text-anchor", "end"}, {"fill", "#555"}},
+      "outages");
+  svg.Empty("rect", {{"x", Num(kLeft)},
+                     {"y", Num(band_top + 2)},
+                     {"width", Num(kPlotColumns)},
+                     {"height", "12"},
+                     {"fill", "#f4f4f4"}});
+  for (const Outage& o : c.outages) {
+    double a = f.X(o.from), b = std::max(f.X(o.to), a + 1);
+    svg.Empty("rect", {{"class", "outage"},
+                       {"x", Num(a)},
+                       {"y", Num(band_top + 2)},
+                       {"width", Num(b - a)},
+                       {"height", "12"},
+                       {"fill", "#7f8c8d"}});
+  }
+  svg.Close("g");
+}
+
 }  // namespace
 
 std::string TrendSvg(const Chart& c) {
   const bool empty = c.rows == 0;
-  const std::int64_t t0 = c.t0, t1 = c.t1 > c.t0 ? c.t1 : c.t0 + 60000;
-  auto x = [&](std::int64_t t) {
-    return kLeft + kPlotColumns * (static_cast<double>(t - t0) / static_cast<double>(t1 - t0));
-  };
+  const Frame f{c.t0, c.t1 > c.t0 ? c.t1 : c.t0 + 60000};
   const double band_top = kTop + 3 * (kPanel + kGap) - 12, height = band_top + kBand + 12;
-
-  std::string out =
-      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-      Num(kWidth, 0) + "\" height=\"" + Num(height, 0) + "\" viewBox=\"0 0 " + Num(kWidth, 0) +
-      " " + Num(height, 0) +
-      "\" font-family=\"sans-serif\" font-size=\"12\">\n"
-      "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  out += "<text x=\"" + Num(kLeft, 0) + "\" y=\"24\" font-size=\"16\">climon trend, COM" +
-         std::to_string(c.port) + ": " +
-         (empty ? std::string("no rows")
-                : Stamp(t0, c.utc_offset_minutes) + " to " + Stamp(c.t1, c.utc_offset_minutes) +
-                      ", " + std::to_string(c.rows) + " passes") +
-         "</text>\n";
+  Svg svg;
+  svg.Open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
+                   {"width", Num(kWidth, 0)},
+                   {"height", Num(height, 0)},
+                   {"viewBox", "0 0 " + Num(kWidth, 0) + " " + Num(height, 0)},
+                   {"font-family", "sans-serif"},
+                   {"font-size", "12"}});
+  svg.Empty("rect", {{"width", "100%"}, {"height", "100%"}, {"fill", "white"}});
+  svg.Text(
+      {{"x", Num(kLeft, 0)}, {"y", "24"}, {"font-size", "16"}},
+      "climon trend, COM" + std::to_string(c.port) + ": " +
+          (empty ? std::string("no rows")
+                 : Stamp(f.t0, c.utc_offset_minutes) + " to " + Stamp(c.t1, c.utc_offset_minutes) +
+                       ", " + std::to_string(c.rows) + " passes"));
   const std::vector<Tick> ticks =
-      empty ? std::vector<Tick>{} : TimeTicks(t0, t1, c.utc_offset_minutes);
-
-  for (int p = 0; p < 3; ++p) {
-    const Panel& panel = kPanels[p];
-    const double top = kTop + p * (kPanel + kGap), bottom = top + kPanel;
-    double lo = 0, hi = 0;
-    bool any = false;
-    for (Series s : {panel.value, panel.set_point}) {
-      for (const auto& line : c.lines[s]) {
-        for (const Point& q : line) {
-          lo = any ? std::min(lo, q.v) : q.v;
-          hi = any ? std::max(hi, q.v) : q.v;
-          any = true;
-        }
-      }
-    }
-    if (!any) hi = 1;
-    if (hi - lo < 1e-9 * std::max(1.0, std::fabs(hi))) {
-      lo -= 1;
-      hi += 1;
-    }
-    double pad = (hi - lo) * 0.08;
-    lo -= pad;
-    hi += pad;
-    auto y = [&](double v) { return bottom - kPanel * (v - lo) / (hi - lo); };
-
-    out += "<g class=\"panel\">\n<text x=\"" + Num(kLeft, 0) + "\" y=\"" + Num(top - 8, 0) +
-           "\" font-weight=\"bold\">" + panel.title + "</text>\n<text x=\"" +
-           Num(kWidth - kRight, 0) + "\" y=\"" + Num(top - 8, 0) +
-           "\" text-anchor=\"end\" fill=\"#555\">solid: reading, dashed: set point" +
-           (any ? "" : "; no readings") + "</text>\n";
-    out += "<rect x=\"" + Num(kLeft) + "\" y=\"" + Num(top) + "\" width=\"" + Num(kPlotColumns) +
-           "\" height=\"" + Num(kPanel) + "\" fill=\"none\" stroke=\"#999\"/>\n";
-    // Value ticks counted by an index, so that a step below the values' spacing cannot
-    // keep the loop from ending.
-    const double ystep = NiceStep(hi - lo);
-    const int decimals = ystep >= 1 ? 0 : ystep >= 0.1 ? 1 : ystep >= 0.01 ? 2 : 3;
-    const double first = std::ceil(lo / ystep);
-    for (int i = 0; i < kMaxTicks; ++i) {
-      double v = (first + i) * ystep;
-      if (v > hi) break;
-      out += "<line x1=\"" + Num(kLeft) + "\" x2=\"" + Num(kLeft + kPlotColumns) + "\" y1=\"" +
-             Num(y(v)) + "\" y2=\"" + Num(y(v)) + "\" stroke=\"#eee\"/>\n<text x=\"" +
-             Num(kLeft - 6) + "\" y=\"" + Num(y(v) + 4) + "\" text-anchor=\"end\">" +
-             Num(std::fabs(v) < ystep / 2 ? 0.0 : v, decimals) + "</text>\n";
-    }
-    for (const Tick& t : ticks) {
-      out += "<line x1=\"" + Num(x(t.t)) + "\" x2=\"" + Num(x(t.t)) + "\" y1=\"" + Num(top) +
-             "\" y2=\"" + Num(bottom) + "\" stroke=\"#eee\"/>\n<text x=\"" + Num(x(t.t)) +
-             "\" y=\"" + Num(bottom + 16) + "\" text-anchor=\"middle\">" + t.label + "</text>\n";
-    }
-    for (Series s : {panel.set_point, panel.value}) {
-      const bool dashed = s == panel.set_point;
-      for (const auto& line : c.lines[s]) {
-        std::string points;
-        for (const Point& q : line) {
-          if (!points.empty()) points += ' ';
-          points += Num(x(q.t)) + "," + Num(y(q.v));
-        }
-        out += std::string("<polyline class=\"") + (dashed ? "setpoint" : "value") +
-               "\" fill=\"none\" stroke=\"" + panel.colour + "\" stroke-width=\"" +
-               (dashed ? "1.5\" stroke-dasharray=\"6 4\"" : "2\"") + " points=\"" + points +
-               "\"/>\n";
-        if (line.size() == 1 && !dashed) {  // a lone reading between gaps: a dot
-          out += "<circle cx=\"" + Num(x(line[0].t)) + "\" cy=\"" + Num(y(line[0].v)) +
-                 "\" r=\"2.5\" fill=\"" + panel.colour + "\"/>\n";
-        }
-      }
-    }
-    out += "</g>\n";
-  }
-  // The outage band: every stretch without rows, at least a pixel wide however short.
-  out += "<g class=\"outages\">\n<text x=\"" + Num(kLeft - 6) + "\" y=\"" + Num(band_top + 12) +
-         "\" text-anchor=\"end\" fill=\"#555\">outages</text>\n<rect x=\"" + Num(kLeft) +
-         "\" y=\"" + Num(band_top + 2) + "\" width=\"" + Num(kPlotColumns) +
-         "\" height=\"12\" fill=\"#f4f4f4\"/>\n";
-  for (const Outage& o : c.outages) {
-    double a = x(o.from), b = std::max(x(o.to), a + 1);
-    out += "<rect class=\"outage\" x=\"" + Num(a) + "\" y=\"" + Num(band_top + 2) + "\" width=\"" +
-           Num(b - a) + "\" height=\"12\" fill=\"#7f8c8d\"/>\n";
-  }
-  out += "</g>\n</svg>\n";
-  return out;
+      empty ? std::vector<Tick>{} : TimeTicks(f.t0, f.t1, c.utc_offset_minutes);
+  for (int p = 0; p < 3; ++p) DrawPanel(svg, c, f, ticks, p);
+  DrawOutages(svg, c, f, band_top);
+  svg.Close("svg");
+  return svg.Take();
 }
 
 }  // namespace plot
