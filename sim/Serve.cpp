@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace sim {
 namespace {
@@ -71,109 +72,143 @@ std::string Apply(Fault f, const std::string& reply, std::string wire, SteadyTim
   return wire;
 }
 
+// The controller on its line: commands received (at the line's speed with --baud),
+// replies made (with the faults and the losses asked for, and noted in the traffic log),
+// and replies sent when they are due (at the line's speed with --pace or --baud).
+class Server {
+ public:
+  Server(const SimOptions& o, Controller& plc, const Pty& line, std::FILE* log)
+      : o_(o), plc_(plc), line_(line), log_(log), rng_(o.seed) {}
+
+  void Run() {
+    while (!g_stop) {
+      auto now = SteadyTime::now();
+      Live(now);
+      Send(now);
+      Receive(now);
+    }
+  }
+
+ private:
+  // The live scenario's clock: values drift, relays switch, counters count.
+  void Live(SteadyTime::time_point now) {
+    if (!o_.live) return;
+    long elapsed =
+        static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start_).count());
+    if (elapsed > live_seconds_) {
+      plc_.Advance(static_cast<int>(elapsed - live_seconds_));
+      live_seconds_ = elapsed;
+    }
+  }
+
+  // The replies that are due, paced as the line would carry them.
+  void Send(SteadyTime::time_point now) {
+    while (!pending_.empty() && pending_.front().due <= now) {
+      const std::string& b = pending_.front().bytes;
+      if (o_.pace || o_.baud > 0) {
+        for (char c : b) {
+          (void)!::write(line_.master, &c, 1);
+          std::this_thread::sleep_for(char_time_);
+        }
+      } else {
+        (void)!::write(line_.master, b.data(), b.size());
+      }
+      pending_.pop_front();
+    }
+  }
+
+  // Waits for the line until the next reply is due (200 ms at most) and takes what came:
+  // with --baud a byte a character time apart, so that a command is in only once its last
+  // byte would have arrived.
+  void Receive(SteadyTime::time_point now) {
+    auto wake = now + std::chrono::milliseconds(200);
+    if (!pending_.empty()) wake = std::min(wake, pending_.front().due);
+    if (o_.baud > 0 && next_byte_ > now) {
+      std::this_thread::sleep_until(std::min(wake, next_byte_));
+      return;
+    }
+    int timeout = static_cast<int>(
+        std::chrono::ceil<std::chrono::milliseconds>(wake - SteadyTime::now()).count());
+    struct pollfd pfd {
+      line_.master, POLLIN, 0
+    };
+    if (::poll(&pfd, 1, timeout < 0 ? 0 : timeout) <= 0) return;
+    char buf[256];
+    ssize_t got = ::read(line_.master, buf, o_.baud > 0 ? 1 : sizeof buf);
+    if (got <= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return;
+    }
+    if (o_.baud > 0) next_byte_ = SteadyTime::now() + char_time_;
+    for (ssize_t i = 0; i < got; ++i) {
+      if (buf[i] != '\r') {
+        if (command_line_.size() < 1024) command_line_ += buf[i];
+        continue;
+      }
+      Reply(std::exchange(command_line_, std::string()),
+            o_.baud > 0 ? next_byte_ : SteadyTime::now());
+    }
+  }
+
+  // The controller's answer to one command, as the faults and losses make it, noted in
+  // the traffic log and queued for when it is due.
+  void Reply(const std::string& command, SteadyTime::time_point received) {
+    std::string reply = plc_.Handle(command);
+    std::string wire = reply + "\r\n";
+    auto due = received + std::chrono::milliseconds(o_.delay_ms);
+    if (o_.pace && o_.baud == 0) due += char_time_ * static_cast<int>(command.size() + 1);
+    std::string noted = reply;
+    if (o_.fault != Fault::kNone && command.starts_with(o_.fault_match) && Chance(o_.fault_share)) {
+      wire = Apply(o_.fault, reply, wire, due, received, o_, rng_);
+      noted = std::string("fault ") + NameOf(o_.fault) + ": " + Escape(wire);
+    }
+    if (Chance(o_.loss)) {
+      wire.clear();
+      noted = "lost";
+    }
+    if (log_ != nullptr) {
+      double ms = std::chrono::duration<double, std::milli>(received - start_).count();
+      std::fprintf(log_, "%.3f\t%s\t%s\n", ms, Escape(command).c_str(), Escape(noted).c_str());
+      std::fflush(log_);
+    }
+    if (!wire.empty()) {
+      auto at = pending_.end();
+      while (at != pending_.begin() && std::prev(at)->due > due) --at;
+      pending_.insert(at, {due, wire});
+    }
+  }
+
+  // A whole percentage takes one draw of 0 to 99 (so a seed gives the runs it always
+  // gave); a fraction of a percent, one more draw for the fraction.
+  bool Chance(double pct) {
+    if (pct <= 0) return false;
+    int whole = static_cast<int>(pct), d = std::uniform_int_distribution<int>(0, 99)(rng_);
+    if (d != whole) return d < whole;
+    double fraction = pct - whole;
+    return fraction > 0 && std::uniform_real_distribution<double>(0, 1)(rng_) < fraction;
+  }
+
+  const SimOptions& o_;
+  Controller& plc_;
+  const Pty& line_;
+  std::FILE* log_;
+  std::mt19937 rng_;
+  const SteadyTime::time_point start_ = SteadyTime::now();
+  // 11 bits a byte: start, 8 data, parity, stop.
+  const std::chrono::microseconds char_time_{11'000'000 / (o_.baud > 0 ? o_.baud : 9600)};
+  long live_seconds_ = 0;
+  std::string command_line_;
+  std::deque<Pending> pending_;
+  SteadyTime::time_point next_byte_ = start_;
+};
+
 }  // namespace
 
 void Serve(const SimOptions& o, Controller& plc, const Pty& line, std::FILE* log) {
   struct sigaction sa {};
   sa.sa_handler = OnStop;
   for (int s : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(s, &sa, nullptr);
-
-  std::mt19937 rng(o.seed);
-  // A whole percentage takes one draw of 0 to 99 (so a seed gives the runs it always
-  // gave); a fraction of a percent, one more draw for the fraction.
-  auto chance = [&rng](double pct) {
-    if (pct <= 0) return false;
-    int whole = static_cast<int>(pct), d = std::uniform_int_distribution<int>(0, 99)(rng);
-    if (d != whole) return d < whole;
-    double fraction = pct - whole;
-    return fraction > 0 && std::uniform_real_distribution<double>(0, 1)(rng) < fraction;
-  };
-  const auto start = SteadyTime::now();
-  // 11 bits a byte: start, 8 data, parity, stop.
-  const auto char_time = std::chrono::microseconds(11'000'000 / (o.baud > 0 ? o.baud : 9600));
-  const bool paced_replies = o.pace || o.baud > 0;
-  long live_seconds = 0;
-  std::string command_line;
-  std::deque<Pending> pending;
-  // With --baud the bytes are taken one a character time apart, as the line delivers
-  // them, so that a command is in only once its last byte would have arrived.
-  SteadyTime::time_point next_byte = start;
-
-  while (!g_stop) {
-    auto now = SteadyTime::now();
-    if (o.live) {
-      long elapsed =
-          static_cast<long>(std::chrono::duration_cast<std::chrono::seconds>(now - start).count());
-      if (elapsed > live_seconds) {
-        plc.Advance(static_cast<int>(elapsed - live_seconds));
-        live_seconds = elapsed;
-      }
-    }
-    while (!pending.empty() && pending.front().due <= now) {
-      const std::string& b = pending.front().bytes;
-      if (paced_replies) {
-        for (char c : b) {
-          (void)!::write(line.master, &c, 1);
-          std::this_thread::sleep_for(char_time);
-        }
-      } else {
-        (void)!::write(line.master, b.data(), b.size());
-      }
-      pending.pop_front();
-    }
-    auto wake = now + std::chrono::milliseconds(200);
-    if (!pending.empty()) wake = std::min(wake, pending.front().due);
-    if (o.baud > 0 && next_byte > now) wake = std::min(wake, next_byte);
-    int timeout = static_cast<int>(
-        std::chrono::ceil<std::chrono::milliseconds>(wake - SteadyTime::now()).count());
-    if (o.baud > 0 && next_byte > now) {
-      std::this_thread::sleep_until(wake);
-      continue;
-    }
-    struct pollfd pfd {
-      line.master, POLLIN, 0
-    };
-    if (::poll(&pfd, 1, timeout < 0 ? 0 : timeout) <= 0) continue;
-    char buf[256];
-    ssize_t got = ::read(line.master, buf, o.baud > 0 ? 1 : sizeof buf);
-    if (got <= 0) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      continue;
-    }
-    if (o.baud > 0) next_byte = SteadyTime::now() + char_time;
-    for (ssize_t i = 0; i < got; ++i) {
-      if (buf[i] != '\r') {
-        if (command_line.size() < 1024) command_line += buf[i];
-        continue;
-      }
-      auto received = o.baud > 0 ? next_byte : SteadyTime::now();
-      std::string command = command_line;
-      command_line.clear();
-      std::string reply = plc.Handle(command);
-      std::string wire = reply + "\r\n";
-      auto due = received + std::chrono::milliseconds(o.delay_ms);
-      if (o.pace && o.baud == 0) due += char_time * static_cast<int>(command.size() + 1);
-      std::string noted = reply;
-      if (o.fault != Fault::kNone && command.starts_with(o.fault_match) && chance(o.fault_share)) {
-        wire = Apply(o.fault, reply, wire, due, received, o, rng);
-        noted = std::string("fault ") + NameOf(o.fault) + ": " + Escape(wire);
-      }
-      if (chance(o.loss)) {
-        wire.clear();
-        noted = "lost";
-      }
-      if (log != nullptr) {
-        double ms = std::chrono::duration<double, std::milli>(received - start).count();
-        std::fprintf(log, "%.3f\t%s\t%s\n", ms, Escape(command).c_str(), Escape(noted).c_str());
-        std::fflush(log);
-      }
-      if (!wire.empty()) {
-        auto at = pending.end();
-        while (at != pending.begin() && std::prev(at)->due > due) --at;
-        pending.insert(at, {due, wire});
-      }
-    }
-  }
+  Server(o, plc, line, log).Run();
 }
 
 }  // namespace sim

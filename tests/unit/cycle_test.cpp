@@ -71,22 +71,29 @@ TEST_F(CycleTest, DefrostRowUsesThePlainConversion) {
   }
 }
 
-TEST_F(CycleTest, PreparationInItsFixedOrder) {
+// The preparation's reads in their order, and what the passes after it show of them: the
+// reference words read once, the timers' first readings as the minima, the counters in
+// the first pass.
+TEST_F(CycleTest, PreparationInItsFixedOrderAndWhatThePassesShowOfIt) {
   Prepare();
   EXPECT_EQ(Commands(),
             (std::vector<std::string>{"RD DM890", "RD DM893", "RD DM894", "RD DM39", "RD DM895",
                                       "RD T106", "RD T107", "RD 7000", "RD DM109"}));
   EXPECT_EQ(Row(1), "System         1203 ComPort    1");
-  EXPECT_EQ(m.Base890, 125);
-  EXPECT_EQ(m.Base895, 310);
-  EXPECT_EQ(m.T106Min, 540);
-  EXPECT_EQ(m.T107Min, 250);
-  EXPECT_EQ(m.CycleCount, 2);
-  EXPECT_EQ(m.VentPhase, 1);
-  EXPECT_EQ(m.TempCtlPhase, 0);
-  EXPECT_EQ(m.FloorHtrPhase, 1);
   EXPECT_EQ(Row(9),
             "Vent.         (512) -");  // redrawn by the header's read, with the probed number
+  Set("DM890=140");                    // changed at the controller after the start: not seen
+  Set("T106=600");                     // above the first reading: the minimum stays
+  line->Forget();
+  m.MonitorPass();
+  EXPECT_EQ(Row(3), "Temp.         12.50 C  /   12.50 C");
+  EXPECT_EQ(Row(7), "Defrost in   >  3.1 hrs to 12.00 C");  // DM895 = 310
+  EXPECT_EQ(Row(19), "t106            540   t107   250");
+  EXPECT_EQ(CountOf("RD DM117"), 2);  // the first pass refreshes the counters
+  EXPECT_EQ(CountOf("RD DM890"), 0);
+  line->Forget();
+  m.MonitorPass();
+  EXPECT_EQ(CountOf("RD DM117"), 0);  // the second does not
 }
 
 TEST_F(CycleTest, VentLineShowsRelayZeroBeforeTheProbe) {

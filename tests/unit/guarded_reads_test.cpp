@@ -227,15 +227,20 @@ struct IndicatorTest : GuardedReadTest {
   }
 };
 
-TEST_F(IndicatorTest, Animations) {
+// What the operator sees of each indicator with its relay on, from the state the
+// monitor's preparation leaves (not from phases set by hand): one fresh reading, then the
+// redraws of the guarded reads. Temp.Ctl's first redraw after the preparation writes
+// nothing.
+TEST_F(IndicatorTest, AnimationsFromThePreparedMonitor) {
   Set("R512=1");
   Set("R513=1");
   Set("R514=1");
+  m.MonitorPreparation();
+  con.ClrScr();
   EXPECT_EQ(Cells(6, &monitor::Monitor::VentIndicator, 9),
             (std::vector<int>{'\\', '|', '/', '-', '\\', '|'}));
-  m.TempCtlPhase = 1;
-  EXPECT_EQ(Cells(11, &monitor::Monitor::TempCtlIndicator, 10),
-            (std::vector<int>{' ', 176, 177, 178, 219, 178, 177, 176, ' ', ' ', 176}));
+  EXPECT_EQ(Cells(12, &monitor::Monitor::TempCtlIndicator, 10),
+            (std::vector<int>{' ', ' ', 176, 177, 178, 219, 178, 177, 176, ' ', ' ', 176}));
   EXPECT_EQ(Cells(8, &monitor::Monitor::FloorHtrIndicator, 11),
             (std::vector<int>{' ', '.', 30, 219, 30, '.', ' ', '.'}));
 }
