@@ -125,7 +125,7 @@ void Monitor::ClimateRows() {
 }
 
 void Monitor::ReadMissingBase(int base) {
-  if (base_ok_[base]) return;
+  if (base_ok_[base] || !retry_startup_) return;
   Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[base], 'i');
   if (!r.ok()) return;
   this->*kBaseValues[base] = r.value;
@@ -174,6 +174,9 @@ std::string RowText(int row, const Pass& pass) {
 void Monitor::MonitorPass() {
   pass_ = Pass{};
   pass_.port = ComPort;
+  const auto now = com_.clock().Now();
+  retry_startup_ = !NotKnownYet().empty() && now >= next_startup_retry_;
+  if (retry_startup_) next_startup_retry_ = now + kStartupRetryEvery;
   ReadMissingStartup();
   pass_.variant = DeviceVariant;
   pass_.variant_known = variant_known_;

@@ -34,6 +34,9 @@ inline constexpr const char* kNoReplySince = "No reply from the controller since
 inline constexpr const char* kNotReadYet = "Not read yet: ";
 // The link counts as lost when no read has had a usable reply for this long.
 inline constexpr std::chrono::seconds kLinkLostAfter{2};
+// Start-up reads without a reply are made again at most this often: on a dead line each
+// costs its retries, and the passes stay short.
+inline constexpr std::chrono::seconds kStartupRetryEvery{5};
 
 class MetricsFile;
 
@@ -166,6 +169,8 @@ class Monitor {
   // The start-up reads that have had a usable reply. One without is read again on later
   // passes (nothing more is sent on a line that answered them at start).
   bool variant_known_ = false, model_known_ = false, t106_known_ = false, t107_known_ = false;
+  bool retry_startup_ = false;  // this pass makes the missing start-up reads again
+  comLib3::Clock::Duration next_startup_retry_{};
   // What of the start-up is not known yet, for row 23 and the journal; empty once all is.
   std::string NotKnownYet() const;
   // The start-up reads that had no usable reply, made again.

@@ -102,7 +102,7 @@ std::string Monitor::NotKnownYet() const {
 }
 
 void Monitor::ReadMissingStartup() {
-  if (Stopping()) return;
+  if (Stopping() || !retry_startup_) return;
   if (!variant_known_) {
     DetectDeviceVariant(ComPort);
     if (variant_known_) SelectCounterLabels();

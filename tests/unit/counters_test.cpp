@@ -74,19 +74,26 @@ TEST_F(CountersTest, AWideCounterIsWrittenWhole) {
   EXPECT_EQ(Row(15), "t_Heater    13107000 s  /   100.0 %");
 }
 
+// The minima, as row 19 shows them, from the preparation's first readings on, through the
+// passes that refresh the counters.
 TEST_F(CountersTest, TimerMinimaAreOnlyLowered) {
-  m.T106Min = 50;
-  Set("T106=40");
-  m.RefreshCounters();
-  EXPECT_EQ(m.T106Min, 40);
-  EXPECT_EQ(con.Row(19).substr(0, 19), "t106             40");
-  Set("T106=60");
-  m.RefreshCounters();
-  EXPECT_EQ(m.T106Min, 40);
-  overrides["RD T106"] = {"E0\r\n"};
-  m.RefreshCounters();
-  EXPECT_EQ(m.T106Min, 40);
-  EXPECT_EQ(con.Row(19).substr(22, 10), "t107   250");
+  overrides["RD T106"] = {"1,00050,00500\r\n"};
+  m.MonitorPreparation();
+  struct Step {
+    const char* t106_reply;
+    const char* row19;
+  } steps[] = {
+      {"1,00070,00500", "t106             50   t107   250"},  // higher than the first: not
+      {"1,00040,00500", "t106             40   t107   250"},  // lower: taken
+      {"1,00060,00500", "t106             40   t107   250"},
+      {"E0", "t106             40   t107   250"},  // an error reply is not a reading
+  };
+  for (const Step& s : steps) {
+    overrides["RD T106"] = {std::string(s.t106_reply) + "\r\n"};
+    m.MonitorPass();  // refreshes
+    EXPECT_EQ(Row(19), s.row19) << s.t106_reply;
+    m.MonitorPass();  // does not
+  }
 }
 
 TEST_F(CountersTest, RunsOnlyOnEvenPassesWithoutEsc) {
