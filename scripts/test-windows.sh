@@ -8,10 +8,11 @@ cd "$(dirname "$0")/.."
 # shellcheck source=wine-env.sh
 . scripts/wine-env.sh
 # The tests' temporary folders go in one folder of this run, removed however it ends (a
-# Wine program that outlives its test can still write into its folder).
-TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/climon-test-windows.XXXXXX")
-export TMPDIR
-trap 'wine_stop; rm -rf "$TMPDIR"' EXIT
+# Wine program that outlives its test can still write into its folder). Not TMPDIR: Wine
+# keeps its server's socket there, and wine_stop would then miss the server.
+CLIMON_E2E_TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/climon-test-windows.XXXXXX")
+export CLIMON_E2E_TMPDIR
+trap 'wine_stop; rm -rf "$CLIMON_E2E_TMPDIR"' EXIT
 (cd "$winbuild" && ctest --output-on-failure)
 CLIMON_WIN_EXE="$PWD/$winbuild/climon.exe" \
   CLIMON_WIN_MODES="$PWD/$winbuild/tests/console_modes.exe" \

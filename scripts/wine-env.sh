@@ -17,7 +17,7 @@ if ! command -v wine >/dev/null; then
   return 1
 fi
 mkdir -p "$WINEPREFIX"
-wineserver -p >"$WINEPREFIX/wineserver.log" 2>&1
+wineserver -p >"$WINEPREFIX/wineserver.log" 2>&1 || true  # one may run already
 wine wineboot >/dev/null 2>&1
 if ! wine reg query 'HKLM\Software\Wine\Ports' /v COM5 2>/dev/null | grep -q "$CLIMON_WINE_COM5"; then
   wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$CLIMON_WINE_COM5" /f >/dev/null 2>&1

@@ -44,7 +44,7 @@ void NewPromptLine(ComLib3& com, std::uint16_t& prompt_row) {
   con.GotoXY(2, prompt_row);
 }
 
-int RunTerminal(ComLib3& com, std::int32_t port) {
+int RunTerminal(ComLib3& com, std::int32_t port, const LineSent& sent) {
   auto& con = com.con();
   com.FlushKeys();
   OpenBoxWindow(com, 34);
@@ -63,6 +63,7 @@ int RunTerminal(ComLib3& com, std::int32_t port) {
       console::ShortString reply;
       PLC_Lib3::PlcTransact(com, port, com.KeyLine, reply);
       con.Write(" ", reply);
+      if (sent) sent(com.KeyLine.view(), reply.view());
     }
     com.KeyLine.Clear();
   } while (!com.EscFlag);

@@ -9,7 +9,7 @@ namespace app {
 
 const char* const kUsage =
     "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
-    "              [--headless]\n"
+    "              [--audit FILE] [--headless]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n"
@@ -17,6 +17,9 @@ const char* const kUsage =
     "  --log FILE      append one CSV row of the monitor's values per pass to FILE\n"
     "  --metrics FILE  write the values for Prometheus' textfile collector to FILE\n"
     "  --room NAME     the room's name in the metrics (default COMn)\n"
+    "  --audit FILE    append a CSV row to FILE for each thing done to the controller\n"
+    "                  (a terminal line, a counter reset) and each start, end and\n"
+    "                  link loss\n"
     "  --headless      run as a service: no screen, no keys (needs --port)\n"
     "  --help          this text\n"
     "  --version       the version of climon\n"
@@ -26,15 +29,15 @@ const char* const kUsage =
 
 const char* const kUsageHint =
     "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
-    "              [--headless]   (climon --help tells more)\n";
+    "              [--audit FILE] [--headless]   (climon --help tells more)\n";
 
 const char* const kVersion = CLIMON_VERSION;
 
 Parsed ParseOptions(const std::vector<std::string>& args) {
   static constexpr cli::Option kOptions[] = {
-      {"--help", nullptr},         {"--version", nullptr},   {"--headless", nullptr},
-      {"--port", "a port number"}, {"--log", "a file name"}, {"--metrics", "a file name"},
-      {"--room", "a name"},
+      {"--help", nullptr},         {"--version", nullptr},     {"--headless", nullptr},
+      {"--port", "a port number"}, {"--log", "a file name"},   {"--metrics", "a file name"},
+      {"--room", "a name"},        {"--audit", "a file name"},
   };
   Parsed p;
   cli::Parsed line = cli::Parse(args, kOptions, false);
@@ -54,9 +57,11 @@ Parsed ParseOptions(const std::vector<std::string>& args) {
                   std::to_string(comLib3::kPortCount);
       }
       p.options.port = a.value;
-    } else if (a.name == "--log" || a.name == "--metrics") {
+    } else if (a.name == "--log" || a.name == "--metrics" || a.name == "--audit") {
       if (a.value.empty()) p.error = "option " + a.name + " needs a file name";
-      (a.name == "--log" ? p.options.log : p.options.metrics) = a.value;
+      (a.name == "--log"     ? p.options.log
+       : a.name == "--audit" ? p.options.audit
+                             : p.options.metrics) = a.value;
     } else if (a.name == "--room") {
       if (auto why = monitor::RoomNameProblem(a.value)) p.error = "option --room: the name " + *why;
       p.options.room = a.value;

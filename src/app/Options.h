@@ -13,6 +13,7 @@ struct Options {
   std::optional<std::string> port;  // the text of --port, as if typed at the prompt
   std::string log;                  // --log FILE; empty for none
   std::string metrics;              // --metrics FILE; empty for none
+  std::string audit;                // --audit FILE; empty for none
   std::string room;                 // --room NAME; empty: COMn
   bool headless = false;            // no console: a service
 };

@@ -10,6 +10,7 @@
 #include "cli/Cli.h"
 #include "comLib3/comLib3.h"
 #include "console/FatalError.h"
+#include "files/Files.h"
 #include "monitor/Monitor.h"
 
 namespace app {
@@ -32,7 +33,7 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 std::optional<int> Main(int argc, char** argv, Start& start) {
   Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.error.empty()) return cli::Refuse("climon", parsed.error, kUsageHint);
-  start = Start{parsed.options, nullptr, nullptr};
+  start = Start{parsed.options, nullptr, nullptr, nullptr};
   if (start.options.help) {
     std::fputs(kUsage, stdout);
     return 0;
@@ -44,6 +45,13 @@ std::optional<int> Main(int argc, char** argv, Start& start) {
   std::string error;
   if (!start.options.log.empty() &&
       !(start.log = monitor::ValueLog::Open(start.options.log, error))) {
+    std::fprintf(stderr, "climon: %s\n", error.c_str());
+    return kUsageError;
+  }
+  if (!start.options.audit.empty() &&
+      !(start.audit = monitor::ValueLog::Open(
+            start.options.audit, error,
+            {logformat::AuditHeader(), "Audit trail", "the audit trail"}))) {
     std::fprintf(stderr, "climon: %s\n", error.c_str());
     return kUsageError;
   }
@@ -62,7 +70,13 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
   std::string report;  // what ended the run, said once the console is given back
   try {
     comLib3::ComLib3 com(con, clock, ports);
-    monitor::Outputs out{start.log.get(), start.metrics.get(), start.options.room, nullptr};
+    monitor::Outputs out;
+    out.log = start.log.get();
+    out.metrics = start.metrics.get();
+    out.audit = start.audit.get();
+    out.room = start.options.room;
+    out.user = files::LoginName();
+    out.version = kVersion;
     if (start.options.headless) {
       // A service's journal: one line per event.
       out.journal = [](const std::string& line) {

@@ -20,6 +20,7 @@ struct Start {
   Options options;
   std::unique_ptr<monitor::ValueLog> log;
   std::unique_ptr<monitor::MetricsFile> metrics;
+  std::unique_ptr<monitor::ValueLog> audit;
 };
 
 // Parses the options and answers --help and --version; refuses a bad option, a log or a

@@ -1,5 +1,6 @@
-// The two file operations whose form differs by platform: whether a path still names an
-// open file, and replacing a file in one step. Each platform folder defines them.
+// The small operations whose form differs by platform: whether a path still names an
+// open file, replacing a file in one step, and the user's login name. Each platform
+// folder defines them.
 #pragma once
 
 #include <cstdio>
@@ -14,5 +15,8 @@ bool StillNamed(std::FILE* f, const std::string& path);
 // Renames `from` over `to` in one step, so that a reader of `to` sees the old file or the
 // new one, never a part. False with the reason in `error`.
 bool RenameOver(const std::string& from, const std::string& to, std::string& error);
+
+// The name of the user who runs the program (as the audit trail records it), in UTF-8.
+std::string LoginName();
 
 }  // namespace files

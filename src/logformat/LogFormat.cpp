@@ -205,6 +205,26 @@ std::string CsvRow(const LocalTime& when, const LogRow& row) {
   return s + "\r\n";
 }
 
+std::string AuditHeader() {
+  return "time,port,room,user,event,detail,reply\r\n";
+}
+
+std::string CsvField(std::string_view text) {
+  if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
+  std::string s = "\"";
+  for (char c : text) {
+    if (c == '"') s += '"';
+    s += c;
+  }
+  return s + "\"";
+}
+
+std::string AuditRow(const LocalTime& when, const AuditEntry& e) {
+  return FormatIsoTime(when) + "," + std::to_string(e.port) + "," + CsvField(e.room) + "," +
+         CsvField(e.user) + "," + CsvField(e.event) + "," + CsvField(e.detail) + "," +
+         CsvField(e.reply) + "\r\n";
+}
+
 std::vector<std::string> SplitRow(std::string_view line) {
   if (line.ends_with("\r\n")) line.remove_suffix(2);
   if (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);

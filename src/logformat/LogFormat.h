@@ -91,6 +91,17 @@ std::optional<std::int64_t> ParseTimeBound(std::string_view text);
 // needs quoting.
 std::string CsvHeader();
 std::string CsvRow(const LocalTime& when, const LogRow& row);
+// The audit trail: a row for each thing the operator did to the controller and for each
+// event of the run, in the value log's time format. Its fields are free text: a field
+// that holds a comma, a quote or a line end is quoted as RFC 4180 has it.
+std::string AuditHeader();
+struct AuditEntry {
+  std::int32_t port = 0;
+  std::string_view room, user, event, detail, reply;
+};
+std::string AuditRow(const LocalTime& when, const AuditEntry& entry);
+std::string CsvField(std::string_view text);
+
 // The fields of one row, without its line end.
 std::vector<std::string> SplitRow(std::string_view line);
 

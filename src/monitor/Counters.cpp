@@ -40,6 +40,17 @@ void Monitor::RefreshCounters() {
   };
   publish(kTotalCounter, total);
   for (std::size_t i = 0; i < counters.size(); ++i) publish(variant.counters[i], counters[i]);
+  // What a reset would lose, for its row in the audit trail: the totals are kept there.
+  if (total.ok()) {
+    auto said = [](const CounterSpec& spec, const Reading<std::int64_t>& r) {
+      return std::string(spec.metric) + " " +
+             (r.ok() ? std::to_string(r.value) + " s" : "not read");
+    };
+    last_counters_ = said(kTotalCounter, total);
+    for (std::size_t i = 0; i < counters.size(); ++i) {
+      last_counters_ += ", " + said(variant.counters[i], counters[i]);
+    }
+  }
 
   Reading<std::uint16_t> a = ReadTimer(106), b = ReadTimer(107);
   if (a.value < T106Min) T106Min = a.value;
@@ -90,17 +101,31 @@ std::string CounterRowText(int row, const Pass& pass) {
 }
 
 void Monitor::ResetCounters(bool keep_total) {
-  ShortString reply;
+  // Each write's reply is noted for the audit trail; the controller program looks at none.
+  int written = 0, words = 0;
+  std::string failed;
+  auto write = [&](std::uint16_t dm) {
+    ShortString reply;
+    PLC_Lib3::PlcWriteDm(com_, ComPort, dm, 0, reply);
+    ++words;
+    if (!reply.empty() && reply.At(1) != 'E') {
+      ++written;
+    } else {
+      failed += (failed.empty() ? "; not written: DM" : ", DM") + std::to_string(dm) + " (" +
+                (reply.empty() ? std::string("no reply") : std::string(reply.view())) + ")";
+    }
+  };
   if (!keep_total) {
-    PLC_Lib3::PlcWriteDm(com_, ComPort, 117, 0, reply);
-    PLC_Lib3::PlcWriteDm(com_, ComPort, 118, 0, reply);
+    write(117);
+    write(118);
   }
   static constexpr std::uint16_t kCounterWords[] = {119, 120, 121, 122, 125, 126, 127, 128};
-  for (std::uint16_t dm : kCounterWords) {
-    PLC_Lib3::PlcWriteDm(com_, ComPort, dm, 0, reply);
-  }
+  for (std::uint16_t dm : kCounterWords) write(dm);
   ResetRequest = false;
   CycleCount = 0;
+  Audit("reset",
+        last_counters_.empty() ? "counters before: not read" : "counters before: " + last_counters_,
+        std::to_string(written) + " of " + std::to_string(words) + " words written" + failed);
 }
 
 }  // namespace monitor

@@ -69,6 +69,7 @@ void Monitor::MonitorPreparation() {
   FloorHtrPhase = 1;
   TempCtlPhase = 0;
   CycleCount = 2;
+  next_set_points_ = com_.clock().Now() + kSetPointsEvery;
   for (int i = 0; i < kBaseCount; ++i) {
     Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[i], 'i');
     this->*kBaseValues[i] = r.value;
@@ -132,6 +133,18 @@ void Monitor::ReadMissingBase(int base) {
   base_ok_[base] = true;
 }
 
+void Monitor::ReadSetPointsAgain() {
+  for (int i = 0; i < kBaseCount; ++i) {
+    if (i == kEvapSet || i == kDefrostSet) {
+      if (!ForVariant(DeviceVariant).evaporator_and_defrost) continue;
+    }
+    Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[i], 'i');
+    if (!r.ok()) continue;  // the last value read stands
+    this->*kBaseValues[i] = r.value;
+    base_ok_[i] = true;
+  }
+}
+
 void Monitor::DefrostRow() {
   ReadMissingBase(kDefrostSet);
   if (Stopping()) return;
@@ -178,6 +191,11 @@ void Monitor::MonitorPass() {
   retry_startup_ = !NotKnownYet().empty() && now >= next_startup_retry_;
   if (retry_startup_) next_startup_retry_ = now + kStartupRetryEvery;
   ReadMissingStartup();
+  const bool record = out_.log != nullptr || out_.metrics != nullptr || out_.audit != nullptr;
+  if (record && CycleCount % 2 == 0 && now >= next_set_points_) {
+    next_set_points_ = now + kSetPointsEvery;
+    ReadSetPointsAgain();
+  }
   pass_.variant = DeviceVariant;
   pass_.variant_known = variant_known_;
   ClimateRows();
@@ -202,6 +220,13 @@ void Monitor::Publish() {
     if (!out_.metrics->Write(State(now))) {
       problems += (problems.empty() ? "" : "; ") + std::string("Metrics not written: ") +
                   out_.metrics->error();
+    }
+  }
+  if (out_.audit != nullptr) {
+    if (!audit_error_.empty()) {
+      problems += (problems.empty() ? "" : "; ") + audit_error_;
+    } else if (std::string said = out_.audit->TakeNotice(); !said.empty()) {
+      notice = said;
     }
   }
   // A problem shows until the writes succeed again; a notice stays until there is

@@ -33,6 +33,15 @@ void Monitor::Journal(const std::string& line) {
   if (out_.journal) out_.journal(line);
 }
 
+void Monitor::Audit(std::string_view event, std::string_view detail, std::string_view reply) {
+  if (out_.audit == nullptr) return;
+  logformat::AuditEntry e{ComPort, Room(), out_.user, event, detail, reply};
+  // A failure shows on row 23 with the pass's other writes; nothing else stops.
+  audit_error_ = out_.audit->Append(logformat::AuditRow(com_.clock().Wall(), e))
+                     ? ""
+                     : "Audit trail not written: " + out_.audit->error();
+}
+
 void Monitor::NoteLink(bool replied) {
   auto& clock = com_.clock();
   if (replied) {
@@ -43,6 +52,7 @@ void Monitor::NoteLink(bool replied) {
       link_down_ = false;
       PublishLink();
       Journal("the controller replies again");
+      Audit("link back");
     }
     return;
   }
@@ -56,6 +66,7 @@ void Monitor::NoteLink(bool replied) {
     link_down_ = true;
     PublishLink();
     Journal(link_text_);
+    Audit("link lost", link_text_);
   }
   // Drawn on every read while it lasts: the terminal clears the screen when it closes.
   if (link_down_) StatusRow(kLinkRow, link_text_, link_shown_);
@@ -102,13 +113,19 @@ void Monitor::KeyCommands(std::int32_t port) {
     con.GotoXY(1, kResetPromptRow);
     con.Write(kResetPrompt);
     std::uint8_t answer = con.ReadKey();
-    if (console::UpCase(static_cast<char>(answer)) == 'Y') ResetRequest = true;
+    if (console::UpCase(static_cast<char>(answer)) == 'Y') {
+      ResetRequest = true;  // the audit trail has it when the words are written
+    } else {
+      Audit("reset declined");
+    }
     con.GotoXY(1, kResetPromptRow);
     con.Write("                        ");
     RestoreCursor();
     com_.FlushKeys();
   } else if (first == 'K') {
-    ZUL_Lib3::RunTerminal(com_, port);
+    ZUL_Lib3::RunTerminal(com_, port, [this](std::string_view line, std::string_view reply) {
+      Audit("terminal", line, reply);
+    });
   } else {
     com_.FlushKeys();
   }

@@ -37,6 +37,10 @@ inline constexpr std::chrono::seconds kLinkLostAfter{2};
 // Start-up reads without a reply are made again at most this often: on a dead line each
 // costs its retries, and the passes stay short.
 inline constexpr std::chrono::seconds kStartupRetryEvery{5};
+// With a record kept (a log, metrics, an audit trail) the set points are read again this
+// often, on a pass that refreshes the counters, so that the record has the set point in
+// force when one is changed at the controller. The plain program reads them once.
+inline constexpr std::chrono::seconds kSetPointsEvery{60};
 
 class MetricsFile;
 
@@ -45,7 +49,10 @@ class MetricsFile;
 struct Outputs {
   ValueLog* log = nullptr;
   MetricsFile* metrics = nullptr;
-  std::string room;  // the room's name for the metrics and the journal; empty: COMn
+  ValueLog* audit = nullptr;  // the audit trail: what the operator did, and the run's events
+  std::string room;           // the room's name for the metrics and the journal; empty: COMn
+  std::string user;           // who runs climon, for the audit trail
+  std::string version;        // climon's, for the audit trail
   std::function<void(const std::string&)> journal;
 };
 
@@ -147,6 +154,8 @@ class Monitor {
   // Writes a status row's text over what it showed before, keeping the cursor.
   void StatusRow(int row, const std::string& text, std::size_t& shown);
   void Journal(const std::string& line);
+  // One row of the audit trail, when there is one.
+  void Audit(std::string_view event, std::string_view detail = "", std::string_view reply = "");
   std::string Room() const;
   // The pass's values to the log and the metrics.
   void Publish();
@@ -161,6 +170,8 @@ class Monitor {
   std::optional<comLib3::WallTime> last_reply_;
   std::size_t link_shown_ = 0, out_shown_ = 0;
   std::string link_text_, out_text_;
+  std::string audit_error_;    // why the audit trail's last row could not be written
+  std::string last_counters_;  // the counters as last read, for the audit of a reset
   bool out_notice_ = false;
   // Whether each reference word's read had a usable reply, and what this pass read, for
   // the log and the metrics.
@@ -170,7 +181,9 @@ class Monitor {
   // passes (nothing more is sent on a line that answered them at start).
   bool variant_known_ = false, model_known_ = false, t106_known_ = false, t107_known_ = false;
   bool retry_startup_ = false;  // this pass makes the missing start-up reads again
-  comLib3::Clock::Duration next_startup_retry_{};
+  comLib3::Clock::Duration next_startup_retry_{}, next_set_points_{};
+  // The reference words read again, for a record that follows a change of set point.
+  void ReadSetPointsAgain();
   // What of the start-up is not known yet, for row 23 and the journal; empty once all is.
   std::string NotKnownYet() const;
   // The start-up reads that had no usable reply, made again.

@@ -29,12 +29,15 @@ int Monitor::Run(std::optional<std::string_view> port) {
   DetectDeviceVariant(ComPort);
   SelectCounterLabels();
   MonitorPreparation();
-  Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", variant " +
-          (variant_known_ ? std::to_string(DeviceVariant) : "not known yet") + ", model " +
-          (model_known_ ? std::to_string(VentRelay) : "not known yet"));
+  const std::string what =
+      std::string("variant ") + (variant_known_ ? std::to_string(DeviceVariant) : "not known yet") +
+      ", model " + (model_known_ ? std::to_string(VentRelay) : "not known yet");
+  Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", " + what);
+  Audit("start", what + ", version " + out_.version);
   MonitorCycle();
   Shutdown();
   Journal("ended");
+  Audit("end");
   return 0;
 }
 

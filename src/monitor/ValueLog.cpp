@@ -9,12 +9,13 @@
 
 namespace monitor {
 
-std::FILE* ValueLog::OpenFile(const std::string& path, std::string& error, bool& torn) {
+std::FILE* ValueLog::OpenFile(const std::string& path, const std::string& noun, std::string& error,
+                              bool& torn) {
   // Binary, so that the rows' CR LF reach the file as they are on every platform; "a+" to
   // see whether the last row was torn (a power cut, a full disk).
   std::FILE* f = std::fopen(path.c_str(), "a+b");
   if (f == nullptr) {
-    error = "cannot open the log " + path + ": " + std::strerror(errno);
+    error = "cannot open " + noun + " " + path + ": " + std::strerror(errno);
     return nullptr;
   }
   // Unbuffered: each row goes out in one write, and a failed one leaves nothing behind
@@ -27,11 +28,11 @@ std::FILE* ValueLog::OpenFile(const std::string& path, std::string& error, bool&
   return f;
 }
 
-std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& error) {
+std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& error, Kind kind) {
   bool torn = false;
-  std::FILE* f = OpenFile(path, error, torn);
+  std::FILE* f = OpenFile(path, kind.noun, error, torn);
   if (f == nullptr) return nullptr;
-  std::unique_ptr<ValueLog> log(new ValueLog(f, path));
+  std::unique_ptr<ValueLog> log(new ValueLog(f, path, std::move(kind)));
   log->broken_line_ = torn;  // a torn row stays alone on its line
   return log;
 }
@@ -48,7 +49,7 @@ bool ValueLog::Append(const std::string& row) {
   if (!files::StillNamed(file_, path_)) {
     std::string why;
     bool torn = false;
-    std::FILE* f = OpenFile(path_, why, torn);
+    std::FILE* f = OpenFile(path_, kind_.noun, why, torn);
     if (f == nullptr) {
       error_ = why;
       return false;
@@ -56,11 +57,11 @@ bool ValueLog::Append(const std::string& row) {
     std::fclose(file_);
     file_ = f;
     broken_line_ = torn;
-    notice_ = "Value log reopened: " + path_ + " had been moved or deleted";
+    notice_ = kind_.name + " reopened: " + path_ + " had been moved or deleted";
   }
   std::string out;
   if (broken_line_) out = "\r\n";  // whatever part of a row a failed write left stays apart
-  if (std::fseek(file_, 0, SEEK_END) == 0 && std::ftell(file_) == 0) out = logformat::CsvHeader();
+  if (std::fseek(file_, 0, SEEK_END) == 0 && std::ftell(file_) == 0) out = kind_.header;
   out += row;
   errno = 0;
   if (std::fwrite(out.data(), 1, out.size(), file_) != out.size()) {

@@ -1,18 +1,27 @@
-// The value log: one CSV row (RFC 4180) per monitor pass, appended to a file, with a
-// header row when the file is new or empty. Each row is written whole and unbuffered, so
-// a crash loses at most the pass in progress.
+// A record file of CSV rows (RFC 4180), appended to, with a header row when the file is
+// new or empty: the value log (a row per monitor pass) and the audit trail (a row per
+// operator action and event). Each row is written whole and unbuffered, so a crash loses
+// at most the row in progress; a torn row, a rotation and a full disk are survived.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "logformat/LogFormat.h"
+
 namespace monitor {
 
 class ValueLog {
  public:
-  // Opens `path` for appending; null with the reason in `error` when it cannot be.
-  static std::unique_ptr<ValueLog> Open(const std::string& path, std::string& error);
+  // Opens `path` for appending; null with the reason in `error` when it cannot be. The
+  // record's name is said in messages: "Value log reopened", "cannot open the log".
+  struct Kind {
+    std::string header, name, noun;
+  };
+  static std::unique_ptr<ValueLog> Open(const std::string& path, std::string& error,
+                                        Kind kind = {logformat::CsvHeader(), "Value log",
+                                                     "the log"});
   ~ValueLog();
   ValueLog(const ValueLog&) = delete;
   ValueLog& operator=(const ValueLog&) = delete;
@@ -26,10 +35,13 @@ class ValueLog {
   std::string TakeNotice();
 
  private:
-  ValueLog(std::FILE* f, std::string path) : file_(f), path_(std::move(path)) {}
-  static std::FILE* OpenFile(const std::string& path, std::string& error, bool& torn);
+  ValueLog(std::FILE* f, std::string path, Kind kind)
+      : file_(f), path_(std::move(path)), kind_(std::move(kind)) {}
+  static std::FILE* OpenFile(const std::string& path, const std::string& noun, std::string& error,
+                             bool& torn);
   std::FILE* file_;
   std::string path_;
+  Kind kind_;
   std::string error_, notice_;
   bool broken_line_ = false;  // the file may end in part of a row
 };

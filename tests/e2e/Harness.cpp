@@ -74,9 +74,9 @@ double MedianTransactionMs(const std::vector<Traffic>& log) {
 }
 
 std::string TempDir() {
-  // Under TMPDIR when it is set: scripts/test-windows.sh gives its run a folder that it
-  // removes at the end, whatever a Wine program that outlived its test left there.
-  const char* base = std::getenv("TMPDIR");
+  // Under CLIMON_E2E_TMPDIR when it is set: scripts/test-windows.sh gives its run a folder
+  // that it removes at the end, whatever a Wine program that outlived its test left there.
+  const char* base = std::getenv("CLIMON_E2E_TMPDIR");
   std::string tmpl =
       std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/climon-e2e.XXXXXX";
   if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp");

@@ -44,6 +44,8 @@ TEST(CommandLine, EachOptionAndEachBadOne) {
       {"--port 0", 2, "", "climon: option --port: '0' is not a port number from 1 to 128", true},
       {"--log", 2, "", "climon: option --log needs a file name", true},
       {"--log " + dir, 2, "", "climon: cannot open the log " + dir + ": Is a directory", false},
+      {"--audit=" + dir, 2, "", "climon: cannot open the audit trail " + dir + ": Is a directory",
+       false},
   };
   for (const auto& c : cases) {
     Ran r =
@@ -160,6 +162,50 @@ TEST(ValueLog, ARotatedLogGoesOnAtItsPath) {
   EXPECT_EQ(rows[0][0], "time");
   EXPECT_EQ(rows.back().size(), 22u);
   EXPECT_GE(CsvRows(path + ".1").size(), 3u);  // what was written before stays there
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
+// The audit trail of a real run: a line from the command terminal, R then N, R then Y, a
+// controller that stops answering and comes back. The wire carries what it carries
+// without --audit.
+TEST(Audit, WhatTheOperatorDidAndWhatHappened) {
+  std::string dir = TempDir(), path = dir + "/audit.csv";
+  Climon t({}, "", "", Quote(ClimonBin()) + " --audit " + Quote(path));
+  auto& s = t.s;
+  t.Answer("1");
+  ASSERT_TRUE(s.WaitForText("tTotal", 20s)) << s.ScreenText();
+  s.Type("k");
+  ASSERT_TRUE(s.WaitForText(" Send           : Receive    /esc")) << s.ScreenText();
+  s.Type("RD DM992");
+  s.Key("Enter");
+  ASSERT_TRUE(s.WaitForText(" RD DM992       : 0")) << s.ScreenText();
+  s.Key("Escape");
+  ASSERT_TRUE(
+      s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }, 20s));
+  for (const char* answer : {"n", "y"}) {
+    // Past the flush that follows the terminal or the answer: a key typed before it would
+    // be dropped.
+    int reads = t.Count("RD DM992");
+    ASSERT_TRUE(s.WaitFor([&] { return t.Count("RD DM992") > reads; }, 20s));
+    s.Type("r");
+    ASSERT_TRUE(s.WaitForText("Reset Timers [Y/N]", 20s)) << s.ScreenText();
+    s.Type(answer);
+    ASSERT_TRUE(t.Shows(20, ""));
+  }
+  ASSERT_TRUE(s.WaitFor([&] { return ReadFile(path).find(",reset,") != std::string::npos; }, 20s));
+  t.sim.Stop();
+  ASSERT_TRUE(s.WaitFor([&] { return !s.Row(22).empty(); }, 20s)) << s.ScreenText();
+  t.sim.Start();
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(22).empty(); }, 20s)) << s.ScreenText();
+  s.Key("Escape");
+  ASSERT_EQ(s.WaitExit(20s), 0);
+  std::string events;
+  for (const auto& row : CsvRows(path)) events += row.size() > 4 ? row[4] + ";" : "?;";
+  EXPECT_EQ(events, "event;start;terminal;reset declined;reset;link lost;link back;end;");
+  std::string text = ReadFile(path);
+  EXPECT_NE(text.find(",terminal,RD DM992,0"), std::string::npos) << text;
+  EXPECT_NE(text.find(",reset,\"counters before: total "), std::string::npos) << text;
+  EXPECT_NE(text.find(",10 of 10 words written\r\n"), std::string::npos) << text;
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 

@@ -22,9 +22,10 @@ struct MonitorFixture : testing::Test {
   monitor::Monitor m{com};
   ScriptedLine* line = nullptr;
 
-  bool silent = false;  // the controller answers nothing
+  bool silent = false;                                // the controller answers nothing
+  Ms silent_from = Ms::max(), silent_to = Ms::max();  // nor between these times
   std::string Answer(const std::string& c) {
-    if (silent) return "";
+    if (silent || (clock.NowMs() >= silent_from && clock.NowMs() < silent_to)) return "";
     auto it = overrides.find(c);
     if (it != overrides.end() && !it->second.empty()) {
       std::string r = it->second.front();

@@ -1,4 +1,6 @@
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -19,6 +21,14 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   error = std::strerror(errno);
   return false;
+}
+
+std::string LoginName() {
+  // The session's login where there is one; a service has none: the account it runs as.
+  char name[256];
+  if (::getlogin_r(name, sizeof name) == 0) return name;
+  if (const struct passwd* pw = ::getpwuid(::geteuid())) return pw->pw_name;
+  return "uid " + std::to_string(::geteuid());
 }
 
 }  // namespace files

@@ -47,4 +47,18 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
   return false;
 }
 
+std::string LoginName() {
+  wchar_t name[257];
+  DWORD n = 257;
+  if (GetUserNameW(name, &n) == 0 || n == 0) return "unknown";
+  int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n - 1), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
+  if (bytes > 0) {
+    WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n - 1), out.data(), bytes, nullptr,
+                        nullptr);
+  }
+  return out;
+}
+
 }  // namespace files
