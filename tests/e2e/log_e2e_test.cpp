@@ -180,8 +180,7 @@ TEST(Audit, WhatTheOperatorDidAndWhatHappened) {
   s.Key("Enter");
   ASSERT_TRUE(s.WaitForText(" RD DM992       : 0")) << s.ScreenText();
   s.Key("Escape");
-  ASSERT_TRUE(
-      s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }, 20s));
+  ASSERT_TRUE(s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }, 20s));
   for (const char* answer : {"n", "y"}) {
     // Past the flush that follows the terminal or the answer: a key typed before it would
     // be dropped.

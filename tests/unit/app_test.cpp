@@ -306,58 +306,6 @@ struct LoggedPassTest : MonitorFixture {
 
 // The metrics follow a lost link at once, not at the end of a pass that may take seconds
 // on a silent line: when the journal says so, the file says so too.
-// The audit trail of a run: its start, a terminal line with the reply as shown, a reset
-// declined, a reset with the counters it zeroed and the outcome of its writes, a lost and
-// a returning controller, the end. Nothing of it reaches the screen or the line.
-TEST_F(MonitorFixture, TheAuditTrailOfARun) {
-  LogFile trail;
-  std::string error;
-  auto audit = monitor::ValueLog::Open(
-      trail.path, error, {logformat::AuditHeader(), "Audit trail", "the audit trail"});
-  ASSERT_TRUE(audit) << error;
-  monitor::Outputs out;
-  out.audit = audit.get();
-  out.room = "Room 4, north";  // a comma: quoted
-  out.user = "op";
-  out.version = "1.0.0";
-  monitor::Monitor audited(com, out);
-  silent_from = 20000ms;  // lost, then back
-  silent_to = 26000ms;
-  con.Type("1\r");
-  con.Type("k", 4000ms);
-  con.Type("WR DM890 140\r", 4500ms);
-  con.TypeCode(27, 5000ms);
-  con.Type("r", 8000ms);
-  con.Type("n", 8500ms);
-  con.Type("r", 12000ms);
-  con.Type("y", 12500ms);
-  con.TypeCode(27, 40000ms);
-  EXPECT_EQ(audited.Run(), 0);
-  std::vector<std::vector<std::string>> rows;
-  std::ifstream f(trail.path, std::ios::binary);
-  for (std::string l; std::getline(f, l);) {
-    std::vector<std::string> all = logformat::SplitRow(l);
-    rows.push_back(std::vector<std::string>(all.begin() + 1, all.end()));  // without the time
-  }
-  const std::vector<std::vector<std::string>> want = {
-      {"port", "room", "user", "event", "detail", "reply"},
-      {"1", "\"Room 4", " north\"", "op", "start", "\"variant 1", " model 512", " version 1.0.0\"",
-       ""},
-      {"1", "\"Room 4", " north\"", "op", "terminal", "WR DM890 140", "OK"},
-      {"1", "\"Room 4", " north\"", "op", "reset declined", "", ""},
-      {"1", "\"Room 4", " north\"", "op", "reset", "\"counters before: total 143415 s",
-       " cooler_2 40000 s", " defrost 5400 s", " heater 95535 s", " cooler 20000 s\"",
-       "10 of 10 words written"},
-  };
-  ASSERT_GE(rows.size(), want.size() + 3) << testing::PrintToString(rows);
-  for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(rows[i], want[i]) << i;
-  EXPECT_EQ(rows[5][4], "link lost");
-  EXPECT_EQ(rows[6][4], "link back");
-  EXPECT_EQ(rows.back()[4], "end");
-  EXPECT_EQ(Row(23), "");  // nothing of it on the screen
-  EXPECT_EQ(plc.Dm(890), 140);
-}
-
 TEST_F(MonitorFixture, TheMetricsFileSaysTheLinkIsDownWhenTheJournalDoes) {
   LogFile prom;
   std::string error;
