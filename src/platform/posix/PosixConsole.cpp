@@ -1,7 +1,5 @@
 #include "platform/posix/PosixConsole.h"
 
-#include "platform/posix/WaitTime.h"
-
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -169,8 +167,7 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   Handle(SIGWINCH, OnResize);
   Handle(SIGPIPE, SIG_IGN);
   if (::pipe(wake_) == 0) {
-    // The thread takes no signal: the handlers run on the program's own thread, whose
-    // waits they cut short.
+    // The thread takes no signal: the handlers run on the program's own thread.
     sigset_t all, old;
     sigfillset(&all);
     ::pthread_sigmask(SIG_SETMASK, &all, &old);
