@@ -42,21 +42,15 @@ std::optional<int> Main(int argc, char** argv, Start& start) {
     std::printf("climon %s\n", kVersion);
     return 0;
   }
+  // The files asked for, each checked before the terminal or a port is touched.
   std::string error;
-  if (!start.options.log.empty() &&
-      !(start.log = monitor::ValueLog::Open(start.options.log, error))) {
-    std::fprintf(stderr, "climon: %s\n", error.c_str());
-    return kUsageError;
-  }
-  if (!start.options.audit.empty() &&
-      !(start.audit = monitor::ValueLog::Open(
-            start.options.audit, error,
-            {logformat::AuditHeader(), "Audit trail", "the audit trail"}))) {
-    std::fprintf(stderr, "climon: %s\n", error.c_str());
-    return kUsageError;
-  }
-  if (!start.options.metrics.empty() &&
-      !(start.metrics = monitor::MetricsFile::Open(start.options.metrics, kVersion, error))) {
+  const Options& o = start.options;
+  if ((!o.log.empty() && !(start.log = monitor::ValueLog::Open(o.log, error))) ||
+      (!o.audit.empty() &&
+       !(start.audit = monitor::ValueLog::Open(
+             o.audit, error, {logformat::AuditHeader(), "Audit trail", "the audit trail"}))) ||
+      (!o.metrics.empty() &&
+       !(start.metrics = monitor::MetricsFile::Open(o.metrics, kVersion, error)))) {
     std::fprintf(stderr, "climon: %s\n", error.c_str());
     return kUsageError;
   }

@@ -27,7 +27,7 @@ void Monitor::RefreshCounters() {
   Reading<std::int64_t> total{std::int64_t{hi.value} * 65535 + lo.value, Worse(lo.got, hi.got)};
 
   // Read in the controller's order of words; drawn by row below.
-  const VariantSpec& variant = ForVariant(DeviceVariant);
+  const VariantTable& variant = ForVariant(DeviceVariant);
   pass_.variant = DeviceVariant;
   std::array<Reading<std::int64_t>, 4> counters;
   for (std::size_t i = 0; i < counters.size(); ++i) {
@@ -35,15 +35,15 @@ void Monitor::RefreshCounters() {
   }
   // A counter is known only when both its words had a usable reply; the screen shows
   // what the controller program shows for the others.
-  auto publish = [this](const CounterSpec& spec, const Reading<std::int64_t>& r) {
-    pass_[spec.column] = {r.got, static_cast<long double>(r.value), 0};
+  auto publish = [this](const CounterWords& words, const Reading<std::int64_t>& r) {
+    pass_[words.column] = {r.got, static_cast<long double>(r.value), 0};
   };
   publish(kTotalCounter, total);
   for (std::size_t i = 0; i < counters.size(); ++i) publish(variant.counters[i], counters[i]);
   // What a reset would lose, for its row in the audit trail: the totals are kept there.
   if (total.ok()) {
-    auto said = [](const CounterSpec& spec, const Reading<std::int64_t>& r) {
-      return std::string(spec.metric) + " " +
+    auto said = [](const CounterWords& words, const Reading<std::int64_t>& r) {
+      return std::string(words.metric) + " " +
              (r.ok() ? std::to_string(r.value) + " s" : "not read");
     };
     last_counters_ = said(kTotalCounter, total);
@@ -89,11 +89,11 @@ std::string CounterRowText(int row, const Pass& pass) {
     return "tTotal      " + FormatInt(static_cast<std::int64_t>(total), 7) + " s  /  " +
            FormatReal(total / 3600, 6, 1) + " h";
   }
-  for (const CounterSpec& spec : ForVariant(pass.variant).counters) {
-    if (spec.row != row) continue;
-    const long double counter = pass[spec.column].number;
+  for (const CounterWords& words : ForVariant(pass.variant).counters) {
+    if (words.row != row) continue;
+    const long double counter = pass[words.column].number;
     std::string text =
-        std::string("t") + spec.label + FormatInt(static_cast<std::int64_t>(counter), 7);
+        std::string("t") + words.label + FormatInt(static_cast<std::int64_t>(counter), 7);
     if (total > 0) return text + " s  / " + FormatReal(counter * 100 / total, 7, 1) + " % ";
     return text + " s  /     0.0 % ";
   }

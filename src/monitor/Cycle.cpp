@@ -125,23 +125,21 @@ void Monitor::ClimateRows() {
   if (evaporator) DefrostRow();
 }
 
-void Monitor::ReadMissingBase(int base) {
-  if (base_ok_[base] || !retry_startup_) return;
+void Monitor::ReadBaseAgain(int base) {
   Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[base], 'i');
-  if (!r.ok()) return;
+  if (!r.ok()) return;  // the last value read stands
   this->*kBaseValues[base] = r.value;
   base_ok_[base] = true;
 }
 
+void Monitor::ReadMissingBase(int base) {
+  if (!base_ok_[base] && retry_startup_) ReadBaseAgain(base);
+}
+
 void Monitor::ReadSetPointsAgain() {
+  const bool evaporator = ForVariant(DeviceVariant).evaporator_and_defrost;
   for (int i = 0; i < kBaseCount; ++i) {
-    if (i == kEvapSet || i == kDefrostSet) {
-      if (!ForVariant(DeviceVariant).evaporator_and_defrost) continue;
-    }
-    Reading<std::int32_t> r = ReadWord(ComPort, kBaseWords[i], 'i');
-    if (!r.ok()) continue;  // the last value read stands
-    this->*kBaseValues[i] = r.value;
-    base_ok_[i] = true;
+    if (evaporator || (i != kEvapSet && i != kDefrostSet)) ReadBaseAgain(i);
   }
 }
 

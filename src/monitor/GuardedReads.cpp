@@ -144,20 +144,20 @@ Monitor::Reading<std::int32_t> Monitor::ReadStable(std::int32_t port, std::uint1
 }
 
 std::uint16_t Monitor::ReadTimerValue(std::int32_t port, std::uint16_t timer) {
+  return TimerReading(port, timer).value;
+}
+
+Monitor::Reading<std::uint16_t> Monitor::TimerReading(std::int32_t port, std::uint16_t timer) {
   ShortString text;
   PLC_Lib3::PlcReadTimer(com_, port, timer, text);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
-  if (!r.ok()) return 65535;
-  return static_cast<std::uint16_t>(r.value);
+  if (!r.ok()) return {65535, Got::kNoReply};
+  return {static_cast<std::uint16_t>(r.value), Got::kRead};
 }
 
 Monitor::Reading<std::uint16_t> Monitor::ReadTimer(std::uint16_t timer) {
   if (Stopping()) return {65535, Got::kNotRead};  // what the read would give, untried
-  ShortString text;
-  PLC_Lib3::PlcReadTimer(com_, ComPort, timer, text);
-  PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
-  if (!r.ok()) return {65535, Got::kNoReply};
-  return {static_cast<std::uint16_t>(r.value), Got::kRead};
+  return TimerReading(ComPort, timer);
 }
 
 }  // namespace monitor

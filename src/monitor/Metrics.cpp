@@ -59,17 +59,16 @@ constexpr Col kCounterColumns[] = {logformat::kTotal, logformat::kHeater, logfor
 // A counter's name in the metrics, or null while the variant that names it is not known.
 const char* CounterName(Col column, const Pass& pass) {
   if (column == kTotalCounter.column) return kTotalCounter.metric;
-  auto name = [column](const VariantSpec& v) -> const char* {
-    for (const CounterSpec& c : v.counters) {
+  auto name = [column](const VariantTable& v) -> const char* {
+    for (const CounterWords& c : v.counters) {
       if (c.column == column) return c.metric;
     }
     return nullptr;
   };
+  // Until the variant is known, only a counter that every variant names alike.
   const char* named = name(ForVariant(pass.variant));
-  // Named alike in every variant, or the variant is known.
-  if (!pass.variant_known && std::string_view(named) != name(ForVariant(1))) return nullptr;
-  if (!pass.variant_known && std::string_view(named) != name(ForVariant(3))) return nullptr;
-  return named;
+  bool alike = std::string_view(name(ForVariant(1))) == name(ForVariant(3));
+  return pass.variant_known || alike ? named : nullptr;
 }
 
 std::string Seconds(double s) {

@@ -130,8 +130,10 @@ class Monitor {
   Reading<std::int32_t> ReadStable(std::int32_t port, std::uint16_t dm, char kind);
   Reading<std::int64_t> ReadCounter(std::uint16_t low_dm);
   // The label that SelectCounterLabels chose for a counter.
-  const ShortString& CounterLabel(const CounterSpec& spec) const;
-  // A timer read and whether its reply was usable (ReadTimerValue's 65535 otherwise).
+  const ShortString& CounterLabel(const CounterWords& counter) const;
+  // A timer read and whether its reply was usable (65535 otherwise): ReadTimerValue's,
+  // and the monitor's own, which makes none once it is stopping.
+  Reading<std::uint16_t> TimerReading(std::int32_t port, std::uint16_t timer);
   Reading<std::uint16_t> ReadTimer(std::uint16_t timer);
   void KeyCommands(std::int32_t port);
   // A guarded read for a row, with the cursor on the row's first column after it.
@@ -141,6 +143,8 @@ class Monitor {
   // The indicators and rows 3 to 7 of a pass, up to the ESC that ends it.
   void ClimateRows();
   void DefrostRow();
+  // A reference word read again: its value and state follow a usable reply only.
+  void ReadBaseAgain(int base);
   // A reference word whose read at start had no usable reply, read again.
   void ReadMissingBase(int base);
   // One animated indicator: label, relay number, then the state character of its phase.

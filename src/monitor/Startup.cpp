@@ -62,13 +62,13 @@ void Monitor::DetectDeviceVariant(std::int32_t port) {
 
 void Monitor::SelectCounterLabels() {
   // The variant's table holds the counters in the order of their words.
-  const VariantSpec& v = ForVariant(DeviceVariant);
+  const VariantTable& v = ForVariant(DeviceVariant);
   ShortString* labels[] = {&CounterLabel119, &CounterLabel121, &CounterLabel125, &CounterLabel127};
   for (std::size_t i = 0; i < v.counters.size(); ++i) *labels[i] = v.counters[i].label;
 }
 
-const ShortString& Monitor::CounterLabel(const CounterSpec& spec) const {
-  switch (spec.low_dm) {
+const ShortString& Monitor::CounterLabel(const CounterWords& counter) const {
+  switch (counter.low_dm) {
     case 119:
       return CounterLabel119;
     case 121:

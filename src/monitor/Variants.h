@@ -11,7 +11,7 @@
 namespace monitor {
 
 // One operating-time counter: two words (low, then high) of the controller.
-struct CounterSpec {
+struct CounterWords {
   std::uint16_t low_dm;
   int row;                // its screen row
   const char* label;      // its label after the row's "t", 11 characters
@@ -19,17 +19,17 @@ struct CounterSpec {
   const char* metric;     // its counter label in the metrics
 };
 
-struct VariantSpec {
+struct VariantTable {
   bool evaporator_and_defrost;  // rows 6 and 7
   // The four counters in the order they are read (DM119, DM121, DM125, DM127).
-  std::array<CounterSpec, 4> counters;
+  std::array<CounterWords, 4> counters;
 };
 
 // The total operating time, the same in every variant.
-inline constexpr CounterSpec kTotalCounter{117, 14, "", logformat::kTotal, "total"};
+inline constexpr CounterWords kTotalCounter{117, 14, "", logformat::kTotal, "total"};
 
 // The variant's table; any but 1 and 9 (the one detection gives with no reply too) has
 // the heating and cooling efficiency counters.
-const VariantSpec& ForVariant(std::int32_t variant);
+const VariantTable& ForVariant(std::int32_t variant);
 
 }  // namespace monitor

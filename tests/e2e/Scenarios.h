@@ -15,6 +15,15 @@ namespace e2e {
 inline constexpr const char* kTempRow = "Temp.         12.50 C  /   12.50 C";
 inline constexpr const char* kTotalRow = "tTotal       143415 s  /    39.8 h";
 inline constexpr const char* kHeaterRow = "t_Heater      95535 s  /    66.6 %";
+// The command terminal's header, once it is open.
+inline constexpr const char* kTerminalHeader = " Send           : Receive    /esc";
+
+// A line sent from the command terminal; true once `shown` (its row with the reply) is.
+inline bool SendLine(Session& s, const std::string& line, const std::string& shown) {
+  s.Type(line);
+  s.Key("Enter");
+  return s.WaitForText(shown);
+}
 
 // The variant-1 monitor once the counters have come: the climate rows, the mode and the
 // simulator's counters (total 2 x 65535 + 12345 s, heater 65535 + 30000 s, ...).

@@ -74,13 +74,9 @@ TEST_P(Builds, TheCommandTerminalAndBack) {
   ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();
   s.Type("k");
   ASSERT_TRUE(s.WaitForText("*     TARVENA ZUL Terminal      *")) << s.ScreenText();
-  ASSERT_TRUE(s.WaitForText(" Send           : Receive    /esc"));
-  s.Type("RD DM992");
-  s.Key("Enter");
-  EXPECT_TRUE(s.WaitForText(" RD DM992       : 00500")) << s.ScreenText();
-  s.Type("WR DM890 -5");
-  s.Key("Enter");
-  EXPECT_TRUE(s.WaitForText(" WR DM890 -5    : OK")) << s.ScreenText();
+  ASSERT_TRUE(s.WaitForText(kTerminalHeader));
+  EXPECT_TRUE(SendLine(s, "RD DM992", " RD DM992       : 00500")) << s.ScreenText();
+  EXPECT_TRUE(SendLine(s, "WR DM890 -5", " WR DM890 -5    : OK")) << s.ScreenText();
   s.Key("Escape");
   // Back in the monitor, which goes on: the rows come back, whole (no box over them).
   ASSERT_TRUE(t.Shows(3, kTempRow)) << s.ScreenText();

@@ -175,10 +175,8 @@ TEST(Audit, WhatTheOperatorDidAndWhatHappened) {
   t.Answer("1");
   ASSERT_TRUE(s.WaitForText("tTotal", 20s)) << s.ScreenText();
   s.Type("k");
-  ASSERT_TRUE(s.WaitForText(" Send           : Receive    /esc")) << s.ScreenText();
-  s.Type("RD DM992");
-  s.Key("Enter");
-  ASSERT_TRUE(s.WaitForText(" RD DM992       : 0")) << s.ScreenText();
+  ASSERT_TRUE(s.WaitForText(kTerminalHeader)) << s.ScreenText();
+  ASSERT_TRUE(SendLine(s, "RD DM992", " RD DM992       : 0")) << s.ScreenText();
   s.Key("Escape");
   ASSERT_TRUE(s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }, 20s));
   for (const char* answer : {"n", "y"}) {

@@ -12,7 +12,6 @@
 #include "SimOptions.h"
 #include "app/Options.h"
 #include "app/Program.h"
-#include "cli/Cli.h"
 #include "console/HeadlessConsole.h"
 #include "monitor/Metrics.h"
 
@@ -57,22 +56,14 @@ TEST(Options, EachOptionAndEachBadOne) {
   }
 }
 
-// Every program's command line is read one way: what climon's and climon-plot's tables
-// leave out, and climon-sim's values.
-TEST(Options, TheSharedParserAndClimonSimsValues) {
-  static constexpr cli::Option kOptions[] = {{"--file", "a file name"}};
-  for (const auto& [arg, value] : {std::pair{"--file=a=b", "a=b"}, {"--file=", ""}}) {
-    cli::Parsed p = cli::Parse({arg}, kOptions, false);
-    ASSERT_EQ(p.error, "") << arg;
-    EXPECT_EQ(p.args[0].value, value) << arg;  // split at the first =; an empty value stays
-  }
-  EXPECT_EQ(cli::Parse({"-"}, kOptions, true).args[0].value, "-");  // an operand
-  std::pair<std::vector<std::string>, std::string> sim_cases[] = {
+// climon-sim's values, refused in the shared parser's words.
+TEST(Options, ClimonSimsValues) {
+  std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--variant=9", "--late-ms", "150"}, ""},
       {{"--variant", "5"}, "option --variant: '5' is not a device variant: 1, 2, 3 or 9"},
       {{"--loss"}, "option --loss needs a percentage from 0 to 100, such as 20 or 0.5"},
   };
-  for (const auto& [args, error] : sim_cases) {
+  for (const auto& [args, error] : cases) {
     sim::SimOptions o;
     EXPECT_EQ(sim::ParseSimOptions(args, o), error) << args[0];
   }
@@ -225,24 +216,13 @@ TEST(Pass, ARecordedPassThroughEveryFormatter) {
   p.port = 1;
   p.variant = 1;
   p.variant_known = true;
-  auto set = [&p](Col c, long double v, int d) { p[c] = monitor::ReadAs(v, d); };
-  set(kTemp, 12.48L, 2);
-  set(kTempSet, 12.5L, 2);
+  const std::pair<long double, int> read[kValueCount] = {
+      {12.48L, 2}, {12.5L, 2}, {0, 2},     {85, 2},    {1.6L, 3}, {1.5L, 3}, {-2.05L, 2},
+      {0, 2},      {185, 0},   {12, 2},    {1, 0},     {1, 0},    {1, 0},    {0, 0},
+      {143418, 0}, {95539, 0}, {40003, 0}, {20004, 0}, {5403, 0}};
+  for (std::size_t c = 0; c < kValueCount; ++c)
+    p.values[c] = monitor::ReadAs(read[c].first, read[c].second);
   p[kHumidity] = monitor::Outcome(false, 0, 2);
-  set(kHumiditySet, 85, 2);
-  set(kCo2, 1.6L, 3);
-  set(kCo2Set, 1.5L, 3);
-  set(kEvap, -2.05L, 2);
-  set(kEvapSet, 0, 2);
-  set(kDefrostMin, 185, 0);
-  set(kDefrostTemp, 12, 2);
-  for (Col c : {kVent, kTempCtl, kFloorHtr}) set(c, 1, 0);
-  set(kTempMode, 0, 0);
-  set(kTotal, 143418, 0);
-  set(kHeater, 95539, 0);
-  set(kCounter119, 40003, 0);
-  set(kCooler, 20004, 0);
-  set(kCounter121, 5403, 0);
 
   const std::pair<int, const char*> rows[] = {
       {3, "Temp.         12.48 C  /   12.50 C"},   {4, "Humidity       0.00 %  /   85.00 %"},

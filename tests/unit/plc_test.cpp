@@ -147,17 +147,17 @@ TEST_F(PlcTest, ALateReplyIsWaitedOutNotTakenForTheNextCommands) {
       if (cmd.starts_with("RD T")) return "1,00" + cmd.substr(4) + ",00200\r\n";
       return cmd == "RD 3000" ? "1\r\n" : "0\r\n";
     });
-    ShortString first_reply;
-    PlcTransact(com, 1, c.first, first_reply,
-                c.first[3] == 'D'   ? PLC_Lib3::ReplyShape::kWord
-                : c.first[3] == 'T' ? PLC_Lib3::ReplyShape::kTimer
-                                    : PLC_Lib3::ReplyShape::kRelay);
-    ShortString second;
-    PLC_Lib3::ReplyShape shape = std::string_view(c.second) == "CR" ? PLC_Lib3::ReplyShape::kAny
-                                 : c.second[3] == 'D'               ? PLC_Lib3::ReplyShape::kWord
-                                 : c.second[3] == 'T'               ? PLC_Lib3::ReplyShape::kTimer
-                                                                    : PLC_Lib3::ReplyShape::kRelay;
-    PlcTransact(com, 1, c.second, second, shape);
+    // The shape the builders give each command.
+    auto shape = [](std::string_view cmd) {
+      using PLC_Lib3::ReplyShape;
+      return cmd == "CR"               ? ReplyShape::kAny
+             : cmd.starts_with("RD D") ? ReplyShape::kWord
+             : cmd.starts_with("RD T") ? ReplyShape::kTimer
+                                       : ReplyShape::kRelay;
+    };
+    ShortString first_reply, second;
+    PlcTransact(com, 1, c.first, first_reply, shape(c.first));
+    PlcTransact(com, 1, c.second, second, shape(c.second));
     EXPECT_EQ(second, c.want) << c.first << " late " << c.late.count() << " ms, then " << c.second;
   }
   line->lateness = nullptr;
