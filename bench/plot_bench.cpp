@@ -1,6 +1,8 @@
-// climon-plot on a generated 30-day log in climon's own format: wall time (best of three),
-// peak memory and SVG size for the last 1, 7 and 30 days, beside `wc -l` on the same
-// file as the floor of reading it. The log has what a real one has: a pass about every
+// climon-plot on generated logs in climon's own format: wall time (best of three), peak
+// memory and SVG size, beside `wc -l` and `zcat | wc -l` on the same files as the floor of
+// reading them. A 30-day log drawn for its last 1, 7 and 30 days; a year's log, plain,
+// for its last day; the same year rotated daily and compressed (365 .gz files), drawn
+// whole and for its last day. The logs have what a real one has: a pass about every
 // second, failed reads, a stopped climon (gaps), a restart (a torn row and a repeated
 // header) and a change of set point.
 #include <sys/resource.h>
@@ -53,8 +55,12 @@ Run Best(const std::string& cmd) {
   return best;
 }
 
-void Generate(const std::string& path, int days) {
+// `days` of log at `path`; with `daily`, also a file a day in that folder, as logrotate's
+// dateext names them (climon-room.csv-20261209), each with its header.
+void Generate(const std::string& path, int days, const std::string& daily = "") {
   std::FILE* f = std::fopen(path.c_str(), "wb");
+  std::FILE* day_file = nullptr;
+  std::int64_t day_end = 0;
   std::string out = logformat::CsvHeader();
   std::int64_t t = 1796770800000;  // 2026-12-09T00:00:00+01:00
   const std::int64_t end = t + std::int64_t{days} * 86400000;
@@ -90,7 +96,21 @@ void Generate(const std::string& path, int days) {
     bool refresh = pass % 2 == 0;
     v[kTotal] = refresh ? std::to_string(143415 + pass / 2) : "";
     v[kHeater] = v[kCounter119] = v[kCooler] = v[kCounter121] = refresh ? "5400" : "";
-    out += logformat::CsvRow(logformat::FromUtcMs(t, 60), row);
+    logformat::LocalTime local = logformat::FromUtcMs(t, 60);
+    std::string line = logformat::CsvRow(local, row);
+    out += line;
+    if (!daily.empty()) {
+      if (t >= day_end) {
+        if (day_file != nullptr) std::fclose(day_file);
+        char name[64];
+        std::snprintf(name, sizeof name, "/climon-room.csv-%04d%02d%02d", local.year, local.month,
+                      local.day);
+        day_file = std::fopen((daily + name).c_str(), "wb");
+        std::fputs(logformat::CsvHeader().c_str(), day_file);
+        day_end = t - (t + 3600000) % 86400000 + 86400000;  // the next local midnight
+      }
+      std::fwrite(line.data(), 1, line.size(), day_file);
+    }
     t += 1000 + static_cast<std::int64_t>(next() % 40);  // a pass a little over a second
     if (pass % 700000 == 699999) t += 45 * 60000;        // climon stopped for 45 minutes
     if (pass == 1500000) {                               // a power cut: a torn row, a restart
@@ -104,6 +124,14 @@ void Generate(const std::string& path, int days) {
   }
   std::fwrite(out.data(), 1, out.size(), f);
   std::fclose(f);
+  if (day_file != nullptr) std::fclose(day_file);
+}
+
+void Line(const char* what, const Run& r, const Run* floor, const char* floor_name) {
+  std::printf("  %-34s %7.3f s  %7.1f MB peak", what, r.seconds,
+              static_cast<double>(r.peak_kb) / 1024.0);
+  if (floor != nullptr) std::printf("  (%.2f times %s)", r.seconds / floor->seconds, floor_name);
+  std::printf("\n");
 }
 
 }  // namespace
@@ -119,16 +147,45 @@ int main(int argc, char** argv) {
   std::printf("climon-plot on a generated 30-day log: %.0f MB, best of 3 runs each\n",
               static_cast<double>(bytes) / 1e6);
   Run floor = Best("wc -l " + log + " >/dev/null");
-  std::printf("  %-10s %8.3f s  %8.1f MB peak\n", "wc -l", floor.seconds,
-              static_cast<double>(floor.peak_kb) / 1024.0);
+  Line("wc -l", floor, nullptr, "");
   for (const char* range : {"24h", "7d", "30d"}) {
     Run r = Best(plot + " " + log + " --last " + range + " -o " + svg + " 2>/dev/null");
     auto svg_bytes = std::filesystem::file_size(svg);
-    std::printf("  --last %-4s %7.3f s  %8.1f MB peak  %7.0f kB SVG  (%.1f times wc -l)\n", range,
-                r.seconds, static_cast<double>(r.peak_kb) / 1024.0,
-                static_cast<double>(svg_bytes) / 1e3, r.seconds / floor.seconds);
+    std::string what =
+        std::string("--last ") + range + " (" + std::to_string(svg_bytes / 1000) + " kB SVG)";
+    Line(what.c_str(), r, &floor, "wc -l");
   }
   std::printf("targets: 30 days in at most 15 times wc -l, under 64 MB, an SVG under 1.5 MB\n");
+  std::filesystem::remove(log);
+
+  // A year: one plain log, and the same rotated daily and compressed as logrotate does.
+  std::string year = dir + "/365days.csv", daily = dir + "/daily";
+  std::filesystem::create_directories(daily);
+  Generate(year, 365, daily);
+  Time("cd " + daily + " && ls | xargs -P 2 -n 8 gzip -6");
+  Time("cat " + year + " >/dev/null");
+  std::printf("a year: a plain log of %.2f GB; 365 daily .gz files of %.0f MB in all\n",
+              static_cast<double>(std::filesystem::file_size(year)) / 1e9, [&] {
+                double sum = 0;
+                for (const auto& e : std::filesystem::directory_iterator(daily)) {
+                  sum += static_cast<double>(e.file_size());
+                }
+                return sum / 1e6;
+              }());
+  Run wc_year = Best("wc -l " + year + " >/dev/null");
+  Line("wc -l (plain year)", wc_year, nullptr, "");
+  Line("--last 24h (plain year)",
+       Best(plot + " " + year + " --last 24h -o " + svg + " 2>/dev/null"), &wc_year, "wc -l");
+  std::string files = daily + "/*.gz";
+  Run zcat = Best("zcat " + files + " | wc -l >/dev/null");
+  Line("zcat FILES | wc -l", zcat, nullptr, "");
+  Line("all 365 .gz files", Best(plot + " " + files + " -o " + svg + " 2>/dev/null"), &zcat,
+       "zcat | wc -l");
+  Line("--last 24h (365 .gz files)",
+       Best(plot + " " + files + " --last 24h -o " + svg + " 2>/dev/null"), &zcat, "zcat | wc -l");
+  std::printf(
+      "targets: --last 24h on a plain year in at most 0.1 s; a year of .gz files in at most\n"
+      "1.2 times zcat FILES | wc -l\n");
   if (std::getenv("CLIMON_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);
   return 0;
 }

@@ -19,6 +19,13 @@
 
 namespace plot {
 
+using logread::kTemp, logread::kTempSet, logread::kHumidity, logread::kHumiditySet, logread::kCo2,
+    logread::kCo2Set;
+using logread::Row;
+using logread::Series;
+// The chart draws the first series: temperature, humidity and CO2, each with its set point.
+inline constexpr std::size_t kSeriesCount = logread::kCo2Set + 1;
+
 struct Point {
   std::int64_t t;  // ms since 1970, UTC
   double v;

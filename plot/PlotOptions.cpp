@@ -1,6 +1,5 @@
 #include "PlotOptions.h"
 
-#include <charconv>
 #include <cstdio>
 #include <ctime>
 #include <string_view>
@@ -21,9 +20,10 @@ const char* const kPlotUsage =
     "       climon-plot --help | --version\n"
     "Draws the temperature, humidity and CO2 of climon value logs (climon --log) over\n"
     "time, each with its set point, as one self-contained SVG file. Several logs\n"
-    "(rotated ones, in any order) make one chart in time order. TIME is 2026-12-09 or\n"
-    "2026-12-09T14:00[:00], in local time unless it ends in Z or an offset such as\n"
-    "+01:00; --to a date takes the whole day. --last counts back from the newest row.\n"
+    "(rotated ones, plain or gzip, in any order) make one chart in time order. TIME\n"
+    "is 2026-12-09 or 2026-12-09T14:00[:00], in local time unless it ends in Z or an\n"
+    "offset such as +01:00; --to a date takes the whole day. --last counts back from\n"
+    "the newest row. Exit status 1: drawn, but a log could not be read.\n"
     "See climon-plot(1).\n";
 
 const char* const kPlotUsageHint =
@@ -60,17 +60,8 @@ std::string ParsePlotOptions(const std::vector<std::string>& args, PlotOptions& 
       if (a.name == "--to" && v.size() == 10) *t += kDayMs - 1;
       (a.name == "--from" ? o.from : o.to) = t;
     } else if (a.name == "--last") {
-      std::int64_t n = 0;
-      bool ok = v.size() >= 2;
-      if (ok) {
-        auto [end, ec] = std::from_chars(v.data(), v.data() + v.size() - 1, n);
-        char unit = v.back();
-        ok = ec == std::errc() && end == v.data() + v.size() - 1 && n > 0 && n <= 100000 &&
-             (unit == 'h' || unit == 'd');
-        n *= unit == 'h' ? 3600000 : kDayMs;
-      }
-      if (!ok) return "option --last: '" + v + "' is not " + kSpan;
-      o.last_ms = n;
+      o.last_ms = logformat::ParseSpan(v);
+      if (!o.last_ms) return "option --last: '" + v + "' is not " + kSpan;
     }
   }
   if (o.help || o.version) return "";

@@ -11,18 +11,19 @@ prefix=$(mktemp -d "${TMPDIR:-/tmp}/climon-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 got=$(cd "$prefix" && find . -type f | sort)
-want=$(printf '%s\n' ./bin/climon ./bin/climon-plot ./bin/climon-sim \
+want=$(printf '%s\n' ./bin/climon ./bin/climon-plot ./bin/climon-report ./bin/climon-sim \
   ./lib/systemd/system/climon@.service \
   ./share/climon/grafana/climon-dashboard.json ./share/climon/prometheus/climon.rules.yml \
   ./share/doc/climon/changelog.gz ./share/doc/climon/copyright \
   ./share/doc/climon/examples/room.conf.example \
-  ./share/man/man1/climon-plot.1.gz ./share/man/man1/climon-sim.1.gz \
+  ./share/man/man1/climon-plot.1.gz ./share/man/man1/climon-report.1.gz \
+  ./share/man/man1/climon-sim.1.gz \
   ./share/man/man1/climon.1.gz)
 if [ "$got" != "$want" ]; then
   printf 'installed:\n%s\nexpected:\n%s\n' "$got" "$want"
   exit 1
 fi
-for exe in climon climon-plot climon-sim; do
+for exe in climon climon-plot climon-report climon-sim; do
   if file "$prefix/bin/$exe" | grep -q 'not stripped'; then
     echo "$exe is not stripped"
     exit 1
@@ -56,7 +57,7 @@ if command -v systemd-analyze >/dev/null; then
   }
   echo "$exposure"
 fi
-for exe in climon climon-plot climon-sim; do "$prefix/bin/$exe" --version; done
+for exe in climon climon-plot climon-report climon-sim; do "$prefix/bin/$exe" --version; done
 if command -v lintian >/dev/null; then
   (cd "$build" && cpack -G DEB >/dev/null 2>&1)
   out=$(lintian --pedantic "$build"/climon_*.deb 2>&1 | grep -v '^running with root privileges' || true)

@@ -1,8 +1,10 @@
 // The small operations whose form differs by platform: whether a path still names an
-// open file, replacing a file in one step, and the user's login name. Each platform
+// open file, replacing a file in one step, seeking in a large file, and the user's login
+// name. Each platform
 // folder defines them.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -12,9 +14,19 @@ namespace files {
 // renamed away, as a log rotation does).
 bool StillNamed(std::FILE* f, const std::string& path);
 
+// Opens `path` to read and to append to ("a+b"), made when missing, in a way that lets
+// another program rename or delete it while it is open (as a log rotation does); null with
+// the reason in `error`.
+std::FILE* OpenAppend(const std::string& path, std::string& error);
+
 // Renames `from` over `to` in one step, so that a reader of `to` sees the old file or the
 // new one, never a part. False with the reason in `error`.
 bool RenameOver(const std::string& from, const std::string& to, std::string& error);
+
+// Moves `f` to byte `at` of its file, and the size of the file of `f`: beyond 2 GB too,
+// where a long is 32 bits (Windows).
+bool SeekTo(std::FILE* f, std::uint64_t at);
+std::uint64_t SizeOf(std::FILE* f);
 
 // The name of the user who runs the program (as the audit trail records it), in UTF-8.
 std::string LoginName();

@@ -173,6 +173,18 @@ std::optional<std::int64_t> ParseTimeBound(std::string_view s) {
   return local_ms - off;
 }
 
+std::optional<std::int64_t> ParseSpan(std::string_view v, std::string_view units) {
+  if (v.size() < 2 || units.find(v.back()) == std::string_view::npos) return std::nullopt;
+  int n = 0;
+  for (std::size_t i = 0; i + 1 < v.size(); ++i) {
+    if (v[i] < '0' || v[i] > '9' || n > 100000) return std::nullopt;
+    n = n * 10 + (v[i] - '0');
+  }
+  if (n <= 0 || n > 100000) return std::nullopt;
+  std::int64_t unit = v.back() == 'm' ? 60000 : v.back() == 'h' ? 3600000 : 86400000;
+  return n * unit;
+}
+
 std::string_view ColumnName(std::size_t i) {
   static constexpr const char* kFirst[] = {"time", "port", "variant"};
   if (i < 3) return kFirst[i];

@@ -87,6 +87,10 @@ std::size_t ColumnIndex(std::string_view name);
 // offset such as +01:00; milliseconds since 1970 (UTC).
 std::optional<std::int64_t> ParseTimeBound(std::string_view text);
 
+// A span as a person types it: a number of minutes, hours or days (90m, 24h, 7d), in
+// milliseconds; at most 100000 of a unit.
+std::optional<std::int64_t> ParseSpan(std::string_view text, std::string_view units = "hd");
+
 // The header row and one data row, each with its CR LF. Numbers and times only: no field
 // needs quoting.
 std::string CsvHeader();

@@ -51,6 +51,10 @@ std::string PlotBin() {
   return CLIMON_PLOT_BIN;
 }
 
+std::string ReportBin() {
+  return CLIMON_REPORT_BIN;
+}
+
 Ran RunProgram(const std::string& command_line) {
   std::string dir = TempDir();
   std::string cmd =

@@ -96,6 +96,7 @@ double MedianTransactionMs(const std::vector<Traffic>& log);
 std::string ClimonBin();
 std::string SimBin();
 std::string PlotBin();
+std::string ReportBin();
 
 // Runs a program to its end with its input from /dev/null: its exit status, standard
 // output and standard error.

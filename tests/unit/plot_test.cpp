@@ -4,17 +4,20 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 
 #include "Aggregate.h"
 #include "LogReader.h"
+#include "LogSet.h"
 #include "MiniXml.h"
 #include "PlotOptions.h"
+#include "TempFiles.h"
 #include "TrendSvg.h"
 #include "logformat/LogFormat.h"
 
 namespace {
 
-using plot::Damage;
+using logread::Damage;
 
 std::string Header() {
   return logformat::CsvHeader();
@@ -34,14 +37,14 @@ std::string At(double s) {
 }
 
 struct Read {
-  std::vector<plot::Row> rows;
+  std::vector<logread::Row> rows;
   std::string refusal;
   std::array<std::uint64_t, 5> damage{};
 };
 
 Read ReadText(const std::string& text, std::size_t piece = 7) {
   Read r;
-  plot::LogReader reader("t.csv", [&r](const plot::Row& row) { r.rows.push_back(row); });
+  logread::LogReader reader("t.csv", [&r](const logread::Row& row) { r.rows.push_back(row); });
   // In small pieces, so that lines cross the blocks.
   for (std::size_t i = 0; i < text.size(); i += piece)
     reader.Feed(std::string_view(text).substr(i, piece));
@@ -53,7 +56,7 @@ Read ReadText(const std::string& text, std::size_t piece = 7) {
 
 plot::Chart Aggregate(const std::string& text, int columns = plot::kPlotColumns) {
   plot::Aggregator a(columns);
-  plot::LogReader reader("t.csv", [&a](const plot::Row& row) { a.Add(row); });
+  logread::LogReader reader("t.csv", [&a](const logread::Row& row) { a.Add(row); });
   reader.Feed(text);
   reader.Finish();
   return a.Finish();
@@ -129,6 +132,114 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
   }
 }
 
+// Rows `step` seconds apart from At(start), `n` of them.
+std::string Rows(int start, int n, int step = 1) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text += Row(At(start + i * step), std::to_string(i % 50));
+  return text;
+}
+
+struct SetResult {
+  logread::SetRead read;
+  std::vector<std::int64_t> times;
+};
+
+SetResult ReadSet(const std::vector<std::string>& paths, logread::Range range = {}) {
+  SetResult r;
+  r.read = logread::ReadLogs(
+      paths, range, {[&r](const logread::Row& row) { r.times.push_back(row.utc_ms); }, {}});
+  return r;
+}
+
+// A range read gives the rows that reading it all and keeping those in the range gives:
+// across a restart (a torn row, a repeated header, 20 minutes without rows), a clock set
+// back an hour, and in a rotated set of plain and compressed files named in any order.
+TEST(LogSet, ARangeReadsWhatAFullReadKeeps) {
+  Folder d;
+  // 20000 rows (1.5 MB): long enough for the bisection to take many steps.
+  std::string log = Header() + Rows(0, 8000) + Row(At(8000), "1").substr(0, 30) + "\r\n" +
+                    Header() + Rows(9200, 6000) + Rows(11600, 6000);  // back an hour
+  std::string one = d.Write("one.csv", log);
+  // A rotated set: 8 h 20 min in each file.
+  std::string a = d.Write("a.csv", Header() + Rows(0, 3000, 10));
+  std::string b = d.Write("b.csv.1.gz", Header() + Rows(30000, 3000, 10), true);
+  std::string c = d.Write("c", Header() + Rows(60000, 3000, 10), true);
+  const std::int64_t t0 = 1796806800000;
+  struct Case {
+    std::vector<std::string> files;
+    std::optional<int> from, to, last;  // seconds from At(0)
+    std::vector<bool> skipped;          // by file, in time order
+  } cases[] = {
+      {{one}, {}, {}, {}, {false}},
+      {{one}, 4000, {}, {}, {false}},
+      {{one}, 11000, 12000, {}, {false}},  // on both sides of the step back
+      {{one}, 8500, 9100, {}, {false}},    // within the restart's gap: nothing
+      {{one}, {}, {}, 1800, {false}},
+      {{one}, 30000, {}, {}, {true}},
+      {{c, a, b, a}, {}, {}, {}, {false, false, false}},
+      {{c, b, a}, 70000, 75000, {}, {true, true, false}},
+      {{b, c, a}, {}, 10000, {}, {false, true, true}},
+      {{a, c, b}, {}, {}, 600, {true, true, false}},
+  };
+  for (const auto& k : cases) {
+    auto ms = [t0](std::optional<int> s) {
+      return s ? std::optional<std::int64_t>(t0 + *s * 1000LL) : std::nullopt;
+    };
+    logread::Range range{ms(k.from), ms(k.to),
+                         k.last ? std::optional(*k.last * 1000LL) : std::nullopt};
+    SetResult got = ReadSet(k.files, range);
+    SetResult all = ReadSet(k.files);
+    std::vector<std::int64_t> want;
+    for (std::int64_t t : all.times) {
+      if (got.read.range.Holds(t)) want.push_back(t);
+    }
+    std::string what =
+        std::to_string(k.files.size()) + " files " + std::to_string(k.from.value_or(-1));
+    EXPECT_EQ(got.times, want) << what;
+    EXPECT_FALSE(want.empty() && k.from != 30000 && k.from != 8500) << what;
+    std::vector<bool> skipped;
+    for (const auto& f : got.read.files) skipped.push_back(f.skipped);
+    EXPECT_EQ(skipped, k.skipped) << what;
+    EXPECT_TRUE(got.read.Errors().empty()) << what;
+  }
+}
+
+// A file that cannot be read is reported, and the rest read; so is a compressed one that
+// breaks off, with the rows before the break.
+TEST(LogSet, FilesThatCannotBeReadAreReportedAndTheRestRead) {
+  Folder d;
+  std::string good = d.Write("good.csv", Header() + Rows(0, 10));
+  std::string gz = d.Write("big.gz", Header() + Rows(100, 20000), true);
+  std::ifstream in(gz, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  struct Case {
+    std::string name, bytes;
+    bool gz;
+    std::string error;  // its start, after the path
+    std::size_t rows;   // of this file
+  } cases[] = {
+      {"cut.gz", bytes.substr(0, bytes.size() / 2), false, " is cut short", 1},
+      {"empty.gz", "", false, " is empty", 0},
+      {"empty-inside.gz", "", true, " is empty", 0},
+      {"other.gz", "hello, world\n", true, " is not a climon value log", 0},
+      {"junk.gz", "\x1f\x8bnot really gzip at all", false, " is damaged at byte", 0},
+      {"two-rooms.csv", Header() + "2026-12-09T10:01:00.000+01:00,2,1" + Row(At(0), "1").substr(33),
+       false, "", 1},
+  };
+  for (const auto& c : cases) {
+    std::string path = d.Write(c.name, c.bytes, c.gz);
+    SetResult r = ReadSet({good, path, d.dir + "/missing.csv"});
+    std::vector<std::string> errors = r.read.Errors();
+    ASSERT_EQ(errors.size(), c.error.empty() ? 1u : 2u) << c.name;
+    EXPECT_EQ(errors.back().rfind("cannot read " + d.dir + "/missing.csv", 0), 0u) << errors.back();
+    if (!c.error.empty()) {
+      EXPECT_EQ(errors[0].rfind(path + c.error, 0), 0u) << errors[0];
+    }
+    EXPECT_EQ(r.times.size() >= 10 + c.rows, true) << c.name;
+    EXPECT_EQ(r.read.mixed.empty(), c.name != "two-rooms.csv") << c.name;
+  }
+}
+
 TEST(Aggregate, EachColumnHoldsItsFirstLastMinAndMax) {
   // 10 columns of 100 rows: a plateau, a one-row spike, a ramp.
   std::string text = Header();
@@ -149,7 +260,7 @@ TEST(Aggregate, EachColumnHoldsItsFirstLastMinAndMax) {
 
 TEST(Aggregate, ASpikeOfOneRowAmongAMillionReachesItsValue) {
   plot::Aggregator a(plot::kPlotColumns);
-  plot::Row row;
+  logread::Row row;
   for (int i = 0; i < 1000000; ++i) {
     row.utc_ms = 1796806800000 + std::int64_t{i} * 1000;
     row.values[plot::kTemp] = i == 777777 ? 99.5 : 12.0;
@@ -195,7 +306,7 @@ TEST(Aggregate, LinesBreakAtFailedReadsAndOutagesAndEveryOutageIsMarked) {
   }
   // Thirty minutes missing from thirty days: under a pixel, and still marked.
   plot::Aggregator a(plot::kPlotColumns);
-  plot::Row row;
+  logread::Row row;
   row.values[plot::kTemp] = 1;
   for (std::int64_t s = 0; s < 30 * 86400; s += 60) {
     if (s > 86400 * 10 && s < 86400 * 10 + 1800) continue;

@@ -17,10 +17,25 @@ bool StillNamed(std::FILE* f, const std::string& path) {
   return open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
 }
 
+std::FILE* OpenAppend(const std::string& path, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "a+b");
+  if (f == nullptr) error = std::strerror(errno);
+  return f;
+}
+
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   error = std::strerror(errno);
   return false;
+}
+
+bool SeekTo(std::FILE* f, std::uint64_t at) {
+  return ::fseeko(f, static_cast<off_t>(at), SEEK_SET) == 0;
+}
+
+std::uint64_t SizeOf(std::FILE* f) {
+  struct stat st {};
+  return ::fstat(::fileno(f), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
 }
 
 std::string LoginName() {

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -38,6 +39,31 @@ bool StillNamed(std::FILE* f, const std::string& path) {
   return same;
 }
 
+std::FILE* OpenAppend(const std::string& path, std::string& error) {
+  // fopen shares no delete: a rotation could not rename or delete the open log.
+  HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    error = e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND ? "No such file or directory"
+            : e == ERROR_ACCESS_DENIED                             ? "Permission denied"
+                                                                   : "error " + std::to_string(e);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_APPEND | _O_BINARY);
+  std::FILE* f = fd < 0 ? nullptr : _fdopen(fd, "a+b");
+  if (f == nullptr) {
+    if (fd >= 0) {
+      _close(fd);
+    } else {
+      CloseHandle(h);
+    }
+    error = "cannot open it as a stream";
+  }
+  return f;
+}
+
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
   if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
@@ -45,6 +71,15 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
   }
   error = "error " + std::to_string(GetLastError());
   return false;
+}
+
+bool SeekTo(std::FILE* f, std::uint64_t at) {
+  return _fseeki64(f, static_cast<__int64>(at), SEEK_SET) == 0;
+}
+
+std::uint64_t SizeOf(std::FILE* f) {
+  __int64 n = _filelengthi64(_fileno(f));
+  return n > 0 ? static_cast<std::uint64_t>(n) : 0;
 }
 
 std::string LoginName() {

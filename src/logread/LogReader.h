@@ -1,9 +1,9 @@
-// climon's value log read back for the chart, row by row as the bytes come: no row is
-// kept once it has been handed on, so memory does not grow with the log. Rows that are
-// damaged (torn by a power cut, the wrong field count, a repeated header, a field that is
-// not a sane number, a line too long to be a row) are skipped and counted by kind. So is a
-// row whose time stands alone, days away from the rows before and after it: a clock that
-// was wrong for one pass would otherwise stretch the chart over years.
+// climon's value log read back for the chart and the report, row by row as the bytes come: no row
+// is kept once it has been handed on, so memory does not grow with the log. Rows that are damaged
+// (torn by a power cut, the wrong field count, a repeated header, a field that is not a sane
+// number, a line too long to be a row) are skipped and counted by kind. So is a row whose time
+// stands alone, days away from the rows before and after it: a clock that was wrong for one pass
+// would otherwise stretch the chart over years.
 #pragma once
 
 #include <array>
@@ -13,15 +13,25 @@
 #include <string>
 #include <string_view>
 
-namespace plot {
+namespace logread {
 
-// The series the chart draws, in the order of its panels: each value, then its set point.
-enum Series { kTemp, kTempSet, kHumidity, kHumiditySet, kCo2, kCo2Set, kSeriesCount };
+// The values read back, each then its set point: the chart draws the first six.
+enum Series {
+  kTemp,
+  kTempSet,
+  kHumidity,
+  kHumiditySet,
+  kCo2,
+  kCo2Set,
+  kEvap,
+  kEvapSet,
+  kSeriesCount
+};
 
 struct Row {
   std::int64_t utc_ms = 0;
   int utc_offset_minutes = 0;
-  std::int32_t port = 0;
+  std::int32_t port = 0, variant = 0;
   std::array<std::optional<double>, kSeriesCount> values;  // absent: not read
 };
 
@@ -29,14 +39,20 @@ enum class Damage { kFieldCount, kRepeatedHeader, kBadTime, kBadValue, kTooLong,
 
 struct DamageCount {
   std::uint64_t rows = 0;
-  std::string first_at;  // "line 12 of a.csv"
+  std::string first_at;  // "line 12 of a.csv", or "the line at byte 4096 of a.csv"
 };
+
+// True for climon's header line (without its line end), a byte-order mark allowed.
+bool IsHeader(std::string_view line);
 
 class LogReader {
  public:
   // `sink` gets each good row; `name` names the input in reports.
   LogReader(std::string name, std::function<void(const Row&)> sink);
 
+  // The input goes on from byte `at` of the file, at the start of a line, its header
+  // already read: lines are then named by their byte, not their number.
+  void ResumeAt(std::uint64_t at);
   // The next bytes of the input, in any pieces.
   void Feed(std::string_view bytes);
   // The end of the input: a last line without its line end is read too.
@@ -51,7 +67,11 @@ class LogReader {
 
  private:
   void Line(std::string_view line);
-  void Count(Damage kind, std::uint64_t line);
+  // The current line ends: its place is known.
+  void EndLine();
+  // The current line: its number, or its byte when resumed.
+  std::uint64_t Here() const { return resumed_ ? line_byte_ : line_; }
+  void Count(Damage kind, std::uint64_t here);
   // Hands on the row before `next` unless its time stands alone.
   void Hold(const Row& next);
   // Hands on the row held, or counts it when its time stands alone.
@@ -62,6 +82,9 @@ class LogReader {
   std::string pending_;  // the start of a line whose end has not come yet
   bool too_long_ = false;
   std::uint64_t line_ = 0, rows_ = 0;
+  bool resumed_ = false;
+  // The byte at which the current line starts, and the next one; the current line's length.
+  std::uint64_t line_byte_ = 0, next_line_byte_ = 0, line_length_ = 0;
   bool header_seen_ = false;
   std::optional<Row> held_;
   std::uint64_t held_line_ = 0;
@@ -73,10 +96,4 @@ class LogReader {
 // What a kind of damage is called in the report.
 const char* DamageName(Damage kind);
 
-// Reads a file in large blocks into `reader`; false with the reason when it cannot be read.
-bool ReadFile(const std::string& path, LogReader& reader, std::string& error);
-
-// The time of the last readable row of a log, from its last block alone.
-std::optional<std::int64_t> NewestTime(const std::string& path);
-
-}  // namespace plot
+}  // namespace logread

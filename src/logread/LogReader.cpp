@@ -1,15 +1,11 @@
 #include "LogReader.h"
 
-#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
-#include <vector>
 
 #include "logformat/LogFormat.h"
 
-namespace plot {
+namespace logread {
 namespace {
 
 // A climon row is about 120 bytes; a line far longer is not one, and is not kept whole.
@@ -37,6 +33,8 @@ const std::array<Wanted, kSeriesCount>& WantedColumns() {
       {logformat::ColumnIndex("humidity_set_pct"), kHumiditySet},
       {logformat::ColumnIndex("co2_pct"), kCo2},
       {logformat::ColumnIndex("co2_set_pct"), kCo2Set},
+      {logformat::ColumnIndex("evap_c"), kEvap},
+      {logformat::ColumnIndex("evap_set_c"), kEvapSet},
   }};
   return wanted;
 }
@@ -94,6 +92,12 @@ bool ParseValue(std::string_view text, double& v) {
 
 }  // namespace
 
+bool IsHeader(std::string_view line) {
+  // Some spreadsheets save a CSV with a byte-order mark first.
+  if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
+  return line == Header();
+}
+
 const char* DamageName(Damage kind) {
   switch (kind) {
     case Damage::kFieldCount:
@@ -115,9 +119,23 @@ const char* DamageName(Damage kind) {
 LogReader::LogReader(std::string name, std::function<void(const Row&)> sink)
     : name_(std::move(name)), sink_(std::move(sink)) {}
 
-void LogReader::Count(Damage kind, std::uint64_t line) {
+void LogReader::ResumeAt(std::uint64_t at) {
+  resumed_ = header_seen_ = true;
+  next_line_byte_ = at;
+}
+
+void LogReader::EndLine() {
+  ++line_;
+  line_byte_ = next_line_byte_;
+  next_line_byte_ += line_length_ + 1;
+  line_length_ = 0;
+}
+
+void LogReader::Count(Damage kind, std::uint64_t here) {
   DamageCount& d = damage_[static_cast<std::size_t>(kind)];
-  if (d.rows++ == 0) d.first_at = "line " + std::to_string(line) + " of " + name_;
+  if (d.rows++ == 0) {
+    d.first_at = (resumed_ ? "the line at byte " : "line ") + std::to_string(here) + " of " + name_;
+  }
 }
 
 void LogReader::Hold(const Row& next) {
@@ -128,7 +146,7 @@ void LogReader::Hold(const Row& next) {
     Release(far_previous && far_next);
   }
   held_ = next;
-  held_line_ = line_;
+  held_line_ = Here();
 }
 
 void LogReader::Release(bool lone) {
@@ -146,6 +164,7 @@ void LogReader::Feed(std::string_view bytes) {
   while (!bytes.empty() && refusal_.empty()) {
     std::size_t nl = bytes.find('\n');
     std::string_view part = bytes.substr(0, nl);
+    line_length_ += part.size();
     if (!too_long_) {
       if (pending_.size() + part.size() > kMaxLine) {
         too_long_ = true;
@@ -158,8 +177,8 @@ void LogReader::Feed(std::string_view bytes) {
     }
     if (nl == std::string_view::npos) return;
     if (too_long_) {
-      ++line_;
-      Count(Damage::kTooLong, line_);
+      EndLine();
+      Count(Damage::kTooLong, Here());
       too_long_ = false;
     } else if (!pending_.empty()) {
       Line(pending_);
@@ -171,8 +190,8 @@ void LogReader::Feed(std::string_view bytes) {
 
 void LogReader::Finish() {
   if (too_long_) {
-    ++line_;
-    Count(Damage::kTooLong, line_);
+    EndLine();
+    Count(Damage::kTooLong, Here());
   } else if (!pending_.empty()) {
     Line(pending_);
   }
@@ -184,12 +203,10 @@ void LogReader::Finish() {
 }
 
 void LogReader::Line(std::string_view line) {
-  ++line_;
+  EndLine();
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   if (!header_seen_) {
-    // Some spreadsheets save a CSV with a byte-order mark first.
-    if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
-    if (line != Header()) {
+    if (!IsHeader(line)) {
       refusal_ = name_ + " is not a climon value log: its first line is not climon's header";
       return;
     }
@@ -197,76 +214,28 @@ void LogReader::Line(std::string_view line) {
     return;
   }
   if (line.empty()) return;
-  if (line == Header()) return Count(Damage::kRepeatedHeader, line_);
+  if (line == Header()) return Count(Damage::kRepeatedHeader, Here());
   std::array<std::string_view, logformat::kColumnCount> f;
   std::size_t n = 0;
   if (!Split(line, f, n) || n != logformat::kColumnCount) {
-    return Count(Damage::kFieldCount, line_);
+    return Count(Damage::kFieldCount, Here());
   }
   Row row;
   if (!logformat::ParseIsoTime(f[0], row.utc_ms, row.utc_offset_minutes)) {
-    return Count(Damage::kBadTime, line_);
+    return Count(Damage::kBadTime, Here());
   }
   std::from_chars(f[1].data(), f[1].data() + f[1].size(), row.port);
+  std::from_chars(f[2].data(), f[2].data() + f[2].size(), row.variant);
   for (const Wanted& w : WantedColumns()) {
     std::string_view text = f[w.column];
     if (text.empty()) continue;
     double v = 0;
     if (!ParseValue(text, v) || !std::isfinite(v) || std::fabs(v) > kSaneLimit) {
-      return Count(Damage::kBadValue, line_);
+      return Count(Damage::kBadValue, Here());
     }
     row.values[w.series] = v;
   }
   Hold(row);
 }
 
-bool ReadFile(const std::string& path, LogReader& reader, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = "cannot read " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  std::vector<char> block(1 << 20);
-  std::size_t n;
-  while ((n = std::fread(block.data(), 1, block.size(), f)) > 0 && reader.refusal().empty()) {
-    reader.Feed(std::string_view(block.data(), n));
-  }
-  bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = "cannot read " + path + ": read error";
-    return false;
-  }
-  reader.Finish();
-  return true;
-}
-
-std::optional<std::int64_t> NewestTime(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return std::nullopt;
-  std::string tail(65536, '\0');
-  long size = std::fseek(f, 0, SEEK_END) == 0 ? std::ftell(f) : 0;
-  long from = size > static_cast<long>(tail.size()) ? size - static_cast<long>(tail.size()) : 0;
-  std::fseek(f, from, SEEK_SET);
-  tail.resize(std::fread(tail.data(), 1, tail.size(), f));
-  std::fclose(f);
-  // The last line whose first field is a time, from the end.
-  std::size_t end = tail.size();
-  while (end > 0) {
-    std::size_t start = tail.rfind('\n', end - 1);
-    start = start == std::string::npos ? 0 : start + 1;
-    std::string_view line(tail.data() + start, end - start);
-    std::int64_t ms;
-    int off;
-    std::size_t comma = line.find(',');
-    if (comma != std::string_view::npos &&
-        logformat::ParseIsoTime(line.substr(0, comma), ms, off)) {
-      return ms;
-    }
-    if (start == 0) break;
-    end = start - 1;
-  }
-  return std::nullopt;
-}
-
-}  // namespace plot
+}  // namespace logread

@@ -1,0 +1,27 @@
+// The record written out: one self-contained HTML file (no scripts, nothing fetched) that
+// reads on screen and prints on A4, a summary page then a page a day; and the daily table
+// as CSV for a spreadsheet.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "LogSet.h"
+#include "Report.h"
+
+namespace report {
+
+// Where the record comes from and how it was judged.
+struct Provenance {
+  std::string room, period, version, made_at;
+  Settings settings;
+  std::vector<logread::FileRead> logs;
+  std::vector<std::string> audits;  // the audit trails read
+  std::vector<std::string> errors;  // files that could not be read, or not wholly
+  std::string damage;               // the damaged rows by kind, a line each
+};
+
+std::string Html(const Record& r, const Provenance& p);
+std::string Csv(const Record& r, const Settings& settings);
+
+}  // namespace report

@@ -1,0 +1,322 @@
+#include "Report.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "logformat/LogFormat.h"
+
+namespace report {
+namespace {
+
+// A value this close to its band's edge is on the edge: inside. The log's values have
+// at most three decimals, far coarser than the sums' rounding.
+constexpr double kEdge = 1e-9;
+
+std::int64_t Midnight(std::int64_t day, int offset) {
+  return day * kDayMs - std::int64_t{offset} * 60000;
+}
+
+bool Outside(double x, double set, const Band& b) {
+  return x > set + b.above + kEdge || (b.has_below && x < set - b.below - kEdge);
+}
+
+}  // namespace
+
+const std::array<ValueInfo, kValueCount> kValues = {{
+    {"Temperature", " \u00B0C", 2, logread::kTemp, logread::kTempSet},
+    {"Humidity", " %", 2, logread::kHumidity, logread::kHumiditySet},
+    {"CO2", " %", 3, logread::kCo2, logread::kCo2Set},
+    {"Evaporator temperature", " \u00B0C", 2, logread::kEvap, logread::kEvapSet},
+}};
+
+std::optional<double> ValueFigures::Mean() const {
+  if (with == 0) return std::nullopt;
+  return sum / static_cast<double>(with);
+}
+
+std::int64_t LocalDay(std::int64_t ms, int offset) {
+  std::int64_t local = ms + std::int64_t{offset} * 60000;
+  return (local >= 0 ? local : local - (kDayMs - 1)) / kDayMs;
+}
+
+Builder::Builder(const Settings& settings, const Period& period)
+    : settings_(settings), period_(period) {}
+
+bool Builder::InPeriod(std::int64_t day) const {
+  return !period_.Days() || (day >= *period_.first_day && day <= *period_.last_day);
+}
+
+Day& Builder::DayOf(std::int64_t day) {
+  auto it =
+      std::find_if(r_.days.rbegin(), r_.days.rend(), [day](const Day& d) { return d.day == day; });
+  if (it != r_.days.rend()) return *it;
+  r_.days.push_back(Day{});
+  r_.days.back().day = day;
+  return r_.days.back();
+}
+
+void Builder::Add(const logread::Row& row) {
+  const std::int64_t t = row.utc_ms;
+  const int off = row.utc_offset_minutes;
+  if (prev_ && t <= prev_->utc_ms) {
+    ++r_.out_of_order;  // a repeated row or a clock set back: its time is already counted
+    return;
+  }
+  if (!prev_) {
+    r_.from = {period_.Days() ? Midnight(*period_.first_day, off) : period_.from.value_or(t), off};
+    if (r_.from.ms < t) {
+      Span(r_.from.ms, t, off, nullptr);
+      AddOutage(r_.from.ms, t, off, Outage::kBeforeRecord);
+    }
+  } else if (t - prev_->utc_ms > kHoldMs) {
+    Span(prev_->utc_ms, t, prev_->utc_offset_minutes, nullptr);
+    AddOutage(prev_->utc_ms, t, prev_->utc_offset_minutes, Outage::kNotRunning);
+  } else {
+    Span(prev_->utc_ms, t, prev_->utc_offset_minutes, link_down_ ? nullptr : &*prev_);
+  }
+  bool any = false;
+  for (std::size_t v = 0; v < kValueCount; ++v) {
+    if (row.values[kValues[v].series]) any = true;
+    if (const auto& set = row.values[kValues[v].set_point]) set_[v] = set;
+  }
+  if (row.values[logread::kEvap]) r_.evaporator = true;
+  // Every read failed: the link is lost until a row has a value again.
+  if (!any && !link_down_) link_down_ = Moment{t, off};
+  if (any && link_down_) {
+    AddOutage(link_down_->ms, t, link_down_->offset, Outage::kLinkLost);
+    link_down_.reset();
+  }
+  const std::int64_t day = LocalDay(t, off);
+  bool counted = period_.Days()
+                     ? InPeriod(day)
+                     : (!period_.from || t >= *period_.from) && (!period_.to || t <= *period_.to);
+  if (counted) {
+    ++DayOf(day).rows;
+    ++r_.rows;
+    r_.port = row.port;
+    if (row.variant != 0) r_.variant = row.variant;
+  }
+  prev_ = row;
+}
+
+void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row) {
+  if (!period_.Days()) {
+    if (period_.from) a = std::max(a, *period_.from);
+    if (period_.to) b = std::min(b, *period_.to);
+  }
+  while (a < b) {
+    std::int64_t day = LocalDay(a, offset);
+    std::int64_t next = std::min(b, Midnight(day + 1, offset));
+    if (InPeriod(day)) Piece(a, next, offset, day, row);
+    a = next;
+  }
+}
+
+void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day,
+                    const logread::Row* row) {
+  Day& d = DayOf(day);
+  const std::int64_t ms = b - a;
+  if (d.length == 0) d.offset = offset;
+  d.offset_changed = d.offset_changed || offset != d.offset;
+  d.length += ms;
+  const bool first = !first_piece_;
+  if (first) first_piece_ = a;
+  for (std::size_t i = 0; i < kValueCount; ++i) {
+    const Value v = static_cast<Value>(i);
+    std::optional<double> x = row != nullptr ? row->values[kValues[v].series] : std::nullopt;
+    if (!x) {
+      // A failed read does not end an excursion; no record (climon stopped, the link
+      // lost) does: what the value did then is not known.
+      if (row == nullptr && open_[v].on) Close(v, a, offset, Excursion::kBrokenOff);
+      continue;
+    }
+    ValueFigures& f = d.values[v];
+    f.with += ms;
+    f.sum += *x * static_cast<double>(ms);
+    if (!f.low || *x < *f.low) f.low = x, f.low_at = {a, offset};
+    if (!f.high || *x > *f.high) f.high = x, f.high_at = {a, offset};
+    const std::optional<Band>& band = settings_.bands[v];
+    if (!band || !set_[v]) continue;  // not judged
+    const double set = *set_[v];
+    if (!Outside(*x, set, *band)) {
+      f.inside += ms;
+      if (open_[v].on) Close(v, a, offset, Excursion::kBack);
+      continue;
+    }
+    f.outside += ms;
+    Excursion& e = open_[v].e;
+    if (!open_[v].on) {
+      open_[v].on = true;
+      e = Excursion{};
+      e.value = v;
+      e.start = {a, offset};
+      e.set_point = set;
+      e.peak = *x;
+      e.peak_at = {a, offset};
+      e.at_period_start = first;
+    } else if (std::fabs(*x - e.set_point) > std::fabs(e.peak - e.set_point)) {
+      e.peak = *x;
+      e.peak_at = {a, offset};
+    }
+    e.above = e.peak > e.set_point;
+  }
+}
+
+void Builder::Close(Value v, std::int64_t at, int offset, Excursion::How how) {
+  Open& o = open_[v];
+  o.on = false;
+  o.e.end = {at, offset};
+  o.e.how = how;
+  const std::int64_t ms = at - o.e.start.ms;
+  if (ms >= settings_.delay_ms) {
+    r_.excursions.push_back(o.e);
+    return;
+  }
+  ValueFigures& f = DayOf(LocalDay(o.e.start.ms, o.e.start.offset)).values[v];
+  ++f.departures;
+  f.departure_ms += ms;
+}
+
+void Builder::AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind kind) {
+  std::int64_t lo = r_.from.ms;
+  std::int64_t hi = period_.Days() ? Midnight(*period_.last_day + 1, offset)
+                                   : period_.to.value_or(std::numeric_limits<std::int64_t>::max());
+  a = std::max(a, lo);
+  b = std::min(b, hi);
+  if (a < b) r_.outages.push_back(Outage{{a, offset}, {b, offset}, kind});
+}
+
+Record Builder::Finish() {
+  if (prev_) {
+    const std::int64_t last = prev_->utc_ms;
+    const int off = prev_->utc_offset_minutes;
+    const std::int64_t end =
+        period_.Days() ? Midnight(*period_.last_day + 1, off) : period_.to.value_or(last);
+    if (link_down_)
+      AddOutage(link_down_->ms, std::max(last, end), link_down_->offset, Outage::kLinkLost);
+    if (end > last) {
+      Span(last, end, off, nullptr);
+      AddOutage(last, end, off, Outage::kAfterRecord);
+    }
+    r_.to = {std::max(end, r_.from.ms), off};
+    for (std::size_t v = 0; v < kValueCount; ++v) {
+      if (open_[v].on) Close(static_cast<Value>(v), r_.to.ms, off, Excursion::kStillGoing);
+    }
+  } else if (period_.Days()) {
+    r_.from = {Midnight(*period_.first_day, 0), 0};
+    r_.to = {Midnight(*period_.last_day + 1, 0), 0};
+  } else {
+    r_.from = {period_.from.value_or(0), 0};
+    r_.to = {period_.to.value_or(r_.from.ms), 0};
+  }
+  // Days without a row at all, where the period names them.
+  if (period_.Days()) {
+    for (std::int64_t day = *period_.first_day; day <= *period_.last_day; ++day) {
+      Day& d = DayOf(day);
+      if (d.length == 0) d.length = kDayMs;
+    }
+  }
+  std::sort(r_.days.begin(), r_.days.end(),
+            [](const Day& a, const Day& b) { return a.day < b.day; });
+  std::sort(r_.excursions.begin(), r_.excursions.end(),
+            [](const Excursion& a, const Excursion& b) { return a.start.ms < b.start.ms; });
+  std::sort(r_.outages.begin(), r_.outages.end(),
+            [](const Outage& a, const Outage& b) { return a.from.ms < b.from.ms; });
+  return std::move(r_);
+}
+
+namespace {
+
+// The fields of each record of an RFC 4180 text (quoted fields may hold commas, quotes and
+// line ends); false when a quote is left open.
+bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::string> row(1);
+  bool quoted = false, any = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (quoted) {
+      if (c != '"') {
+        row.back() += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        row.back() += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = any = true;
+    } else if (c == ',') {
+      row.emplace_back();
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
+      row.assign(1, "");
+      any = false;
+    } else {
+      row.back() += c;
+      any = true;
+    }
+  }
+  if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
+  return !quoted;
+}
+
+}  // namespace
+
+bool ReadAudit(const std::string& name, const std::string& text, Record& record,
+               const Period& period, std::string& room, std::string& error) {
+  std::vector<std::vector<std::string>> rows;
+  std::string header = logformat::AuditHeader();
+  header.resize(header.size() - 2);
+  bool closed = ParseCsv(text, rows);
+  if (rows.empty() || logformat::SplitRow(header) != rows[0]) {
+    error = name + " is not a climon audit trail: its first line is not climon's audit header";
+    return false;
+  }
+  // A last row torn by a power cut (a quote left open) is left out with the rest.
+  if (!closed) rows.pop_back();
+  for (std::size_t i = 1; i < rows.size(); ++i) {
+    const auto& f = rows[i];
+    Moment m;
+    if (f.size() != 7 || !logformat::ParseIsoTime(f[0], m.ms, m.offset)) continue;
+    bool in = period.Days()
+                  ? LocalDay(m.ms, m.offset) >= *period.first_day &&
+                        LocalDay(m.ms, m.offset) <= *period.last_day
+                  : (!period.from || m.ms >= *period.from) && (!period.to || m.ms <= *period.to);
+    if (room.empty()) room = f[2];
+    if (in) record.actions.push_back(Action{m, f[3], f[4], f[5], f[6]});
+  }
+  std::stable_sort(record.actions.begin(), record.actions.end(),
+                   [](const Action& a, const Action& b) { return a.when.ms < b.when.ms; });
+  return true;
+}
+
+std::string DateOf(std::int64_t day) {
+  logformat::LocalTime t = logformat::FromUtcMs(day * kDayMs, 0);
+  return logformat::FormatDate(t.year, t.month, t.day);
+}
+
+std::string ClockOf(const Moment& m) {
+  logformat::LocalTime t = logformat::FromUtcMs(m.ms, m.offset);
+  return logformat::FormatClock(t.hour, t.minute, t.second);
+}
+
+std::string DurationOf(std::int64_t ms) {
+  std::int64_t s = ms / 1000;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%lld:%02lld:%02lld", static_cast<long long>(s / 3600),
+                static_cast<long long>(s / 60 % 60), static_cast<long long>(s % 60));
+  return buf;
+}
+
+std::string Number(double v, int decimals) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  std::string s = buf;
+  if (s.starts_with("-") && s.find_first_not_of("-0.") == std::string::npos) s.erase(0, 1);
+  return s;
+}
+
+}  // namespace report

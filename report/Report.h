@@ -1,0 +1,158 @@
+// The room's record for a period, from its value logs and audit trails: for each day and
+// value the lowest and highest with their times, the time-weighted mean and the time
+// inside its band, outside it and without a value; the excursions from the band, the
+// outages and the operator's actions.
+//
+// Time is accounted between rows: a row's values hold until the next row when it comes
+// within kHoldMs; a longer gap is climon not running, and counts as time without a value.
+// A day is the calendar day in the log's own UTC offset, from its midnight at the offset
+// then in force to the next: a day on which summer time begins is 23 hours long.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "LogReader.h"
+
+namespace report {
+
+enum Value { kTemp, kHumidity, kCo2, kEvap, kValueCount };
+
+struct ValueInfo {
+  const char* name;
+  const char* unit;  // after the number: " °C", " %"
+  int decimals;
+  logread::Series series, set_point;
+};
+extern const std::array<ValueInfo, kValueCount> kValues;
+
+// How far a value may lie from its set point and still be inside its band.
+struct Band {
+  double below = 0, above = 0;
+  bool has_below = true;  // CO2 has no lower limit
+};
+
+struct Settings {
+  // Temperature ± 1.0 °C, humidity ± 5 points, CO2 up to 0.5 points above; the
+  // evaporator's temperature is not judged.
+  std::array<std::optional<Band>, kValueCount> bands = {Band{1.0, 1.0, true}, Band{5.0, 5.0, true},
+                                                        Band{0, 0.5, false}, std::nullopt};
+  std::int64_t delay_ms = 15 * 60000;  // a shorter departure is counted, not listed
+};
+
+// A row's values hold until the next row when it comes within this; a longer gap is an
+// outage. Two minutes: far more than a pass takes, even on a line full of timeouts.
+inline constexpr std::int64_t kHoldMs = 120000;
+inline constexpr std::int64_t kDayMs = 86400000;
+
+// Whole local days (days since 1970 in the log's offset), or a span of UTC time.
+struct Period {
+  std::optional<std::int64_t> first_day, last_day;
+  std::optional<std::int64_t> from, to;  // ms, [from, to)
+  bool Days() const { return first_day.has_value(); }
+};
+
+struct Moment {
+  std::int64_t ms = 0;
+  int offset = 0;  // minutes ahead of UTC
+};
+
+struct ValueFigures {
+  std::optional<double> low, high;
+  Moment low_at, high_at;
+  double sum = 0;                                  // value × ms, for the mean
+  std::int64_t with = 0, inside = 0, outside = 0;  // ms with a value; of those, judged
+  int departures = 0;                              // outside for less than the delay
+  std::int64_t departure_ms = 0;
+  std::optional<double> Mean() const;
+};
+
+struct Day {
+  std::int64_t day = 0;     // days since 1970, local
+  std::int64_t length = 0;  // ms of the day that the period covers
+  std::uint64_t rows = 0;
+  int offset = 0;               // the log's UTC offset at the day's start
+  bool offset_changed = false;  // and another later (summer time began or ended)
+  std::array<ValueFigures, kValueCount> values;
+};
+
+struct Excursion {
+  Value value = kTemp;
+  Moment start, end;
+  double peak = 0, set_point = 0;
+  Moment peak_at;
+  bool above = true;
+  enum How { kBack, kBrokenOff, kStillGoing } how = kBack;
+  bool at_period_start = false;  // already outside when the period began
+};
+
+struct Outage {
+  Moment from, to;
+  enum Kind { kNotRunning, kLinkLost, kBeforeRecord, kAfterRecord } kind = kNotRunning;
+};
+
+struct Action {
+  Moment when;
+  std::string user, event, detail, reply;
+};
+
+struct Record {
+  std::vector<Day> days;
+  std::vector<Excursion> excursions;
+  std::vector<Outage> outages;
+  std::vector<Action> actions;
+  Moment from, to;  // the period as accounted
+  std::uint64_t rows = 0, out_of_order = 0;
+  std::int32_t port = 0, variant = 0;
+  bool evaporator = false;  // some row has the evaporator's temperature
+};
+
+// Rows in, in time order (a row not later than the one before is counted and left out).
+class Builder {
+ public:
+  Builder(const Settings& settings, const Period& period);
+  void Add(const logread::Row& row);
+  Record Finish();
+
+ private:
+  struct Open {
+    bool on = false;
+    Excursion e;
+  };
+  // Time from `a` to `b` at `offset`, of `row`'s values (null: no record), split at the
+  // local days and clipped to the period.
+  void Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row);
+  void Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day, const logread::Row* row);
+  void Close(Value v, std::int64_t at, int offset, Excursion::How how);
+  void AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind kind);
+  Day& DayOf(std::int64_t day);
+  bool InPeriod(std::int64_t day) const;
+
+  Settings settings_;
+  Period period_;
+  Record r_;
+  std::optional<logread::Row> prev_;
+  std::array<std::optional<double>, kValueCount> set_;  // the set point in force
+  std::optional<Moment> link_down_;
+  std::array<Open, kValueCount> open_;
+  std::optional<std::int64_t> first_piece_;
+};
+
+// The rows of an audit trail (climon --audit) whose time lies within the record's
+// period; false with the reason when the text is not an audit trail. `room` gets the
+// room the trail names, when it has none yet.
+bool ReadAudit(const std::string& name, const std::string& text, Record& record,
+               const Period& period, std::string& room, std::string& error);
+
+// "2026-12-09", "14:02:11", "1:02:03" (a duration), a value to its decimals.
+std::string DateOf(std::int64_t day);
+std::string ClockOf(const Moment& m);
+std::string DurationOf(std::int64_t ms);
+std::string Number(double v, int decimals);
+// The local day of a moment.
+std::int64_t LocalDay(std::int64_t ms, int offset);
+
+}  // namespace report

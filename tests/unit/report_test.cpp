@@ -1,0 +1,203 @@
+// The room's record: figures of hand-made days whose answers are known to the second.
+#include <gtest/gtest.h>
+
+#include "Html.h"
+#include "LogSet.h"
+#include "Report.h"
+#include "ReportOptions.h"
+#include "RoomDay.h"
+#include "TempFiles.h"
+
+namespace {
+
+using report::kCo2;
+using report::kHumidity;
+using report::kTemp;
+
+report::Record Build(const std::vector<std::string>& files, const report::Period& period,
+                     report::Settings settings = {}) {
+  report::Builder b(settings, period);
+  logread::ReadLogs(files, {}, {[&b](const logread::Row& row) { b.Add(row); }, {}});
+  return b.Finish();
+}
+
+report::Period Day(int y, unsigned m, unsigned d) {
+  report::Period p;
+  p.first_day = p.last_day = logformat::DaysFromCivil(y, m, d);
+  return p;
+}
+
+// Each value's day: inside, outside and without a value (seconds), the mean, lowest and
+// highest, for the day in one file, in a rotated set of two (compressed and plain, named
+// newest first), and for a UTC span.
+TEST(Report, ADaysFiguresToTheSecond) {
+  Folder d;
+  const std::string header = logformat::CsvHeader();
+  std::string whole = d.Write("room.csv", header + roomday::Rows());
+  std::string morning = d.Write("room.csv.1.gz", header + roomday::Rows(0, 12 * 60), true);
+  std::string evening = d.Write("room-now.csv", header + roomday::Rows(12 * 60, 1440));
+  // The change to summer time: 23 hours, a row a minute, the temperature on its set point.
+  std::string spring = header;
+  const std::int64_t spring_midnight = 1774738800000;  // 2026-03-29T00:00+01:00
+  for (int m = 0; m < 23 * 60; ++m) {
+    std::int64_t t = spring_midnight + m * 60000LL;
+    spring += roomday::Row(t, m < 120 ? 60 : 120, "12.50", "12.50");
+  }
+  std::string dst = d.Write("spring.csv", spring);
+  report::Period span;  // 12:00 to 18:00 at +01:00
+  span.from = roomday::kMidnight + 12 * 3600000LL;
+  span.to = roomday::kMidnight + 18 * 3600000LL;
+  struct Case {
+    const char* what;
+    std::vector<std::string> files;
+    report::Period period;
+    report::Value value;
+    std::int64_t length, inside, outside, none;
+    std::optional<double> mean, low, high;
+  } cases[] = {
+      // 120 s of failed reads, 7200 s stopped, 60 s after the last row; 2400 + 300 outside.
+      {"day", {whole}, Day(2026, 12, 9), kTemp, 86400, 76320, 2700, 7380, 10.95, 8.8, 12.5},
+      {"humidity", {whole}, Day(2026, 12, 9), kHumidity, 86400, 79140, 0, 7260, 85.0, 85.0, 85.0},
+      {"CO2 never read", {whole}, Day(2026, 12, 9), kCo2, 86400, 0, 0, 86400, {}, {}, {}},
+      {"rotated set",
+       {evening, morning},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       76320,
+       2700,
+       7380,
+       10.95,
+       8.8,
+       12.5},
+      {"span", {whole}, span, kTemp, 21600, 18900, 2700, 0, 10.1508, 8.8, 11.8},
+      {"summer time", {dst}, Day(2026, 3, 29), kTemp, 82800, 82740, 0, 60, 12.5, 12.5, 12.5},
+      {"no rows", {whole}, Day(2026, 12, 10), kTemp, 86400, 0, 0, 86400, {}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    report::Record r = Build(c.files, c.period);
+    ASSERT_EQ(r.days.size(), 1u) << c.what;
+    const report::Day& day = r.days[0];
+    const report::ValueFigures& f = day.values[c.value];
+    EXPECT_EQ(day.length, c.length * 1000) << c.what;
+    EXPECT_EQ(f.inside, c.inside * 1000) << c.what;
+    EXPECT_EQ(f.outside, c.outside * 1000) << c.what;
+    EXPECT_EQ(day.length - f.with, c.none * 1000) << c.what;
+    EXPECT_EQ(f.Mean().has_value(), c.mean.has_value()) << c.what;
+    if (c.mean) {
+      EXPECT_NEAR(*f.Mean(), *c.mean, 0.005) << c.what;
+    }
+    EXPECT_EQ(f.low, c.low) << c.what;
+    EXPECT_EQ(f.high, c.high) << c.what;
+  }
+}
+
+// The day's excursion, its departure under the delay, its outages; a shorter delay lists
+// the departure too, and an excursion at the period's end is still going.
+TEST(Report, ExcursionsDeparturesAndOutages) {
+  Folder d;
+  std::string whole = d.Write("room.csv", logformat::CsvHeader() + roomday::Rows());
+  report::Record r = Build({whole}, Day(2026, 12, 9));
+  ASSERT_EQ(r.excursions.size(), 1u);
+  const report::Excursion& e = r.excursions[0];
+  EXPECT_EQ(report::ClockOf(e.start), "14:00:00");
+  EXPECT_EQ(report::ClockOf(e.end), "14:40:00");
+  EXPECT_EQ(report::ClockOf(e.peak_at), "14:20:00");
+  EXPECT_EQ(e.peak, 11.8);
+  EXPECT_EQ(e.set_point, 10.0);
+  EXPECT_TRUE(e.above);
+  EXPECT_EQ(e.how, report::Excursion::kBack);
+  EXPECT_EQ(r.days[0].values[kTemp].departures, 1);
+  EXPECT_EQ(r.days[0].values[kTemp].departure_ms, 300000);
+  ASSERT_EQ(r.outages.size(), 2u);
+  EXPECT_EQ(report::ClockOf(r.outages[0].from) + "-" + report::ClockOf(r.outages[0].to),
+            "20:00:00-22:00:00");
+  EXPECT_EQ(r.outages[0].kind, report::Outage::kNotRunning);
+  EXPECT_EQ(r.outages[1].kind, report::Outage::kAfterRecord);
+
+  report::Settings short_delay;
+  short_delay.delay_ms = 5 * 60000;
+  report::Period to_1420;
+  to_1420.from = roomday::kMidnight + 13 * 3600000LL;
+  to_1420.to = roomday::kMidnight + 14 * 3600000LL + 20 * 60000;
+  EXPECT_EQ(Build({whole}, Day(2026, 12, 9), short_delay).excursions.size(), 2u);
+  report::Record open = Build({whole}, to_1420);
+  ASSERT_EQ(open.excursions.size(), 1u);
+  EXPECT_EQ(open.excursions[0].how, report::Excursion::kStillGoing);
+  EXPECT_EQ(open.excursions[0].end.ms - open.excursions[0].start.ms, 20 * 60000);
+}
+
+// The audit trail's rows within the period, a quoted field with a comma among them; the
+// CSV's day rows; a value never read is "no data" on the page, never 0.
+TEST(Report, AuditRowsCsvAndNoData) {
+  Folder d;
+  std::string whole = d.Write("room.csv", logformat::CsvHeader() + roomday::Rows());
+  report::Record r = Build({whole}, Day(2026, 12, 9));
+  std::string room, error;
+  std::string audit =
+      logformat::AuditHeader() +
+      "2026-12-08T23:59:00.000+01:00,1,Room 3,ana,terminal,\"WR DM890 140\",OK\r\n"
+      "2026-12-09T09:00:00.000+01:00,1,Room 3,ana,start,\"port 1, variant 1\",\r\n"
+      "2026-12-09T09:01:00.000+01:00,1,Room 3,ana,reset,\"total 1, heater 2\",\"OK\"\r\n"
+      "2026-12-09T09:02:00.000+01:00,1,Room 3,ana,terminal,\"RD DM8";  // torn
+  ASSERT_TRUE(report::ReadAudit("a.csv", audit, r, Day(2026, 12, 9), room, error)) << error;
+  EXPECT_EQ(room, "Room 3");
+  ASSERT_EQ(r.actions.size(), 2u);
+  EXPECT_EQ(r.actions[1].detail, "total 1, heater 2");
+  EXPECT_FALSE(
+      report::ReadAudit("v.csv", logformat::CsvHeader(), r, Day(2026, 12, 9), room, error));
+  EXPECT_EQ(error,
+            "v.csv is not a climon audit trail: its first line is not climon's audit header");
+
+  std::string csv = report::Csv(r, report::Settings{});
+  EXPECT_NE(csv.find("\r\n2026-12-09,Temperature,1321,8.80,2026-12-09T16:00:00.000+01:00,12.50,"
+                     "2026-12-09T00:00:00.000+01:00,10.95,76320,2700,7380,86400,1,1\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_NE(csv.find("\r\n2026-12-09,CO2,1321,,,,,,0,0,86400,86400,0,0\r\n"), std::string::npos);
+  report::Provenance p;
+  p.room = "Room <3>";
+  std::string html = report::Html(r, p);
+  EXPECT_NE(html.find("Room &lt;3&gt;"), std::string::npos);
+  EXPECT_NE(html.find("no data"), std::string::npos);
+  EXPECT_EQ(html.find("<script"), std::string::npos);
+  EXPECT_EQ(html.find("http"), std::string::npos);  // nothing fetched
+}
+
+TEST(ReportOptions, PeriodsBandsAndRefusals) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"a.csv", "-o", "r.html", "--month", "2026-02"}, ""},
+      {{"a.csv", "-o", "r.html", "--day", "2026-02-30"},
+       "option --day: '2026-02-30' is not a date such as 2026-12-09"},
+      {{"a.csv", "-o", "r.html"}, "a period is needed: --day, --month, --from or --last"},
+      {{"a.csv", "-o", "r.html", "--day", "2026-02-03", "--last", "7d"},
+       "give one period: --day, --month, --from or --last"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--temp-band", "-1"},
+       "option --temp-band: '-1' is not a number from 0 to 100 such as 1.5"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--delay", "1.5"},
+       "option --delay: '1.5' is not a number of minutes from 0 to 1440"},
+      {{"a.csv", "--to", "2026-12-09", "-o", "r.html"}, "--from and --to go together"},
+      {{"a.csv", "-o", "r.html", "--last", "401d"},
+       "the period is longer than 400 days: make one report a month"},
+      {{"--day", "2026-12-09"}, "a log and -o or --csv are needed"},
+  };
+  for (const auto& c : cases) {
+    report::ReportOptions o;
+    EXPECT_EQ(report::ParseReportOptions(c.args, o), c.error) << c.args.back();
+  }
+  report::ReportOptions o;
+  ASSERT_EQ(report::ParseReportOptions({"a", "--csv", "c", "--month", "2026-02", "--co2-above",
+                                        "0.8", "--humidity-band", "3", "--delay", "30"},
+                                       o),
+            "");
+  EXPECT_EQ(*o.period.last_day - *o.period.first_day, 27);
+  EXPECT_EQ(o.settings.bands[kCo2]->above, 0.8);
+  EXPECT_FALSE(o.settings.bands[kCo2]->has_below);
+  EXPECT_EQ(o.settings.bands[kHumidity]->below, 3.0);
+  EXPECT_EQ(o.settings.delay_ms, 30 * 60000);
+}
+
+}  // namespace
