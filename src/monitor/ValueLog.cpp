@@ -13,9 +13,10 @@ std::FILE* ValueLog::OpenFile(const std::string& path, const std::string& noun, 
                               bool& torn) {
   // Binary, so that the rows' CR LF reach the file as they are on every platform; "a+" to
   // see whether the last row was torn (a power cut, a full disk).
-  std::FILE* f = std::fopen(path.c_str(), "a+b");
+  std::string why;
+  std::FILE* f = files::OpenAppend(path, why);
   if (f == nullptr) {
-    error = "cannot open " + noun + " " + path + ": " + std::strerror(errno);
+    error = "cannot open " + noun + " " + path + ": " + why;
     return nullptr;
   }
   // Unbuffered: each row goes out in one write, and a failed one leaves nothing behind
@@ -38,7 +39,7 @@ std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& e
 }
 
 ValueLog::~ValueLog() {
-  std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
 }
 
 std::string ValueLog::TakeNotice() {
@@ -46,18 +47,20 @@ std::string ValueLog::TakeNotice() {
 }
 
 bool ValueLog::Append(const std::string& row) {
-  if (!files::StillNamed(file_, path_)) {
-    std::string why;
-    bool torn = false;
-    std::FILE* f = OpenFile(path_, kind_.noun, why, torn);
-    if (f == nullptr) {
-      error_ = why;
-      return false;
-    }
+  if (file_ != nullptr && !files::StillNamed(file_, path_)) {
+    // Closed first: on Windows a deleted file keeps its name until its last handle goes.
     std::fclose(file_);
-    file_ = f;
+    file_ = nullptr;
+    reopened_ = true;
+  }
+  if (file_ == nullptr) {
+    bool torn = false;
+    file_ = OpenFile(path_, kind_.noun, error_, torn);
+    if (file_ == nullptr) return false;
     broken_line_ = torn;
-    notice_ = kind_.name + " reopened: " + path_ + " had been moved or deleted";
+    if (std::exchange(reopened_, false)) {
+      notice_ = kind_.name + " reopened: " + path_ + " had been moved or deleted";
+    }
   }
   std::string out;
   if (broken_line_) out = "\r\n";  // whatever part of a row a failed write left stays apart

@@ -39,11 +39,12 @@ class ValueLog {
       : file_(f), path_(std::move(path)), kind_(std::move(kind)) {}
   static std::FILE* OpenFile(const std::string& path, const std::string& noun, std::string& error,
                              bool& torn);
-  std::FILE* file_;
+  std::FILE* file_;  // null after the file was moved away and could not be opened anew
   std::string path_;
   Kind kind_;
   std::string error_, notice_;
   bool broken_line_ = false;  // the file may end in part of a row
+  bool reopened_ = false;     // moved away: the next open says so
 };
 
 }  // namespace monitor

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "Harness.h"
+#include "RoomDay.h"
 #include "Scenarios.h"
 
 namespace e2e {
@@ -98,6 +99,41 @@ TEST_F(Wine, MetricsAreReplacedEachPassAndHeadlessEndsOnCtrlC) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// A log rotation while climon.exe runs: the value log and the audit trail renamed, then
+// deleted; each time the next pass opens a new file at the path, header first. (Wine
+// gives a file deleted while open up at once, as Windows 10's POSIX semantics do; a
+// Windows that keeps it pending until the handle closes is served by the same close and
+// open.)
+TEST_F(Wine, ALogRenamedThenDeletedGoesOnInANewFile) {
+  std::string dir = TempDir(), log = dir + "/values.csv", audit = dir + "/audit.csv";
+  Simulator sim(dir, {}, com5);
+  Session s(com5, "",
+            Command(" --headless --port 5 --log " + Quote(WinPath(log)) + " --audit " +
+                    Quote(WinPath(audit))));
+  auto rows = [&log] {
+    std::string text = ReadFile(log);
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  ASSERT_TRUE(s.WaitFor([&] { return rows() >= 2; }, 30s));
+  for (const char* how : {"mv", "rm"}) {
+    std::string cmd = std::string(how) == "mv" ? "mv " + Quote(log) + " " + Quote(log + ".1")
+                                               : "rm " + Quote(log);
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << how;
+    ASSERT_TRUE(s.WaitFor([&] { return rows() >= 3; }, 20s)) << how;
+    std::string text = ReadFile(log);
+    EXPECT_TRUE(text.starts_with(logformat::CsvHeader())) << how << ": " << text.substr(0, 80);
+  }
+  EXPECT_TRUE(ReadFile(log + ".1").starts_with(logformat::CsvHeader()));
+  ASSERT_EQ(std::system(("mv " + Quote(audit) + " " + Quote(audit + ".1")).c_str()), 0);
+  s.Key("C-c");
+  EXPECT_EQ(s.WaitExit(10s), 0) << s.ScreenText();
+  // The end of the run went to a new audit trail at the path.
+  EXPECT_TRUE(ReadFile(audit).starts_with(logformat::AuditHeader()));
+  EXPECT_NE(ReadFile(audit).find(",end,"), std::string::npos) << ReadFile(audit);
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 // Both output paths: the cells (Wine's default) ended by ESC, and the virtual terminal
 // ended by a bad port number; the console's modes and code page are as before.
 TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {
@@ -131,6 +167,29 @@ TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {
     EXPECT_TRUE(s.TerminalRestored()) << c.path;
     std::system(("rm -rf " + Quote(dir)).c_str());
   }
+}
+
+// climon-report.exe and climon-plot.exe read a rotated set (one file compressed, one
+// named twice) and a range of it as the POSIX builds do: the same bytes out.
+TEST_F(Wine, ReportAndChartOfACompressedSetAsOnPosix) {
+  std::string dir = TempDir(), bin = exe.substr(0, exe.rfind('/') + 1);
+  std::string header = logformat::CsvHeader();
+  std::ofstream(dir + "/morning.csv", std::ios::binary) << header << roomday::Rows(0, 720);
+  std::ofstream(dir + "/room.csv", std::ios::binary) << header << roomday::Rows(720, 1440);
+  ASSERT_EQ(std::system(("gzip " + Quote(dir + "/morning.csv")).c_str()), 0);
+  const std::string files = " room.csv morning.csv.gz room.csv";
+  const std::string report = files + " --from 2026-12-09T06:00+01:00 --to 2026-12-09T21:00+01:00";
+  const std::string plot = files + " --last 10h";
+  Ran posix = RunProgram("cd " + Quote(dir) + " && " + Quote(ReportBin()) + report +
+                         " --csv posix.csv && " + Quote(PlotBin()) + plot + " -o posix.svg");
+  ASSERT_EQ(posix.status, 0) << posix.err;
+  Ran win =
+      RunProgram("cd " + Quote(dir) + " && wine " + Quote(bin + "climon-report.exe") + report +
+                 " --csv win.csv && wine " + Quote(bin + "climon-plot.exe") + plot + " -o win.svg");
+  ASSERT_EQ(win.status, 0) << win.err;
+  EXPECT_EQ(ReadFile(dir + "/win.csv"), ReadFile(dir + "/posix.csv"));
+  EXPECT_EQ(ReadFile(dir + "/win.svg"), ReadFile(dir + "/posix.svg"));
+  EXPECT_NE(ReadFile(dir + "/win.csv").find("2026-12-09,Temperature,"), std::string::npos);
 }
 
 }  // namespace

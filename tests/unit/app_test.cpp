@@ -185,8 +185,12 @@ TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
     auto log = monitor::ValueLog::Open(file.path, error);
     ASSERT_TRUE(log) << error;
     EXPECT_TRUE(log->Append("row0\r\n"));
-    // Windows refuses to move or delete a file that is open: nothing to go on from.
-    if (c.meanwhile && c.meanwhile(file.path) != 0) continue;
+    if (c.meanwhile) {
+      ASSERT_EQ(c.meanwhile(file.path), 0) << c.what;
+    }
+    // Wine keeps a file deleted while open until it is closed, and does not say it is
+    // pending (Windows does): nothing to go on from there.
+    if (std::string(c.what) == "deleted" && std::ifstream(file.path).good()) continue;
     EXPECT_TRUE(log->Append("row1\r\n")) << c.what;
     EXPECT_EQ(file.Lines(), c.lines) << c.what;
     EXPECT_EQ(!log->TakeNotice().empty(), c.notice) << c.what;

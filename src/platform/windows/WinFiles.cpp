@@ -28,6 +28,12 @@ bool StillNamed(std::FILE* f, const std::string& path) {
   BY_HANDLE_FILE_INFORMATION open_file, named;
   HANDLE mine = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f)));
   if (!Identity(mine, open_file)) return false;
+  // Deleted while open: the name stays until the last handle closes, but it is gone.
+  FILE_STANDARD_INFO standard{};
+  if (GetFileInformationByHandleEx(mine, FileStandardInfo, &standard, sizeof standard) != 0 &&
+      standard.DeletePending) {
+    return false;
+  }
   HANDLE other =
       CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
