@@ -8,7 +8,7 @@ WIN_FLAGS ?= -DCMAKE_BUILD_TYPE=Release
 
 PREFIX ?= /usr/local
 
-.PHONY: build test demo bench sanitize fuzz windows test-windows install package pictures clean
+.PHONY: build test demo bench sanitize fuzz windows msi test-windows install package pictures clean
 
 build:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
@@ -31,7 +31,7 @@ demo:
 bench: build
 	$(BUILD)/bench/transaction_bench
 	$(BUILD)/bench/monitor_bench
-	$(BUILD)/bench/plot_bench $(BUILD)/climon-plot
+	$(BUILD)/bench/plot_bench $(BUILD)/climon-plot $(BUILD)/climon-report
 	$(BUILD)/bench/crossing_bench
 
 # The unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
@@ -73,9 +73,15 @@ windows:
 	cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(WIN_FLAGS) >/dev/null
 	cmake --build $(WINBUILD) -j $(JOBS)
 
-# The Windows unit tests under Wine, then climon.exe end to end under Wine.
-test-windows: windows build
-	scripts/test-windows.sh $(BUILD) $(WINBUILD)
+# The Windows installer, $(WINBUILD)/climon-VERSION-x64.msi (wixl and msibuild, msitools).
+VERSION := $(shell grep -m1 -o 'climon VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
+msi: windows
+	scripts/msi.sh $(WINBUILD) $(WINBUILD) $(VERSION)
+
+# The Windows unit tests under Wine, then climon.exe (and its installer) end to end under
+# Wine.
+test-windows: windows build msi
+	CLIMON_WIN_MSI=$(WINBUILD)/climon-$(VERSION)-x64.msi scripts/test-windows.sh $(BUILD) $(WINBUILD)
 
 # The Windows build folder holds the Wine prefix too: its wineserver is stopped first.
 clean:

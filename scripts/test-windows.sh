@@ -14,6 +14,8 @@ CLIMON_E2E_TMPDIR=$(mktemp -d "${TMPDIR:-/tmp}/climon-test-windows.XXXXXX")
 export CLIMON_E2E_TMPDIR
 trap 'wine_stop; rm -rf "$CLIMON_E2E_TMPDIR"' EXIT
 (cd "$winbuild" && ctest --output-on-failure)
+[ -n "${CLIMON_WIN_MSI:-}" ] && CLIMON_WIN_MSI=$(cd "$(dirname "$CLIMON_WIN_MSI")" && pwd)/$(basename "$CLIMON_WIN_MSI")
+export CLIMON_WIN_MSI
 CLIMON_WIN_EXE="$PWD/$winbuild/climon.exe" \
   CLIMON_WIN_MODES="$PWD/$winbuild/tests/console_modes.exe" \
   "$build/tests/e2e_tests" --gtest_filter='Wine.*:Both/Builds.*/Wine'

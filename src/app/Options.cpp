@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include <cctype>
+
 #include "PLC_Lib3/TextToInt.h"
 #include "cli/Cli.h"
 #include "comLib3/comLib3.h"
@@ -21,6 +23,11 @@ const char* const kUsage =
     "                  (a terminal line, a counter reset) and each start, end and\n"
     "                  link loss\n"
     "  --headless      run as a service: no screen, no keys (needs --port)\n"
+    "Windows:\n"
+    "  --install-service NAME  install the room as the service climon-NAME, started\n"
+    "                  with Windows (needs --port, --room and --metrics)\n"
+    "  --remove-service NAME   stop and remove the service climon-NAME\n"
+    "  --service NAME  run as climon-NAME under the service manager (as --headless)\n"
     "  --help          this text\n"
     "  --version       the version of climon\n"
     "\n"
@@ -35,9 +42,17 @@ const char* const kVersion = CLIMON_VERSION;
 
 Parsed ParseOptions(const std::vector<std::string>& args) {
   static constexpr cli::Option kOptions[] = {
-      {"--help", nullptr},         {"--version", nullptr},     {"--headless", nullptr},
-      {"--port", "a port number"}, {"--log", "a file name"},   {"--metrics", "a file name"},
-      {"--room", "a name"},        {"--audit", "a file name"},
+      {"--help", nullptr},
+      {"--version", nullptr},
+      {"--headless", nullptr},
+      {"--port", "a port number"},
+      {"--log", "a file name"},
+      {"--metrics", "a file name"},
+      {"--room", "a name"},
+      {"--audit", "a file name"},
+      {"--service", "a service name"},
+      {"--install-service", "a service name"},
+      {"--remove-service", "a service name"},
   };
   Parsed p;
   cli::Parsed line = cli::Parse(args, kOptions, false);
@@ -62,15 +77,39 @@ Parsed ParseOptions(const std::vector<std::string>& args) {
       (a.name == "--log"     ? p.options.log
        : a.name == "--audit" ? p.options.audit
                              : p.options.metrics) = a.value;
+    } else if (a.name == "--service" || a.name == "--install-service" ||
+               a.name == "--remove-service") {
+      // "*": every climon service, for an uninstall.
+      bool ok = (!a.value.empty() && a.value.size() <= 40) ||
+                (a.name == "--remove-service" && a.value == "*");
+      for (char c : a.value) {
+        ok = ok && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ||
+                    a.value == "*");
+      }
+      if (!ok) {
+        p.error = "option " + a.name + ": '" + a.value +
+                  "' is not a service name of up to 40 letters, digits, - and _";
+      }
+      (a.name == "--service"           ? p.options.service
+       : a.name == "--install-service" ? p.options.install_service
+                                       : p.options.remove_service) = a.value;
     } else if (a.name == "--room") {
       if (auto why = monitor::RoomNameProblem(a.value)) p.error = "option --room: the name " + *why;
       p.options.room = a.value;
     }
   }
-  if (p.error.empty() && p.options.headless && !p.options.port && !p.options.help &&
-      !p.options.version) {
-    p.error = "option --headless needs --port: no one is there to type it";
+  const Options& o = p.options;
+  int services = !o.service.empty() + !o.install_service.empty() + !o.remove_service.empty();
+  if (!p.error.empty() || o.help || o.version) return p;
+  if (services > 1) {
+    p.error = "--service, --install-service and --remove-service go one at a time";
+  } else if (!o.install_service.empty() && (!o.port || o.room.empty() || o.metrics.empty())) {
+    p.error = "option --install-service needs --port, --room and --metrics: the room it runs";
+  } else if ((o.headless || !o.service.empty()) && !o.port) {
+    p.error = std::string("option ") + (o.headless ? "--headless" : "--service") +
+              " needs --port: no one is there to type it";
   }
+  if (!o.service.empty()) p.options.headless = true;
   return p;
 }
 

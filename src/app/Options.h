@@ -16,6 +16,9 @@ struct Options {
   std::string audit;                // --audit FILE; empty for none
   std::string room;                 // --room NAME; empty: COMn
   bool headless = false;            // no console: a service
+  // Windows: run under the service manager as climon-NAME (headless), or install or
+  // remove that service; empty for none.
+  std::string service, install_service, remove_service;
 };
 
 // The options, or the one-line reason they are refused (naming the option).

@@ -30,9 +30,12 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 
 }  // namespace
 
-std::optional<int> Main(int argc, char** argv, Start& start) {
+std::optional<int> Main(int argc, char** argv, Start& start, const Journal& also) {
   Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!parsed.error.empty()) return cli::Refuse("climon", parsed.error, kUsageHint);
+  if (!parsed.error.empty()) {
+    if (also) also(parsed.error, monitor::Severity::kError);
+    return cli::Refuse("climon", parsed.error, kUsageHint);
+  }
   start = Start{parsed.options, nullptr, nullptr, nullptr};
   if (start.options.help) {
     std::fputs(kUsage, stdout);
@@ -45,6 +48,7 @@ std::optional<int> Main(int argc, char** argv, Start& start) {
   // The files asked for, each checked before the terminal or a port is touched.
   std::string error;
   const Options& o = start.options;
+  if (!o.install_service.empty() || !o.remove_service.empty()) return std::nullopt;
   if ((!o.log.empty() && !(start.log = monitor::ValueLog::Open(o.log, error))) ||
       (!o.audit.empty() &&
        !(start.audit = monitor::ValueLog::Open(
@@ -52,12 +56,14 @@ std::optional<int> Main(int argc, char** argv, Start& start) {
       (!o.metrics.empty() &&
        !(start.metrics = monitor::MetricsFile::Open(o.metrics, kVersion, error)))) {
     std::fprintf(stderr, "climon: %s\n", error.c_str());
+    if (also) also(error, monitor::Severity::kError);
     return kUsageError;
   }
   return std::nullopt;
 }
 
-int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::SerialPorts& ports) {
+int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::SerialPorts& ports,
+        const Journal& also) {
   g_console = &con;
   std::set_terminate(OnTerminate);
   int status = 0;
@@ -73,9 +79,14 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     out.version = kVersion;
     if (start.options.headless) {
       // A service's journal: one line per event.
-      out.journal = [](const std::string& line) {
-        std::fprintf(stderr, "climon: %s\n", line.c_str());
-        std::fflush(stderr);
+      // A Windows service has no stderr to write to (under Wine a write there can block).
+      const bool to_stderr = start.options.service.empty();
+      out.journal = [&also, to_stderr](const std::string& line, monitor::Severity severity) {
+        if (to_stderr) {
+          std::fprintf(stderr, "climon: %s\n", line.c_str());
+          std::fflush(stderr);
+        }
+        if (also) also(line, severity);
       };
     }
     monitor::Monitor program(com, std::move(out));
@@ -91,7 +102,10 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     status = kInternalError;
   }
   con.Restore();
-  if (!report.empty()) std::fprintf(stderr, "climon: %s\n", report.c_str());
+  if (!report.empty()) {
+    std::fprintf(stderr, "climon: %s\n", report.c_str());
+    if (also) also(report, monitor::Severity::kError);
+  }
   g_console = nullptr;
   return status;
 }

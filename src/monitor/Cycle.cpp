@@ -256,7 +256,7 @@ PassState Monitor::State(const comLib3::WallTime& now) const {
 void Monitor::ShowOutput(const std::string& text, bool notice) {
   out_notice_ = notice;
   if (text == out_text_) return;
-  if (!text.empty()) Journal(text);
+  if (!text.empty()) Journal(text, notice ? Severity::kInfo : Severity::kWarning);
   out_text_ = text;
   StatusRow(kLogRow, text, out_shown_);
 }

@@ -29,8 +29,8 @@ void Monitor::StatusRow(int row, const std::string& text, std::size_t& shown) {
   shown = now;
 }
 
-void Monitor::Journal(const std::string& line) {
-  if (out_.journal) out_.journal(line);
+void Monitor::Journal(const std::string& line, Severity severity) {
+  if (out_.journal) out_.journal(line, severity);
 }
 
 void Monitor::Audit(std::string_view event, std::string_view detail, std::string_view reply) {
@@ -65,7 +65,7 @@ void Monitor::NoteLink(bool replied) {
   if (!link_down_ && clock.Now() - *first_failure_ >= kLinkLostAfter) {
     link_down_ = true;
     PublishLink();
-    Journal(link_text_);
+    Journal(link_text_, Severity::kWarning);
     Audit("link lost", link_text_);
   }
   // Drawn on every read while it lasts: the terminal clears the screen when it closes.

@@ -44,6 +44,9 @@ inline constexpr std::chrono::seconds kSetPointsEvery{60};
 
 class MetricsFile;
 
+// How a journal line is to be taken: an event log files it under its type.
+enum class Severity { kInfo, kWarning, kError };
+
 // Where a pass's values go besides the screen, and a line for each event an operator
 // would want in a service's journal. Each is optional.
 struct Outputs {
@@ -53,7 +56,7 @@ struct Outputs {
   std::string room;           // the room's name for the metrics and the journal; empty: COMn
   std::string user;           // who runs climon, for the audit trail
   std::string version;        // climon's, for the audit trail
-  std::function<void(const std::string&)> journal;
+  std::function<void(const std::string&, Severity)> journal;
 };
 
 class Monitor {
@@ -157,7 +160,7 @@ class Monitor {
   void NoteLink(bool replied);
   // Writes a status row's text over what it showed before, keeping the cursor.
   void StatusRow(int row, const std::string& text, std::size_t& shown);
-  void Journal(const std::string& line);
+  void Journal(const std::string& line, Severity severity = Severity::kInfo);
   // One row of the audit trail, when there is one.
   void Audit(std::string_view event, std::string_view detail = "", std::string_view reply = "");
   std::string Room() const;

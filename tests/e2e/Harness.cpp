@@ -230,13 +230,17 @@ std::string Session::ScreenText() const {
   return all;
 }
 
-bool Session::WaitFor(const std::function<bool()>& ok, std::chrono::milliseconds bound) const {
+bool Poll(const std::function<bool()>& ok, std::chrono::milliseconds bound) {
   auto end = std::chrono::steady_clock::now() + bound;
   while (std::chrono::steady_clock::now() < end) {
     if (ok()) return true;
     std::this_thread::sleep_for(50ms);
   }
   return ok();
+}
+
+bool Session::WaitFor(const std::function<bool()>& ok, std::chrono::milliseconds bound) const {
+  return Poll(ok, bound);
 }
 
 bool Session::WaitForText(const std::string& text, std::chrono::milliseconds bound) const {

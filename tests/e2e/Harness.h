@@ -105,6 +105,8 @@ struct Ran {
   std::string out, err;
 };
 Ran RunProgram(const std::string& command_line);
+// Polls until the predicate holds; false after the bound.
+bool Poll(const std::function<bool()>& ok, std::chrono::milliseconds bound);
 
 // A fresh temporary directory.
 std::string TempDir();

@@ -192,5 +192,98 @@ TEST_F(Wine, ReportAndChartOfACompressedSetAsOnPosix) {
   EXPECT_NE(ReadFile(dir + "/win.csv").find("2026-12-09,Temperature,"), std::string::npos);
 }
 
+// A room as a Windows service: --install-service against climon-sim, sc start, the
+// metrics file replaced pass after pass, sc stop (stopped, exit code 0), the journal in
+// the event log, --remove-service. Wine's event log writes each reported event to its
+// debug channel: the prefix is started again here with that channel on and the service
+// manager's stderr (which the service inherits) in a file. What Wine does not do, and
+// only a real Windows shows: the delayed automatic start at boot, the recovery's restart
+// after a failure, LOCAL SERVICE's rights, Event Viewer's text from the message table.
+TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
+  std::string dir = TempDir(), prom = dir + "/room.prom", events = dir + "/events.txt";
+  auto sc = [](const std::string& args) { return RunProgram("wine sc " + args + " 2>/dev/null"); };
+  // The service manager's stderr is this file from here on.
+  ASSERT_EQ(std::system(("wineserver -k; wineserver -p >/dev/null 2>&1; WINEDEBUG=trace+eventlog "
+                         "wine cmd /c exit 2>" +
+                         Quote(events))
+                            .c_str()),
+            0);
+  Simulator sim(dir, {}, com5);
+  Ran installed = RunProgram(
+      Command(" --install-service t1 --port 5 --room T1 --metrics " + Quote(WinPath(prom))));
+  ASSERT_EQ(installed.status, 0) << installed.err;
+  EXPECT_EQ(installed.out,
+            "installed climon-t1: it starts with Windows; start it now with sc "
+            "start climon-t1\r\n");
+  Ran again = RunProgram(
+      Command(" --install-service t1 --port 5 --room T1 --metrics " + Quote(WinPath(prom))));
+  EXPECT_EQ(again.status, 2);
+  EXPECT_NE(again.err.find("a service named climon-t1 exists already"), std::string::npos)
+      << again.err;
+  struct Removed {
+    const Wine& w;
+    ~Removed() { RunProgram(w.Command(" --remove-service t1")); }  // whatever happens
+  } removed{*this};
+  EXPECT_EQ(sc("start climon-t1").status, 0);
+  ASSERT_TRUE(Poll([&] { return !ReadFile(prom).empty(); }, 60s));
+  std::string first = ReadFile(prom);
+  ASSERT_TRUE(Poll([&] { return ReadFile(prom) != first; }, 20s));  // a new file a pass
+  EXPECT_NE(sc("query climon-t1").out.find("RUNNING"), std::string::npos);
+  std::size_t sent = sim.Commands().size();
+  EXPECT_EQ(sc("stop climon-t1").status, 0);
+  ASSERT_TRUE(
+      Poll([&] { return sc("query climon-t1").out.find("STOPPED") != std::string::npos; }, 20s));
+  std::string query = sc("query climon-t1").out;
+  EXPECT_NE(query.find("WIN32_EXIT_CODE    : 0"), std::string::npos) << query;
+  EXPECT_NE(query.find("SERVICE_EXIT_CODE  : 0"), std::string::npos) << query;
+  // It ended as ESC ends the monitor, within a few transactions of sc's own start.
+  EXPECT_LE(sim.Commands().size(), sent + 8);
+  EXPECT_NE(sim.Commands().back(), "CQ");
+  std::string said = ReadFile(events);
+  EXPECT_NE(said.find("trace:eventlog:ReportEventW L\"started: port COM5, room \\\"T1\\\""),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("trace:eventlog:ReportEventW L\"ended\""), std::string::npos) << said;
+  Ran gone = RunProgram(Command(" --remove-service t1"));
+  EXPECT_EQ(gone.out, "removed climon-t1\r\n");  // a console's line end
+  EXPECT_EQ(sc("query climon-t1").out.find("climon-t1"), std::string::npos);
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
+// The installer under Wine's msiexec: the programs, the manuals and README as text, the
+// rules and the dashboard in the program folder, which goes on the system PATH, and the
+// event log's source; uninstalled, all of it is gone, a room's service with it.
+TEST_F(Wine, TheInstallerPutsItAllInPlaceAndTakesItAllAway) {
+  std::string msi = Env("CLIMON_WIN_MSI");
+  if (msi.empty()) GTEST_SKIP() << "make test-windows builds the installer and names it";
+  const std::string folder = Env("WINEPREFIX") + "/drive_c/Program Files/climon";
+  auto query = [](const std::string& key, const std::string& value) {
+    return RunProgram("wine reg query " + Quote(key) + (value.empty() ? "" : " /v " + value)).out;
+  };
+  const std::string environment =
+      "HKLM\\System\\CurrentControlSet\\Control\\Session Manager\\Environment";
+  const std::string source =
+      "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\climon";
+  ASSERT_EQ(RunProgram("wine msiexec /i " + Quote(WinPath(msi)) + " /qn").status, 0);
+  for (const char* file : {"climon.exe", "climon-plot.exe", "climon-report.exe", "doc/README.txt",
+                           "doc/climon.txt", "doc/climon-plot.txt", "doc/climon-report.txt",
+                           "monitoring/climon.rules.yml", "monitoring/climon-dashboard.json"}) {
+    EXPECT_FALSE(ReadFile(folder + "/" + file).empty()) << file;
+  }
+  EXPECT_NE(query(environment, "PATH").find("C:\\Program Files\\climon\\"), std::string::npos);
+  EXPECT_NE(query(source, "EventMessageFile").find("C:\\Program Files\\climon\\climon.exe"),
+            std::string::npos);
+  EXPECT_EQ(RunProgram("wine " + Quote(folder + "/climon.exe") +
+                       " --install-service u1 --port 5 --room U1 --metrics 'Z:\\tmp\\u1.prom'")
+                .status,
+            0);
+  ASSERT_EQ(RunProgram("wine msiexec /x " + Quote(WinPath(msi)) + " /qn").status, 0);
+  EXPECT_NE(std::system(("test -e " + Quote(folder)).c_str()), 0);
+  EXPECT_EQ(query(environment, "PATH").find("climon"), std::string::npos);
+  EXPECT_EQ(query(source, "").find("EventMessageFile"), std::string::npos);
+  EXPECT_EQ(RunProgram("wine sc query climon-u1").out.find("climon-u1"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace e2e

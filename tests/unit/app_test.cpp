@@ -12,6 +12,7 @@
 #include "SimOptions.h"
 #include "app/Options.h"
 #include "app/Program.h"
+#include "app/Service.h"
 #include "console/HeadlessConsole.h"
 #include "monitor/Metrics.h"
 
@@ -43,6 +44,24 @@ TEST(Options, EachOptionAndEachBadOne) {
        ""},
       {{"--log="}, "option --log needs a file name", std::nullopt, ""},
       {{"--version=2"}, "option --version takes no value", std::nullopt, ""},
+      {{"--service", "r1", "--port", "2"}, "", "2", ""},
+      {{"--service", "r1"},
+       "option --service needs --port: no one is there to type it",
+       std::nullopt,
+       ""},
+      {{"--install-service", "r1", "--port", "2", "--room", "R"},
+       "option --install-service needs --port, --room and --metrics: the room it runs",
+       std::nullopt,
+       ""},
+      {{"--remove-service", "*"}, "", std::nullopt, ""},
+      {{"--remove-service", "a b"},
+       "option --remove-service: 'a b' is not a service name of up to 40 letters, digits, - and _",
+       std::nullopt,
+       ""},
+      {{"--service", "a", "--remove-service", "a", "--port", "1"},
+       "--service, --install-service and --remove-service go one at a time",
+       std::nullopt,
+       ""},
   };
   for (const auto& c : cases) {
     app::Parsed p = app::ParseOptions(c.args);
@@ -257,6 +276,32 @@ TEST(Pass, ARecordedPassThroughEveryFormatter) {
     EXPECT_NE(m.find(line), std::string::npos) << line;
   }
   EXPECT_EQ(m.find("climon_humidity_ratio{"), std::string::npos);  // not read: not there
+
+  // The textfile collectors' rules (windows_exporter's the strictest): UTF-8 without a
+  // byte order mark, LF line ends, a final newline; the same HELP and TYPE lines in every
+  // room's file. This test runs on both builds, so the same digest of the same pass's
+  // bytes means they write the same bytes; the file on disk holds them as they are.
+  std::uint64_t digest = 14695981039346656037ull;  // FNV-1a
+  for (unsigned char c : m) digest = (digest ^ c) * 1099511628211ull;
+  EXPECT_EQ(digest, 12920646149262410320ull) << m;
+  EXPECT_FALSE(m.starts_with("\xEF\xBB\xBF"));
+  EXPECT_EQ(m.find('\r'), std::string::npos);
+  EXPECT_TRUE(m.ends_with("\n"));
+  monitor::Pass other = p;
+  other.variant = 2;
+  auto comments = [](std::string text) {
+    text = "\n" + text;
+    std::string out;
+    for (std::size_t at = 0; (at = text.find("\n# ", at)) != std::string::npos; ++at) {
+      out += text.substr(at, text.find('\n', at + 1) - at);
+    }
+    return out;
+  };
+  EXPECT_EQ(comments(metrics->Exposition({other, now, now, false, 0, "Room 2"})), comments(m));
+  ASSERT_TRUE(metrics->Write({p, now, now, true, 512, "R"})) << metrics->error();
+  std::ifstream written((std::filesystem::temp_directory_path() / "climon-pass-test.prom"),
+                        std::ios::binary);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(written)), {}), m);
 }
 
 // A service's stop request is the ESC key, and no flush of the typed keys loses it.
@@ -299,7 +344,7 @@ TEST_F(MonitorFixture, TheMetricsFileSaysTheLinkIsDownWhenTheJournalDoes) {
   monitor::Outputs out;
   out.metrics = metrics.get();
   out.room = "R";
-  out.journal = [&](const std::string& said) {
+  out.journal = [&](const std::string& said, monitor::Severity) {
     std::ifstream f(prom.path);
     std::string text((std::istreambuf_iterator<char>(f)), {});
     std::size_t at = text.find("climon_link_up{room=\"R\"}");
@@ -398,3 +443,58 @@ TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh)
 }
 
 }  // namespace
+
+// The service's life as the manager is told it: running at once after the start, a stop
+// (or shutdown, preshutdown) asks the monitor to end and is progress while it does, and
+// the exit status becomes a service-specific code that the manager's recovery acts on.
+TEST(ServiceStates, TheReportsOfEachStep) {
+  using S = app::ServiceStatus;
+  struct Step {
+    char what;  // s: starting, r: running, c: a control, x: stopped
+    std::uint32_t arg;
+    S::State state;
+    std::uint32_t controls, win32_exit, specific_exit, checkpoint;
+    bool stop;
+  };
+  const std::uint32_t all = app::kAcceptStop | app::kAcceptShutdown | app::kAcceptPreshutdown;
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+  } cases[] = {
+      {"stopped by the manager",
+       {{'s', 0, S::kStartPending, 0, 0, 0, 1, false},
+        {'r', 0, S::kRunning, all, 0, 0, 0, false},
+        {'c', app::kControlInterrogate, S::kRunning, all, 0, 0, 0, false},
+        {'c', app::kControlStop, S::kStopPending, 0, 0, 0, 1, true},
+        {'c', app::kControlStop, S::kStopPending, 0, 0, 0, 2, true},
+        {'x', 0, S::kStopped, 0, 0, 0, 0, false}}},
+      {"preshutdown before the monitor ran",
+       {{'s', 0, S::kStartPending, 0, 0, 0, 1, false},
+        {'c', app::kControlPreshutdown, S::kStopPending, 0, 0, 0, 1, true},
+        {'r', 0, S::kStopPending, 0, 0, 0, 1, false},
+        {'x', 0, S::kStopped, 0, 0, 0, 0, false}}},
+      {"a port that cannot be opened",
+       {{'s', 0, S::kStartPending, 0, 0, 0, 1, false},
+        {'r', 0, S::kRunning, all, 0, 0, 0, false},
+        {'c', app::kControlShutdown, S::kStopPending, 0, 0, 0, 1, true},
+        {'x', 1, S::kStopped, 0, app::kServiceSpecificError, 1, 0, false},
+        {'c', app::kControlStop, S::kStopped, 0, app::kServiceSpecificError, 1, 0, false}}},
+  };
+  for (const auto& c : cases) {
+    app::ServiceStates states;
+    for (const Step& st : c.steps) {
+      bool stop = false;
+      S s = st.what == 's'   ? states.Starting()
+            : st.what == 'r' ? states.Running()
+            : st.what == 'c' ? states.Control(st.arg, stop)
+                             : states.Stopped(static_cast<int>(st.arg));
+      std::string at = std::string(c.what) + ", step " + st.what;
+      EXPECT_EQ(s.state, st.state) << at;
+      EXPECT_EQ(s.controls, st.controls) << at;
+      EXPECT_EQ(s.win32_exit, st.win32_exit) << at;
+      EXPECT_EQ(s.specific_exit, st.specific_exit) << at;
+      EXPECT_EQ(s.checkpoint, st.checkpoint) << at;
+      EXPECT_EQ(stop, st.stop) << at;
+    }
+  }
+}

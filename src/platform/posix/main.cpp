@@ -1,11 +1,19 @@
 // climon on a POSIX terminal: the real terminal (or none, headless), serial ports and clock.
 #include "app/Program.h"
+#include "cli/Cli.h"
 #include "platform/posix/PosixClock.h"
 #include "platform/posix/PosixConsole.h"
 #include "platform/posix/PosixHeadless.h"
 #include "platform/posix/PosixSerial.h"
 
 int main(int argc, char** argv) {
+  const app::Options o = app::ParseOptions(std::vector<std::string>(argv + 1, argv + argc)).options;
+  if (!o.service.empty() || !o.install_service.empty() || !o.remove_service.empty()) {
+    return cli::Refuse("climon",
+                       "the service options are for Windows; here a room runs as "
+                       "climon@ROOM.service (see climon(1))",
+                       app::kUsageHint);
+  }
   app::Start start;
   if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
   platform::posix::PosixClock clock;

@@ -32,6 +32,10 @@ void WinHeadless::Restore() {
   SetConsoleCtrlHandler(OnControl, FALSE);
 }
 
+void WinHeadless::RequestStop() {
+  InterlockedExchange(&g_stop, 1);
+}
+
 bool WinHeadless::StopRequested() {
   return InterlockedCompareExchange(&g_stop, 0, 0) != 0;
 }

@@ -11,6 +11,8 @@ class WinHeadless : public console::HeadlessConsole {
   WinHeadless();  // only one may exist at a time
   ~WinHeadless() override;
   void Restore() override;
+  // A stop asked from elsewhere (the service manager), as Ctrl-C asks it.
+  static void RequestStop();
 
  protected:
   bool StopRequested() override;

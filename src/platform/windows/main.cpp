@@ -1,18 +1,35 @@
-// climon in a Windows console: the real console (or none, headless), serial ports and clock.
+// climon in a Windows console: the real console (or none, headless, its journal also in the
+// event log), serial ports and clock; or a room's Windows service.
 #include "app/Program.h"
 #include "platform/windows/WinClock.h"
 #include "platform/windows/WinConsole.h"
 #include "platform/windows/WinHeadless.h"
 #include "platform/windows/WinSerial.h"
+#include "platform/windows/WinService.h"
 
 int main(int argc, char** argv) {
+  // A service connects to the manager before anything else: the manager waits for it.
+  const app::Parsed pre = app::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (pre.error.empty() && !pre.options.service.empty() && !pre.options.help &&
+      !pre.options.version) {
+    return platform::windows::RunService(argc, argv, pre.options.service);
+  }
   app::Start start;
   if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
+  if (!start.options.install_service.empty()) {
+    return platform::windows::InstallService(start.options);
+  }
+  if (!start.options.remove_service.empty()) {
+    return platform::windows::RemoveService(start.options.remove_service);
+  }
   platform::windows::WinClock clock;
   platform::windows::WinSerialPorts ports;
   if (start.options.headless) {
     platform::windows::WinHeadless con;
-    return app::Run(start, con, clock, ports);
+    platform::windows::EventLog events;
+    return app::Run(
+        start, con, clock, ports,
+        [&events](const std::string& line, monitor::Severity s) { events.Write(line, s); });
   }
   platform::windows::WinConsole con;
   return app::Run(start, con, clock, ports);
