@@ -138,6 +138,7 @@ void Line(const char* what, const Run& r, const Run* floor, const char* floor_na
 
 int main(int argc, char** argv) {
   std::string plot = argc > 1 ? argv[1] : "build/climon-plot";
+  std::string report = argc > 2 ? argv[2] : "build/climon-report";
   std::string dir = (std::filesystem::temp_directory_path() / "climon-plot-bench").string();
   std::filesystem::create_directories(dir);
   std::string log = dir + "/30days.csv", svg = dir + "/trend.svg";
@@ -186,6 +187,14 @@ int main(int argc, char** argv) {
   std::printf(
       "targets: --last 24h on a plain year in at most 0.1 s; a year of .gz files in at most\n"
       "1.2 times zcat FILES | wc -l\n");
+  // climon-report on the same files: a month's record, and a day's from the plain year.
+  std::string html = dir + "/report.html";
+  Line("climon-report --month (.gz files)",
+       Best(report + " " + files + " --month 2027-01 -o " + html + " 2>/dev/null"), &zcat,
+       "zcat | wc -l");
+  Line("climon-report --day (plain year)",
+       Best(report + " " + year + " --day 2027-06-01 -o " + html + " 2>/dev/null"), &wc_year,
+       "wc -l");
   if (std::getenv("CLIMON_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);
   return 0;
 }
