@@ -176,25 +176,32 @@ std::string ReadAt(std::FILE* f, std::uint64_t at, std::size_t n) {
   return block;
 }
 
-// Where to read a plain log from so that no row at or after `target` is missed: the start
-// of a line at or before the first such row. Bisects on the rows' times while they keep
-// their order within the span left; where a probe finds them out of order (a clock step,
-// a row from another time), the span is read forward instead.
-std::uint64_t SeekFrom(std::FILE* f, std::uint64_t lo, std::int64_t lo_ms, std::uint64_t size,
-                       std::int64_t target) {
-  if (lo_ms >= target) return lo;
+// Bisects a plain log's rows from byte `lo` (a line whose time is `lo_ms`) for where they
+// reach `target` (pass it, with `past`): the last line start found before, and the first
+// found at or past it. A probe that finds the rows out of order within the span left (a
+// clock step, a row from another time) ends it: not `ordered`.
+struct Bracket {
+  std::uint64_t lo, hi;
+  bool ordered;
+};
+Bracket Bisect(std::FILE* f, std::uint64_t lo, std::int64_t lo_ms, std::uint64_t size,
+               std::int64_t target, bool past) {
+  auto before = [&](std::int64_t t) { return past ? t <= target : t < target; };
+  if (!before(lo_ms)) return {lo, lo, true};
   std::uint64_t hi = size;
   std::optional<std::int64_t> hi_ms;
   while (hi - lo > static_cast<std::uint64_t>(kSeekSpan)) {
     std::uint64_t mid = lo + (hi - lo) / 2;
     auto probe = FirstStamp(ReadAt(f, mid, kHeadBytes), false);
     if (!probe || mid + probe->first >= hi) {
-      hi = mid;  // no row starts between mid and hi within reach: look lower
+      // No row within reach of the middle: look lower, or, for an end, trust nothing.
+      if (past) return {lo, hi, false};
+      hi = mid;
       continue;
     }
     std::int64_t t = probe->second.ms;
-    if (t < lo_ms || (hi_ms && t > *hi_ms)) return lo;  // out of order: read forward
-    if (t < target) {
+    if (t < lo_ms || (hi_ms && t > *hi_ms)) return {lo, hi, false};
+    if (before(t)) {
       lo = mid + probe->first;
       lo_ms = t;
     } else {
@@ -202,31 +209,22 @@ std::uint64_t SeekFrom(std::FILE* f, std::uint64_t lo, std::int64_t lo_ms, std::
       hi_ms = t;
     }
   }
-  return lo;
+  return {lo, hi, true};
 }
 
-// Where a plain log's rows up to `target` end: the start of a line after the last such row,
-// or the file's end where the order cannot be trusted.
+// Where to read from so that no row at or after `target` is missed: out of order, the
+// span left is read forward.
+std::uint64_t SeekFrom(std::FILE* f, std::uint64_t lo, std::int64_t lo_ms, std::uint64_t size,
+                       std::int64_t target) {
+  return Bisect(f, lo, lo_ms, size, target, false).lo;
+}
+
+// Where the rows up to `target` end: the file's end where the order cannot be trusted.
 std::uint64_t SeekTo(std::FILE* f, std::uint64_t lo, std::int64_t lo_ms, std::uint64_t size,
                      std::int64_t target) {
-  std::uint64_t hi = size;
-  std::optional<std::int64_t> hi_ms;
-  if (lo_ms > target) return size;  // the first row is past it: order cannot be trusted
-  while (hi - lo > static_cast<std::uint64_t>(kSeekSpan)) {
-    std::uint64_t mid = lo + (hi - lo) / 2;
-    auto probe = FirstStamp(ReadAt(f, mid, kHeadBytes), false);
-    if (!probe || mid + probe->first >= hi) return size;
-    std::int64_t t = probe->second.ms;
-    if (t < lo_ms || (hi_ms && t > *hi_ms)) return size;
-    if (t <= target) {
-      lo = mid + probe->first;
-      lo_ms = t;
-    } else {
-      hi = mid + probe->first;
-      hi_ms = t;
-    }
-  }
-  return hi;
+  if (lo_ms > target) return size;  // the first row is past it already
+  Bracket b = Bisect(f, lo, lo_ms, size, target, true);
+  return b.ordered ? b.hi : size;
 }
 
 // What a named file's start (and a plain one's end) tells before it is read. The file is
