@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
   std::string plot = argc > 1 ? argv[1] : "build/climon-plot";
   std::string report = argc > 2 ? argv[2] : "build/climon-report";
   std::string dir = (std::filesystem::temp_directory_path() / "climon-plot-bench").string();
+  std::filesystem::remove_all(dir);  // a kept run's files (CLIMON_BENCH_KEEP)
   std::filesystem::create_directories(dir);
   std::string log = dir + "/30days.csv", svg = dir + "/trend.svg";
   Generate(log, 30);
