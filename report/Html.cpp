@@ -1,6 +1,7 @@
 #include "Html.h"
 
 #include <cstdio>
+#include <initializer_list>
 
 #include "logformat/LogFormat.h"
 
@@ -115,6 +116,15 @@ const char* OutageText(Outage::Kind k) {
   return "";
 }
 
+// A table with its head row, or `none` when it has no rows.
+std::string Table(std::initializer_list<const char*> head, const std::string& rows,
+                  const char* none = "<p>None.</p>\n") {
+  if (rows.empty()) return none;
+  std::string t = "<table><thead><tr>";
+  for (const char* cell : head) t += std::string("<th>") + cell + "</th>";
+  return t + "</tr></thead><tbody>\n" + rows + "</tbody></table>\n";
+}
+
 bool InDay(const Moment& m, std::int64_t day) {
   return LocalDay(m.ms, m.offset) == day;
 }
@@ -174,11 +184,8 @@ void DayPage(std::string& h, const Record& r, const Day& d, const Provenance& p)
             "</td><td>" + Val(e.set_point, e.value) + "</td><td class=\"t\">" +
             (e.above ? "above" : "below") + "; " + HowText(e) + "</td></tr>\n";
   }
-  h += rows.empty() ? "<p>None.</p>\n"
-                    : "<table><thead><tr><th>Value</th><th>Start</th><th>End</th><th>Duration</th>"
-                      "<th>Peak</th><th>at</th><th>Set point</th><th>Band left, end</th></tr>"
-                      "</thead><tbody>\n" +
-                          rows + "</tbody></table>\n";
+  h += Table({"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"},
+             rows);
   h += "<h3>Outages</h3>\n";
   rows.clear();
   for (const Outage& o : r.outages) {
@@ -187,10 +194,7 @@ void DayPage(std::string& h, const Record& r, const Day& d, const Provenance& p)
             DurationOf(o.to.ms - o.from.ms) + "</td><td class=\"t\">" + OutageText(o.kind) +
             "</td></tr>\n";
   }
-  h += rows.empty() ? "<p>None.</p>\n"
-                    : "<table><thead><tr><th>From</th><th>To</th><th>Duration</th><th>What</th>"
-                      "</tr></thead><tbody>\n" +
-                          rows + "</tbody></table>\n";
+  h += Table({"From", "To", "Duration", "What"}, rows);
   h += "<h3>Operator actions</h3>\n";
   rows.clear();
   for (const Action& a : r.actions) {
@@ -199,11 +203,9 @@ void DayPage(std::string& h, const Record& r, const Day& d, const Provenance& p)
             "</td><td class=\"t\">" + Esc(a.event) + "</td><td class=\"t\">" + Esc(a.detail) +
             "</td><td class=\"t\">" + Esc(a.reply) + "</td></tr>\n";
   }
-  h += !rows.empty() ? "<table><thead><tr><th>Time</th><th>User</th><th>Action</th><th>Detail</th>"
-                       "<th>Reply</th></tr></thead><tbody>\n" +
-                           rows + "</tbody></table>\n"
-       : p.audits.empty() ? "<p class=\"none\">No audit trail was given.</p>\n"
-                          : "<p>None.</p>\n";
+  h += Table(
+      {"Time", "User", "Action", "Detail", "Reply"}, rows,
+      p.audits.empty() ? "<p class=\"none\">No audit trail was given.</p>\n" : "<p>None.</p>\n");
   h += "</section>\n";
 }
 

@@ -44,8 +44,21 @@ std::int64_t LocalDay(std::int64_t ms, int offset) {
 Builder::Builder(const Settings& settings, const Period& period)
     : settings_(settings), period_(period) {}
 
-bool Builder::InPeriod(std::int64_t day) const {
-  return !period_.Days() || (day >= *period_.first_day && day <= *period_.last_day);
+bool Period::HoldsDay(std::int64_t day) const {
+  return !Days() || (day >= *first_day && day <= *last_day);
+}
+
+std::int64_t Period::Start(int offset, std::int64_t open) const {
+  return Days() ? Midnight(*first_day, offset) : from.value_or(open);
+}
+
+std::int64_t Period::End(int offset, std::int64_t open) const {
+  return Days() ? Midnight(*last_day + 1, offset) : to.value_or(open);
+}
+
+bool Period::Holds(const Moment& m) const {
+  if (Days()) return HoldsDay(LocalDay(m.ms, m.offset));
+  return (!from || m.ms >= *from) && (!to || m.ms <= *to);
 }
 
 Day& Builder::DayOf(std::int64_t day) {
@@ -65,7 +78,7 @@ void Builder::Add(const logread::Row& row) {
     return;
   }
   if (!prev_) {
-    r_.from = {period_.Days() ? Midnight(*period_.first_day, off) : period_.from.value_or(t), off};
+    r_.from = {period_.Start(off, t), off};
     if (r_.from.ms < t) {
       Span(r_.from.ms, t, off, nullptr);
       AddOutage(r_.from.ms, t, off, Outage::kBeforeRecord);
@@ -89,10 +102,7 @@ void Builder::Add(const logread::Row& row) {
     link_down_.reset();
   }
   const std::int64_t day = LocalDay(t, off);
-  bool counted = period_.Days()
-                     ? InPeriod(day)
-                     : (!period_.from || t >= *period_.from) && (!period_.to || t <= *period_.to);
-  if (counted) {
+  if (period_.Holds({t, off})) {
     ++DayOf(day).rows;
     ++r_.rows;
     r_.port = row.port;
@@ -109,7 +119,7 @@ void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Ro
   while (a < b) {
     std::int64_t day = LocalDay(a, offset);
     std::int64_t next = std::min(b, Midnight(day + 1, offset));
-    if (InPeriod(day)) Piece(a, next, offset, day, row);
+    if (period_.HoldsDay(day)) Piece(a, next, offset, day, row);
     a = next;
   }
 }
@@ -181,8 +191,7 @@ void Builder::Close(Value v, std::int64_t at, int offset, Excursion::How how) {
 
 void Builder::AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind kind) {
   std::int64_t lo = r_.from.ms;
-  std::int64_t hi = period_.Days() ? Midnight(*period_.last_day + 1, offset)
-                                   : period_.to.value_or(std::numeric_limits<std::int64_t>::max());
+  std::int64_t hi = period_.End(offset, std::numeric_limits<std::int64_t>::max());
   a = std::max(a, lo);
   b = std::min(b, hi);
   if (a < b) r_.outages.push_back(Outage{{a, offset}, {b, offset}, kind});
@@ -192,8 +201,7 @@ Record Builder::Finish() {
   if (prev_) {
     const std::int64_t last = prev_->utc_ms;
     const int off = prev_->utc_offset_minutes;
-    const std::int64_t end =
-        period_.Days() ? Midnight(*period_.last_day + 1, off) : period_.to.value_or(last);
+    const std::int64_t end = period_.End(off, last);
     if (link_down_)
       AddOutage(link_down_->ms, std::max(last, end), link_down_->offset, Outage::kLinkLost);
     if (end > last) {
@@ -204,12 +212,9 @@ Record Builder::Finish() {
     for (std::size_t v = 0; v < kValueCount; ++v) {
       if (open_[v].on) Close(static_cast<Value>(v), r_.to.ms, off, Excursion::kStillGoing);
     }
-  } else if (period_.Days()) {
-    r_.from = {Midnight(*period_.first_day, 0), 0};
-    r_.to = {Midnight(*period_.last_day + 1, 0), 0};
   } else {
-    r_.from = {period_.from.value_or(0), 0};
-    r_.to = {period_.to.value_or(r_.from.ms), 0};
+    r_.from = {period_.Start(0, 0), 0};
+    r_.to = {period_.End(0, r_.from.ms), 0};
   }
   // Days without a row at all, where the period names them.
   if (period_.Days()) {
@@ -281,12 +286,8 @@ bool ReadAudit(const std::string& name, const std::string& text, Record& record,
     const auto& f = rows[i];
     Moment m;
     if (f.size() != 7 || !logformat::ParseIsoTime(f[0], m.ms, m.offset)) continue;
-    bool in = period.Days()
-                  ? LocalDay(m.ms, m.offset) >= *period.first_day &&
-                        LocalDay(m.ms, m.offset) <= *period.last_day
-                  : (!period.from || m.ms >= *period.from) && (!period.to || m.ms <= *period.to);
     if (room.empty()) room = f[2];
-    if (in) record.actions.push_back(Action{m, f[3], f[4], f[5], f[6]});
+    if (period.Holds(m)) record.actions.push_back(Action{m, f[3], f[4], f[5], f[6]});
   }
   std::stable_sort(record.actions.begin(), record.actions.end(),
                    [](const Action& a, const Action& b) { return a.when.ms < b.when.ms; });

@@ -48,16 +48,24 @@ struct Settings {
 inline constexpr std::int64_t kHoldMs = 120000;
 inline constexpr std::int64_t kDayMs = 86400000;
 
+struct Moment {
+  std::int64_t ms = 0;
+  int offset = 0;  // minutes ahead of UTC
+};
+
 // Whole local days (days since 1970 in the log's offset), or a span of UTC time.
 struct Period {
   std::optional<std::int64_t> first_day, last_day;
   std::optional<std::int64_t> from, to;  // ms, [from, to)
   bool Days() const { return first_day.has_value(); }
-};
-
-struct Moment {
-  std::int64_t ms = 0;
-  int offset = 0;  // minutes ahead of UTC
+  // A local day within the period's days (any, for a span of time); a moment within the
+  // period, its own end included (the newest row of --last).
+  bool HoldsDay(std::int64_t day) const;
+  bool Holds(const Moment& m) const;
+  // Its first and last instant (ms): the days' midnights at `offset`, or the span's
+  // bounds, `open` where the span has none.
+  std::int64_t Start(int offset, std::int64_t open) const;
+  std::int64_t End(int offset, std::int64_t open) const;
 };
 
 struct ValueFigures {
@@ -129,7 +137,6 @@ class Builder {
   void Close(Value v, std::int64_t at, int offset, Excursion::How how);
   void AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind kind);
   Day& DayOf(std::int64_t day);
-  bool InPeriod(std::int64_t day) const;
 
   Settings settings_;
   Period period_;

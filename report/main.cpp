@@ -1,6 +1,6 @@
 // climon-report: the room's record for a period, as HTML to read and print, and as CSV.
+#include <chrono>
 #include <cstdio>
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -21,17 +21,13 @@ int Refuse(const std::string& why, bool usage = false) {
 // its start, and no false "no rows before" where the log began earlier.
 constexpr std::int64_t kMarginMs = 15 * 3600000LL;
 
+// When the report was made, to the minute, in UTC.
 std::string Now() {
-  std::time_t t = std::time(nullptr);
-  std::tm tm{};
-#ifdef _WIN32
-  gmtime_s(&tm, &t);
-#else
-  gmtime_r(&t, &tm);
-#endif
-  char buf[32];
-  std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M UTC", &tm);
-  return buf;
+  using namespace std::chrono;
+  logformat::LocalTime t = logformat::FromUtcMs(
+      duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count(), 0);
+  return logformat::FormatDate(t.year, t.month, t.day) + " " +
+         logformat::FormatClock(t.hour, t.minute, t.second).substr(0, 5) + " UTC";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "app/Options.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "PLC_Lib3/TextToInt.h"
@@ -79,13 +80,13 @@ Parsed ParseOptions(const std::vector<std::string>& args) {
                              : p.options.metrics) = a.value;
     } else if (a.name == "--service" || a.name == "--install-service" ||
                a.name == "--remove-service") {
+      auto name_char = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_';
+      };
       // "*": every climon service, for an uninstall.
-      bool ok = (!a.value.empty() && a.value.size() <= 40) ||
-                (a.name == "--remove-service" && a.value == "*");
-      for (char c : a.value) {
-        ok = ok && (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' ||
-                    a.value == "*");
-      }
+      bool ok = a.value == "*" ? a.name == "--remove-service"
+                               : !a.value.empty() && a.value.size() <= 40 &&
+                                     std::all_of(a.value.begin(), a.value.end(), name_char);
       if (!ok) {
         p.error = "option " + a.name + ": '" + a.value +
                   "' is not a service name of up to 40 letters, digits, - and _";

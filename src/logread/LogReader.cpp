@@ -20,25 +20,6 @@ bool Far(std::int64_t a, std::int64_t b) {
   return a - b > kLoneJumpMs || b - a > kLoneJumpMs;
 }
 
-struct Wanted {
-  std::size_t column;
-  Series series;
-};
-
-const std::array<Wanted, kSeriesCount>& WantedColumns() {
-  static const std::array<Wanted, kSeriesCount> wanted = {{
-      {logformat::ColumnIndex("temp_c"), kTemp},
-      {logformat::ColumnIndex("temp_set_c"), kTempSet},
-      {logformat::ColumnIndex("humidity_pct"), kHumidity},
-      {logformat::ColumnIndex("humidity_set_pct"), kHumiditySet},
-      {logformat::ColumnIndex("co2_pct"), kCo2},
-      {logformat::ColumnIndex("co2_set_pct"), kCo2Set},
-      {logformat::ColumnIndex("evap_c"), kEvap},
-      {logformat::ColumnIndex("evap_set_c"), kEvapSet},
-  }};
-  return wanted;
-}
-
 const std::string& Header() {
   static const std::string header = [] {
     std::string h = logformat::CsvHeader();
@@ -226,14 +207,15 @@ void LogReader::Line(std::string_view line) {
   }
   std::from_chars(f[1].data(), f[1].data() + f[1].size(), row.port);
   std::from_chars(f[2].data(), f[2].data() + f[2].size(), row.variant);
-  for (const Wanted& w : WantedColumns()) {
-    std::string_view text = f[w.column];
+  // Series s is value column s, after time, port and variant.
+  for (std::size_t s = 0; s < kSeriesCount; ++s) {
+    std::string_view text = f[3 + s];
     if (text.empty()) continue;
     double v = 0;
     if (!ParseValue(text, v) || !std::isfinite(v) || std::fabs(v) > kSaneLimit) {
       return Count(Damage::kBadValue, Here());
     }
-    row.values[w.series] = v;
+    row.values[s] = v;
   }
   Hold(row);
 }

@@ -13,20 +13,16 @@
 #include <string>
 #include <string_view>
 
+#include "logformat/LogFormat.h"
+
 namespace logread {
 
-// The values read back, each then its set point: the chart draws the first six.
-enum Series {
-  kTemp,
-  kTempSet,
-  kHumidity,
-  kHumiditySet,
-  kCo2,
-  kCo2Set,
-  kEvap,
-  kEvapSet,
-  kSeriesCount
-};
+// The values read back, each then its set point: the log's first eight value columns (the
+// chart draws the first six).
+using Series = logformat::Col;
+using logformat::kTemp, logformat::kTempSet, logformat::kHumidity, logformat::kHumiditySet,
+    logformat::kCo2, logformat::kCo2Set, logformat::kEvap, logformat::kEvapSet;
+inline constexpr std::size_t kSeriesCount = logformat::kEvapSet + 1;
 
 struct Row {
   std::int64_t utc_ms = 0;

@@ -1,4 +1,5 @@
 #include "platform/windows/WinConsole.h"
+#include "platform/windows/WinText.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -44,14 +45,6 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* e) {
 bool UnderWine() {
   HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
-std::wstring Utf16(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(), n);
-  return w;
 }
 
 void WriteText(HANDLE out, const std::wstring& text) {
@@ -125,7 +118,7 @@ void WinConsole::Restore() {
     // The prompt goes on the row below the last written one.
     if (vt_) {
       char buf[32];
-      WriteText(out_, Utf16(std::string(buf, console::RestoreBytes(buf, row))));
+      WriteText(out_, Wide(std::string(buf, console::RestoreBytes(buf, row))));
     } else {
       SetConsoleTextAttribute(out_, attributes_);
       SetConsoleCursorPosition(
@@ -190,7 +183,7 @@ void WinConsole::Show(bool place_cursor) {
   EnterCriticalSection(&g_lock);
   if (!restored_) {
     if (vt_) {
-      WriteText(out_, Utf16(renderer_.Update(screen(), place_cursor)));
+      WriteText(out_, Wide(renderer_.Update(screen(), place_cursor)));
     } else {
       ShowCells(place_cursor);
     }

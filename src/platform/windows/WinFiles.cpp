@@ -5,6 +5,7 @@
 #include <string>
 
 #include "files/Files.h"
+#include "platform/windows/WinText.h"
 
 namespace files {
 namespace {
@@ -14,12 +15,9 @@ bool Identity(HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
   return h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) != 0;
 }
 
-std::wstring Wide(const std::string& s) {
-  int n = MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.c_str(), -1, w.data(), n);
-  w.resize(w.size() - 1);
-  return w;
+// File names are in the system's code page, as fopen takes them.
+std::wstring Path(const std::string& s) {
+  return platform::windows::Wide(s, CP_ACP);
 }
 
 }  // namespace
@@ -35,7 +33,7 @@ bool StillNamed(std::FILE* f, const std::string& path) {
     return false;
   }
   HANDLE other =
-      CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      CreateFileW(Path(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   bool same = Identity(other, named) &&
               open_file.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
@@ -47,7 +45,7 @@ bool StillNamed(std::FILE* f, const std::string& path) {
 
 std::FILE* OpenAppend(const std::string& path, std::string& error) {
   // fopen shares no delete: a rotation could not rename or delete the open log.
-  HANDLE h = CreateFileW(Wide(path).c_str(), GENERIC_READ | FILE_APPEND_DATA,
+  HANDLE h = CreateFileW(Path(path).c_str(), GENERIC_READ | FILE_APPEND_DATA,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -71,7 +69,7 @@ std::FILE* OpenAppend(const std::string& path, std::string& error) {
 }
 
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
-  if (MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+  if (MoveFileExW(Path(from).c_str(), Path(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
     return true;
   }
@@ -92,14 +90,7 @@ std::string LoginName() {
   wchar_t name[257];
   DWORD n = 257;
   if (GetUserNameW(name, &n) == 0 || n == 0) return "unknown";
-  int bytes =
-      WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n - 1), nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(bytes > 0 ? bytes : 0), '\0');
-  if (bytes > 0) {
-    WideCharToMultiByte(CP_UTF8, 0, name, static_cast<int>(n - 1), out.data(), bytes, nullptr,
-                        nullptr);
-  }
-  return out;
+  return platform::windows::Narrow(std::wstring_view(name, n - 1));
 }
 
 }  // namespace files

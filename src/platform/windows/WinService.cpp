@@ -13,6 +13,7 @@
 #include "platform/windows/WinClock.h"
 #include "platform/windows/WinHeadless.h"
 #include "platform/windows/WinSerial.h"
+#include "platform/windows/WinText.h"
 
 namespace platform::windows {
 namespace {
@@ -30,22 +31,6 @@ constexpr const wchar_t* kEventKey =
 // a day without one.
 constexpr DWORD kRestartDelayMs = 10000;
 constexpr DWORD kResetAfterS = 86400;
-
-std::wstring Wide(const std::string& s, UINT code_page = CP_UTF8) {
-  int n = MultiByteToWideChar(code_page, 0, s.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(n > 0 ? n : 1), L'\0');
-  if (n > 0) MultiByteToWideChar(code_page, 0, s.c_str(), -1, w.data(), n);
-  w.resize(w.size() - 1);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string s(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
-  if (n > 0) WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, s.data(), n, nullptr, nullptr);
-  s.resize(s.size() - 1);
-  return s;
-}
 
 std::wstring ExePath() {
   std::wstring path(MAX_PATH, L'\0');
