@@ -9,8 +9,6 @@ namespace {
 // The bins may span this many times the chart's columns before they double in width, so
 // that whole bins always fold into columns at least one pixel wide.
 constexpr std::int64_t kBinsPerColumn = 8;
-// The usual interval is the median of this many of the first intervals.
-constexpr std::size_t kIntervalSample = 255;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   return a >= 0 ? a / b : -((-a + b - 1) / b);
@@ -93,7 +91,7 @@ void Aggregator::Widen() {
     if ((base_ + static_cast<std::int64_t>(i)) % 2 == 0) {
       into = bins_[i];
     } else {
-      into.Merge(bins_[i], 3 * usual_);
+      into.Merge(bins_[i], record::kHoldMs);
     }
   }
   bins_.swap(wider);
@@ -122,15 +120,6 @@ Aggregator::Bin& Aggregator::BinAt(std::int64_t t) {
   }
 }
 
-void Aggregator::NoteInterval(std::int64_t ms) {
-  if (ms <= 0 || intervals_.size() >= kIntervalSample) return;
-  intervals_.push_back(ms);
-  std::vector<std::int64_t> sorted = intervals_;
-  auto mid = sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2);
-  std::nth_element(sorted.begin(), mid, sorted.end());
-  usual_ = *mid;
-}
-
 void Aggregator::NextFile() {
   have_previous_ = false;
   have_last_ = {};
@@ -145,13 +134,8 @@ void Aggregator::Add(const Row& row) {
     port_ = row.port;
   }
   ++rows_;
-  const std::int64_t gap = 3 * usual_;
-  bool outage = false;
-  if (have_previous_) {
-    std::int64_t d = t - previous_;
-    outage = usual_ > 0 && d > gap;
-    NoteInterval(d);
-  }
+  // Rows missing for longer than a row's values hold: an outage, as in the report.
+  const bool outage = have_previous_ && t - previous_ > record::kHoldMs;
   Bin& bin = BinAt(t);
   if (outage && IndexOf(previous_) == IndexOf(t) && !bin.outage_inside) {
     bin.outage_inside = true;
@@ -199,7 +183,6 @@ Chart Aggregator::Finish() const {
   // Whole bins per column, so that each column is at least a pixel wide.
   const std::int64_t span = static_cast<std::int64_t>(bins_.size());
   const std::int64_t per_column = (span + columns_ - 1) / columns_;
-  const std::int64_t gap = 3 * usual_;
   std::array<std::vector<Point>, kSeriesCount> open;
   auto close = [&c, &open](std::size_t s) {
     if (!open[s].empty()) c.lines[s].push_back(std::move(open[s]));
@@ -215,7 +198,7 @@ Chart Aggregator::Finish() const {
       if (!b.any) continue;
       // Rows missing since the bin before: an outage, marked however short. Between
       // columns it breaks every line; within one it is below a pixel.
-      if (before != nullptr && usual_ > 0 && b.earliest - before->latest > gap) {
+      if (before != nullptr && b.earliest - before->latest > record::kHoldMs) {
         c.outages.push_back({before->latest, b.earliest});
         if (!column.any) break_before = true;
       }

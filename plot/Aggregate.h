@@ -5,9 +5,9 @@
 // rows go into time bins that double in width whenever the range outgrows them, and the
 // bins fold exactly into pixel columns at the end.
 //
-// Lines break where a read failed and where rows are missing for longer than three times
-// the log's usual pass interval (an outage); every outage is kept, however short, so the
-// chart can mark it.
+// Lines break where a read failed and where rows are missing for longer than a row's
+// values hold (record::kHoldMs, an outage as the report counts it); every outage is kept,
+// however short, so the chart can mark it.
 #pragma once
 
 #include <array>
@@ -15,7 +15,8 @@
 #include <deque>
 #include <vector>
 
-#include "LogReader.h"
+#include "logread/LogReader.h"
+#include "record/Period.h"
 
 namespace plot {
 
@@ -67,9 +68,6 @@ class Aggregator {
   // The chart; rows == 0 when there was nothing to draw.
   Chart Finish() const;
 
-  // The usual interval between passes, ms; 0 until two rows have come.
-  std::int64_t UsualInterval() const { return usual_; }
-
  private:
   struct Bin {
     std::array<M4, kSeriesCount> series;
@@ -85,7 +83,6 @@ class Aggregator {
   std::int64_t IndexOf(std::int64_t t) const;
   Bin& BinAt(std::int64_t t);
   void Widen();
-  void NoteInterval(std::int64_t ms);
 
   int columns_;
   std::int64_t max_bins_;
@@ -98,9 +95,6 @@ class Aggregator {
   std::int64_t previous_ = 0;
   std::array<bool, kSeriesCount> have_last_{}, failed_since_{};
   std::array<std::int64_t, kSeriesCount> last_good_{};
-  // The first intervals, whose median is the usual interval.
-  std::vector<std::int64_t> intervals_;
-  std::int64_t usual_ = 0;
   int offset_ = 0;
   std::int64_t newest_ = 0;
   std::int32_t port_ = 0;

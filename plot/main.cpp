@@ -1,39 +1,29 @@
 // climon-plot: the trend chart of climon value logs, as an SVG file.
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "Aggregate.h"
-#include "LogSet.h"
 #include "PlotOptions.h"
 #include "TrendSvg.h"
-#include "cli/Cli.h"
+#include "files/Files.h"
+#include "logread/LogSet.h"
 
 namespace {
 
-int Refuse(const std::string& why, bool usage = false) {
-  return cli::Refuse("climon-plot", why, usage ? plot::kPlotUsageHint : "");
+int Refuse(const std::string& why) {
+  return cli::Refuse("climon-plot", why, "");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   plot::PlotOptions o;
-  std::string error = plot::ParsePlotOptions(std::vector<std::string>(argv + 1, argv + argc), o);
-  if (!error.empty()) return Refuse(error, true);
-  if (o.help) {
-    std::fputs(plot::kPlotUsage, stdout);
-    return 0;
-  }
-  if (o.version) {
-    std::printf("climon-plot %s\n", CLIMON_VERSION);
-    return 0;
-  }
+  if (auto status = plot::PlotCommandLine({argv + 1, argv + argc}, o)) return *status;
   plot::Aggregator chart(plot::kPlotColumns);
-  logread::SetRead read = logread::ReadLogs(
-      o.logs, {o.from, o.to, o.last_ms},
-      {[&chart](const logread::Row& row) { chart.Add(row); }, [&chart] { chart.NextFile(); }});
+  logread::SetRead read = logread::LogSet(o.logs, o.period)
+                              .Read({[&chart](const logread::Row& row) { chart.Add(row); },
+                                     [&chart] { chart.NextFile(); }});
   // A file that cannot be read is reported and the rest drawn, with exit status 1.
   std::vector<std::string> errors = read.Errors();
   for (const std::string& e : errors) std::fprintf(stderr, "climon-plot: %s\n", e.c_str());
@@ -51,9 +41,11 @@ int main(int argc, char** argv) {
   plot::Chart c = chart.Finish();
   if (c.rows == 0) {
     if (errors.size() == read.files.size()) return 2;  // each file's reason is said
-    return Refuse(o.from || o.to || o.last_ms ? "no rows in the chosen time range: nothing to draw"
-                                              : "no readable rows: nothing to draw");
+    return Refuse(!o.period.Open() ? "no rows in the chosen time range: nothing to draw"
+                                   : "no readable rows: nothing to draw");
   }
-  if (!logread::WriteAll(o.out, plot::TrendSvg(c), error)) return Refuse(error);
+  std::string why;
+  if (!files::WriteAll(o.out, plot::TrendSvg(c), why))
+    return Refuse("cannot write " + o.out + ": " + why);
   return errors.empty() ? 0 : 1;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "LogSet.h"
 #include "Report.h"
+#include "logread/LogSet.h"
 
 namespace report {
 

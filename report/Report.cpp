@@ -10,13 +10,11 @@
 namespace report {
 namespace {
 
+using record::Midnight;
+
 // A value this close to its band's edge is on the edge: inside. The log's values have
 // at most three decimals, far coarser than the sums' rounding.
 constexpr double kEdge = 1e-9;
-
-std::int64_t Midnight(std::int64_t day, int offset) {
-  return day * kDayMs - std::int64_t{offset} * 60000;
-}
 
 bool Outside(double x, double set, const Band& b) {
   return x > set + b.above + kEdge || (b.has_below && x < set - b.below - kEdge);
@@ -36,30 +34,8 @@ std::optional<double> ValueFigures::Mean() const {
   return sum / static_cast<double>(with);
 }
 
-std::int64_t LocalDay(std::int64_t ms, int offset) {
-  std::int64_t local = ms + std::int64_t{offset} * 60000;
-  return (local >= 0 ? local : local - (kDayMs - 1)) / kDayMs;
-}
-
 Builder::Builder(const Settings& settings, const Period& period)
     : settings_(settings), period_(period) {}
-
-bool Period::HoldsDay(std::int64_t day) const {
-  return !Days() || (day >= *first_day && day <= *last_day);
-}
-
-std::int64_t Period::Start(int offset, std::int64_t open) const {
-  return Days() ? Midnight(*first_day, offset) : from.value_or(open);
-}
-
-std::int64_t Period::End(int offset, std::int64_t open) const {
-  return Days() ? Midnight(*last_day + 1, offset) : to.value_or(open);
-}
-
-bool Period::Holds(const Moment& m) const {
-  if (Days()) return HoldsDay(LocalDay(m.ms, m.offset));
-  return (!from || m.ms >= *from) && (!to || m.ms <= *to);
-}
 
 Day& Builder::DayOf(std::int64_t day) {
   auto it =
@@ -113,8 +89,8 @@ void Builder::Add(const logread::Row& row) {
 
 void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row) {
   if (!period_.Days()) {
-    if (period_.from) a = std::max(a, *period_.from);
-    if (period_.to) b = std::min(b, *period_.to);
+    a = std::max(a, period_.Start(offset, a));
+    b = std::min(b, period_.End(offset, b));
   }
   while (a < b) {
     std::int64_t day = LocalDay(a, offset);

@@ -4,9 +4,9 @@
 // outages and the operator's actions.
 //
 // Time is accounted between rows: a row's values hold until the next row when it comes
-// within kHoldMs; a longer gap is climon not running, and counts as time without a value.
-// A day is the calendar day in the log's own UTC offset, from its midnight at the offset
-// then in force to the next: a day on which summer time begins is 23 hours long.
+// within record::kHoldMs; a longer gap is climon not running, and counts as time without a
+// value. A day is the calendar day in the log's own UTC offset, from its midnight at the
+// offset then in force to the next: a day on which summer time begins is 23 hours long.
 #pragma once
 
 #include <array>
@@ -15,7 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "LogReader.h"
+#include "logread/LogReader.h"
+#include "record/Period.h"
 
 namespace report {
 
@@ -43,30 +44,7 @@ struct Settings {
   std::int64_t delay_ms = 15 * 60000;  // a shorter departure is counted, not listed
 };
 
-// A row's values hold until the next row when it comes within this; a longer gap is an
-// outage. Two minutes: far more than a pass takes, even on a line full of timeouts.
-inline constexpr std::int64_t kHoldMs = 120000;
-inline constexpr std::int64_t kDayMs = 86400000;
-
-struct Moment {
-  std::int64_t ms = 0;
-  int offset = 0;  // minutes ahead of UTC
-};
-
-// Whole local days (days since 1970 in the log's offset), or a span of UTC time.
-struct Period {
-  std::optional<std::int64_t> first_day, last_day;
-  std::optional<std::int64_t> from, to;  // ms, [from, to)
-  bool Days() const { return first_day.has_value(); }
-  // A local day within the period's days (any, for a span of time); a moment within the
-  // period, its own end included (the newest row of --last).
-  bool HoldsDay(std::int64_t day) const;
-  bool Holds(const Moment& m) const;
-  // Its first and last instant (ms): the days' midnights at `offset`, or the span's
-  // bounds, `open` where the span has none.
-  std::int64_t Start(int offset, std::int64_t open) const;
-  std::int64_t End(int offset, std::int64_t open) const;
-};
+using record::kDayMs, record::kHoldMs, record::LocalDay, record::Moment, record::Period;
 
 struct ValueFigures {
   std::optional<double> low, high;
@@ -159,7 +137,5 @@ std::string DateOf(std::int64_t day);
 std::string ClockOf(const Moment& m);
 std::string DurationOf(std::int64_t ms);
 std::string Number(double v, int decimals);
-// The local day of a moment.
-std::int64_t LocalDay(std::int64_t ms, int offset);
 
 }  // namespace report

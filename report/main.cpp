@@ -5,17 +5,14 @@
 #include <vector>
 
 #include "Html.h"
-#include "LogSet.h"
 #include "Report.h"
 #include "ReportOptions.h"
-#include "cli/Cli.h"
+#include "files/Files.h"
 #include "logformat/LogFormat.h"
+#include "logread/Input.h"
+#include "logread/LogSet.h"
 
 namespace {
-
-int Refuse(const std::string& why, bool usage = false) {
-  return cli::Refuse("climon-report", why, usage ? report::kReportUsageHint : "");
-}
 
 // Rows this far beyond the period are read too: the offset and the set point in force at
 // its start, and no false "no rows before" where the log began earlier.
@@ -30,66 +27,58 @@ std::string Now() {
          logformat::FormatClock(t.hour, t.minute, t.second).substr(0, 5) + " UTC";
 }
 
+void Say(const std::vector<std::string>& errors) {
+  for (const std::string& e : errors) std::fprintf(stderr, "climon-report: %s\n", e.c_str());
+}
+
+bool Write(const std::string& path, const std::string& bytes) {
+  std::string why;
+  if (path.empty() || files::WriteAll(path, bytes, why)) return true;
+  std::fprintf(stderr, "climon-report: cannot write %s: %s\n", path.c_str(), why.c_str());
+  return false;
+}
+
+// The audit trails' actions within the period; the room they name, if any.
+std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
+                       std::vector<std::string>& errors) {
+  std::string room, error;
+  for (const std::string& path : o.audits) {
+    std::string text;
+    if (!logread::ReadAll(path, text, error) ||
+        !report::ReadAudit(path, text, record, o.period, room, error)) {
+      errors.push_back(error);
+    }
+  }
+  return room;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   report::ReportOptions o;
-  std::string error =
-      report::ParseReportOptions(std::vector<std::string>(argv + 1, argv + argc), o);
-  if (!error.empty()) return Refuse(error, true);
-  if (o.help) {
-    std::fputs(report::kReportUsage, stdout);
-    return 0;
-  }
-  if (o.version) {
-    std::printf("climon-report %s\n", CLIMON_VERSION);
-    return 0;
-  }
-  report::Period& period = o.period;
-  logread::Range range;
-  if (period.Days()) {
-    range.from = *period.first_day * report::kDayMs - kMarginMs;
-    range.to = (*period.last_day + 1) * report::kDayMs + kMarginMs;
-  } else if (o.last_ms) {
-    range.last = *o.last_ms + kMarginMs;
-  } else {
-    range.from = *period.from - kMarginMs;
-    range.to = *period.to + kMarginMs;
-  }
-  logread::LogSet logs(o.logs, range);
-  if (o.last_ms) {
-    period.to = logs.range().to;
-    period.from = *logs.range().to - *o.last_ms;
-  }
-  report::Builder builder(o.settings, period);
+  if (auto status = report::ReportCommandLine({argv + 1, argv + argc}, o)) return *status;
+  logread::LogSet logs(o.logs, o.period.Widened(kMarginMs));
+  if (o.period.last) o.period = o.period.Resolved(logs.period().to->ms);
+  report::Builder builder(o.settings, o.period);
   logread::SetRead read =
       logs.Read({[&builder](const logread::Row& row) { builder.Add(row); }, {}});
   std::vector<std::string> errors = read.Errors();
-  if (!read.mixed.empty()) {
-    for (const std::string& e : errors) std::fprintf(stderr, "climon-report: %s\n", e.c_str());
-    return Refuse("the logs are of more than one room (" + read.mixed +
-                  "): report one room at a time");
-  }
-  if (errors.size() == read.files.size()) {
-    for (const std::string& e : errors) std::fprintf(stderr, "climon-report: %s\n", e.c_str());
-    return 2;  // nothing to report from
+  if (!read.mixed.empty() || errors.size() == read.files.size()) {
+    Say(errors);
+    if (read.mixed.empty()) return 2;  // nothing to report from
+    return cli::Refuse(
+        "climon-report",
+        "the logs are of more than one room (" + read.mixed + "): report one room at a time", "");
   }
   report::Record record = builder.Finish();
-  std::string room;
-  for (const std::string& path : o.audits) {
-    std::string text;
-    if (!logread::ReadAll(path, text, error) ||
-        !report::ReadAudit(path, text, record, period, room, error)) {
-      errors.push_back(error);
-    }
-  }
-  for (const std::string& e : errors) std::fprintf(stderr, "climon-report: %s\n", e.c_str());
+  std::string room = ReadAudits(o, record, errors);
+  Say(errors);
   std::string damage = logread::DamageReport(read);
   if (!damage.empty())
     std::fprintf(stderr, "climon-report: skipped damaged rows:%s\n", damage.c_str());
   report::Provenance p;
   p.room = !o.room.empty() ? o.room : !room.empty() ? room : "port " + std::to_string(record.port);
-  p.period = o.period_text;
+  p.period = o.period.text;
   p.version = CLIMON_VERSION;
   p.made_at = Now();
   p.settings = o.settings;
@@ -97,9 +86,8 @@ int main(int argc, char** argv) {
   p.audits = o.audits;
   p.errors = errors;
   p.damage = damage;
-  if (!o.out.empty() && !logread::WriteAll(o.out, report::Html(record, p), error))
-    return Refuse(error);
-  if (!o.csv.empty() && !logread::WriteAll(o.csv, report::Csv(record, o.settings), error))
-    return Refuse(error);
+  if (!Write(o.out, o.out.empty() ? "" : report::Html(record, p)) ||
+      !Write(o.csv, o.csv.empty() ? "" : report::Csv(record, o.settings)))
+    return 2;
   return errors.empty() ? 0 : 1;
 }

@@ -1,8 +1,11 @@
 // climon-sim's command line and its faults.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "cli/Cli.h"
 
 namespace sim {
 
@@ -20,7 +23,6 @@ inline constexpr FaultName kFaults[] = {{Fault::kSilence, "silence"}, {Fault::kE
 const char* NameOf(Fault f);
 
 struct SimOptions {
-  bool help = false, version = false;
   std::string link, log;
   int variant = 1;
   bool relay7000 = true, live = false, pace = false;
@@ -33,11 +35,11 @@ struct SimOptions {
   std::vector<std::string> sets;
 };
 
-extern const char* const kSimUsage;
 extern const char* const kSimUsageHint;  // the usage line, for a refused command line
 
-// Empty when the options are good; otherwise the one-line reason, with what a good value
-// would be.
-std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o);
+// The line read into `o`; its refusal, with what a good value would be, in `error`.
+cli::Line ParseSimOptions(const std::vector<std::string>& args, SimOptions& o);
+// The same, answered: the exit status when climon-sim ends with its command line.
+std::optional<int> SimCommandLine(const std::vector<std::string>& args, SimOptions& o);
 
 }  // namespace sim

@@ -19,16 +19,7 @@ int Fail(const std::string& msg) {
 
 int main(int argc, char** argv) {
   sim::SimOptions o;
-  std::string error = sim::ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), o);
-  if (!error.empty()) return Fail(error);
-  if (o.help) {
-    std::fputs(sim::kSimUsage, stdout);
-    return 0;
-  }
-  if (o.version) {
-    std::printf("climon-sim %s\n", CLIMON_VERSION);
-    return 0;
-  }
+  if (auto status = sim::SimCommandLine({argv + 1, argv + argc}, o)) return *status;
   sim::Controller plc(o.variant, o.relay7000);
   for (const auto& s : o.sets) {
     if (!plc.Fix(s)) return Fail("bad --set: " + s);

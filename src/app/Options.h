@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/Cli.h"
+
 namespace app {
 
 struct Options {
-  bool help = false, version = false;
   std::optional<std::string> port;  // the text of --port, as if typed at the prompt
   std::string log;                  // --log FILE; empty for none
   std::string metrics;              // --metrics FILE; empty for none
@@ -21,14 +22,19 @@ struct Options {
   std::string service, install_service, remove_service;
 };
 
-// The options, or the one-line reason they are refused (naming the option).
+// The options, and --help, --version or the one-line reason they are refused (naming the
+// option).
 struct Parsed {
   Options options;
-  std::string error;
+  cli::Line line;
+  // Neither --help, --version nor a refusal: climon runs.
+  bool Runs() const { return line.error.empty() && !line.help && !line.version; }
 };
 Parsed ParseOptions(const std::vector<std::string>& args);
 
-extern const char* const kUsage;
+// The exit status when climon ends with its command line (--help, --version, a refusal).
+std::optional<int> Answer(const Parsed& parsed);
+
 extern const char* const kUsageHint;  // the usage line, for a refused command line
 extern const char* const kVersion;
 

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
 #include "comLib3/comLib3.h"
 #include "console/FatalError.h"
 #include "files/Files.h"
@@ -30,21 +29,10 @@ constexpr int kInternalError = 70;  // as EX_SOFTWARE
 
 }  // namespace
 
-std::optional<int> Main(int argc, char** argv, Start& start, const Journal& also) {
-  Parsed parsed = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (!parsed.error.empty()) {
-    if (also) also(parsed.error, monitor::Severity::kError);
-    return cli::Refuse("climon", parsed.error, kUsageHint);
-  }
+std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also) {
+  if (!parsed.line.error.empty() && also) also(parsed.line.error, monitor::Severity::kError);
+  if (std::optional<int> status = Answer(parsed)) return status;
   start = Start{parsed.options, nullptr, nullptr, nullptr};
-  if (start.options.help) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (start.options.version) {
-    std::printf("climon %s\n", kVersion);
-    return 0;
-  }
   // The files asked for, each checked before the terminal or a port is touched.
   std::string error;
   const Options& o = start.options;

@@ -29,12 +29,12 @@ struct Start {
 // Where a headless run's journal goes besides stderr (Windows: the event log).
 using Journal = std::function<void(const std::string& line, monitor::Severity)>;
 
-// Parses the options and answers --help and --version; refuses a bad option, a log or a
-// metrics file that cannot be written (status 2) before any console or port is touched.
+// Answers --help and --version; refuses a bad option, a log or a metrics file that cannot
+// be written (status 2) before any console or port is touched.
 // The exit status when the program ends here; otherwise nothing, with `start` ready for
 // the platform's main to set up its console, clock and ports and call Run (or, for
 // --install-service and --remove-service, to do that: no file is opened for them).
-std::optional<int> Main(int argc, char** argv, Start& start, const Journal& also = {});
+std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also = {});
 
 // The program on a console: the exit status. Any error that ends it restores the
 // console before it is reported.

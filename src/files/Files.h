@@ -1,12 +1,13 @@
-// The small operations whose form differs by platform: whether a path still names an
-// open file, replacing a file in one step, seeking in a large file, and the user's login
-// name. Each platform
-// folder defines them.
+// The file operations of every program: writing a whole file, and the small operations
+// whose form differs by platform (each platform folder defines those): whether a path still
+// names an open file, replacing a file in one step, seeking in a large file, and the user's
+// login name.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace files {
 
@@ -27,6 +28,10 @@ bool RenameOver(const std::string& from, const std::string& to, std::string& err
 // where a long is 32 bits (Windows).
 bool SeekTo(std::FILE* f, std::uint64_t at);
 std::uint64_t SizeOf(std::FILE* f);
+
+// Writes a whole file (a chart, a report, the metrics); false with the reason (the
+// system's words, such as "No space left on device") in `why`.
+bool WriteAll(const std::string& path, std::string_view bytes, std::string& why);
 
 // The name of the user who runs the program (as the audit trail records it), in UTF-8.
 std::string LoginName();

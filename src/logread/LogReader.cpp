@@ -1,4 +1,4 @@
-#include "LogReader.h"
+#include "logread/LogReader.h"
 
 #include <charconv>
 #include <cmath>
@@ -73,10 +73,22 @@ bool ParseValue(std::string_view text, double& v) {
 
 }  // namespace
 
+std::string_view WithoutCr(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  return line;
+}
+
 bool IsHeader(std::string_view line) {
   // Some spreadsheets save a CSV with a byte-order mark first.
   if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
   return line == Header();
+}
+
+std::string NotALog(const std::string& name, std::optional<std::string_view> first_line) {
+  if (!first_line) return name + " is empty: not a climon value log";
+  if (!IsHeader(WithoutCr(*first_line)))
+    return name + " is not a climon value log: its first line is not climon's header";
+  return "";
 }
 
 const char* DamageName(Damage kind) {
@@ -180,17 +192,15 @@ void LogReader::Finish() {
   too_long_ = false;
   // The last row has no row after it: far from the one before, it is the one that is out.
   if (held_) Release(previous_ms_ && Far(held_->utc_ms, *previous_ms_));
-  if (refusal_.empty() && !header_seen_) refusal_ = name_ + " is empty: not a climon value log";
+  if (refusal_.empty() && !header_seen_) refusal_ = NotALog(name_, std::nullopt);
 }
 
 void LogReader::Line(std::string_view line) {
   EndLine();
-  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  line = WithoutCr(line);
   if (!header_seen_) {
-    if (!IsHeader(line)) {
-      refusal_ = name_ + " is not a climon value log: its first line is not climon's header";
-      return;
-    }
+    refusal_ = NotALog(name_, line);
+    if (!refusal_.empty()) return;
     header_seen_ = true;
     return;
   }

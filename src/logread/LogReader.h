@@ -38,8 +38,13 @@ struct DamageCount {
   std::string first_at;  // "line 12 of a.csv", or "the line at byte 4096 of a.csv"
 };
 
+// A line without the CR of a CR LF line end.
+std::string_view WithoutCr(std::string_view line);
 // True for climon's header line (without its line end), a byte-order mark allowed.
 bool IsHeader(std::string_view line);
+// Why the file `name` is not a climon value log, from its first line (without its line
+// end; a CR is allowed): none when the file is empty. "" when it is one.
+std::string NotALog(const std::string& name, std::optional<std::string_view> first_line);
 
 class LogReader {
  public:

@@ -164,7 +164,17 @@ std::unique_ptr<MetricsFile> MetricsFile::Open(const std::string& path, std::str
   return std::unique_ptr<MetricsFile>(new MetricsFile(path, std::move(version)));
 }
 
-std::string MetricsFile::Exposition(const PassState& pass) {
+// The counters come on the passes that refresh them; in between, the last values stand.
+MetricsFile::Counters MetricsFile::CountersOf(const Pass& values) const {
+  bool refreshed = false;
+  for (Col c : kCounterColumns) refreshed = refreshed || values[c].read();
+  if (!refreshed) return counters_;
+  Counters now;
+  for (std::size_t i = 0; i < std::size(kCounterColumns); ++i) now[i] = values[kCounterColumns[i]];
+  return now;
+}
+
+std::string MetricsFile::Exposition(const PassState& pass) const {
   const Pass& values = pass.pass;
   const std::string room = "room=\"" + Escaped(pass.room) + "\"";
   std::string s;
@@ -192,21 +202,18 @@ std::string MetricsFile::Exposition(const PassState& pass) {
     relays = true;
     sample("climon_relay_on", std::string(",relay=\"") + r.name + "\"", Text(values[r.field]));
   }
-  // The counters come on the passes that refresh them; in between, the last values stand.
-  bool refreshed = false;
-  for (Col c : kCounterColumns) refreshed = refreshed || values[c].read();
+  const Counters shown = CountersOf(values);
   bool counters = false;
   for (std::size_t i = 0; i < std::size(kCounterColumns); ++i) {
-    if (refreshed) counters_[i] = values[kCounterColumns[i]];
     const char* name = CounterName(kCounterColumns[i], values);
-    if (!counters_[i].read() || name == nullptr) continue;
+    if (!shown[i].read() || name == nullptr) continue;
     if (!counters) {
       family("climon_operating_seconds_total", "counter",
              "Operating time counted by the controller; the operator's reset zeroes it.");
     }
     counters = true;
     sample("climon_operating_seconds_total", std::string(",counter=\"") + name + "\"",
-           Text(counters_[i]));
+           Text(shown[i]));
   }
   family("climon_link_up", "gauge",
          "1 while the controller's replies come, 0 while none has come for 2 s.");
@@ -229,17 +236,9 @@ std::string MetricsFile::Exposition(const PassState& pass) {
 }
 
 bool MetricsFile::Write(const PassState& pass) {
-  std::string text = Exposition(pass);
+  counters_ = CountersOf(pass.pass);
   std::string tmp = path_ + ".tmp";
-  std::FILE* f = std::fopen(tmp.c_str(), "wb");
-  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  int saved = errno;
-  if (f != nullptr && std::fclose(f) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
-    error_ = std::strerror(saved != 0 ? saved : EIO);
+  if (!files::WriteAll(tmp, Exposition(pass), error_)) {
     std::remove(tmp.c_str());
     return false;
   }

@@ -4,6 +4,7 @@
 // sees part of one.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -45,7 +46,7 @@ class MetricsFile {
   static std::unique_ptr<MetricsFile> Open(const std::string& path, std::string version,
                                            std::string& error);
   // The exposition of a pass. The counters are those of the last pass that refreshed them.
-  std::string Exposition(const PassState& pass);
+  std::string Exposition(const PassState& pass) const;
   // Writes it; false with error() when it could not be written.
   bool Write(const PassState& pass);
   const std::string& error() const { return error_; }
@@ -55,7 +56,10 @@ class MetricsFile {
       : path_(std::move(path)), version_(std::move(version)) {}
   std::string path_, version_, error_;
   // The counters' last values, in the log's order: total, heater, 119, cooler, 121.
-  Value counters_[5];
+  using Counters = std::array<Value, 5>;
+  // The counters to show after `values`: its own when it refreshed them.
+  Counters CountersOf(const Pass& values) const;
+  Counters counters_;
 };
 
 }  // namespace monitor

@@ -8,10 +8,10 @@
 
 #include "Aggregate.h"
 #include "Html.h"
-#include "LogReader.h"
 #include "Report.h"
 #include "TrendSvg.h"
 #include "logformat/LogFormat.h"
+#include "logread/LogReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
@@ -25,8 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     period.first_day = 20430;
     period.last_day = 20437;
   } else {
-    period.from = 20430 * report::kDayMs;
-    period.to = 20437 * report::kDayMs;
+    // On the log's clock or as instants.
+    period.from = {20430 * report::kDayMs, data[0] % 2 == 0};
+    period.to = {20437 * report::kDayMs, data[0] % 2 == 0};
   }
   report::Builder record(report::Settings{}, period);
   logread::LogReader reader("fuzz.csv", [&](const logread::Row& row) {

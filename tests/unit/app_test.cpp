@@ -67,7 +67,7 @@ TEST(Options, EachOptionAndEachBadOne) {
     app::Parsed p = app::ParseOptions(c.args);
     std::string words;
     for (const auto& a : c.args) words += a + " ";
-    EXPECT_EQ(p.error, c.error) << words;
+    EXPECT_EQ(p.line.error, c.error) << words;
     if (c.error.empty()) {
       EXPECT_EQ(p.options.port, c.port) << words;
       EXPECT_EQ(p.options.log, c.log) << words;
@@ -84,7 +84,7 @@ TEST(Options, ClimonSimsValues) {
   };
   for (const auto& [args, error] : cases) {
     sim::SimOptions o;
-    EXPECT_EQ(sim::ParseSimOptions(args, o), error) << args[0];
+    EXPECT_EQ(sim::ParseSimOptions(args, o).error, error) << args[0];
   }
 }
 
@@ -107,7 +107,7 @@ TEST(Options, RoomNamesMustBeUtf8) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(monitor::Utf8Error(c.name), c.bad) << c.name;
-    EXPECT_EQ(app::ParseOptions({"--room", c.name}).error.empty(), c.bad == std::string::npos)
+    EXPECT_EQ(app::ParseOptions({"--room", c.name}).line.error.empty(), c.bad == std::string::npos)
         << c.name;
   }
 }
@@ -115,14 +115,11 @@ TEST(Options, RoomNamesMustBeUtf8) {
 // The options reach the run; --version ends the program at once. (What is refused before
 // the run is the end-to-end table's.)
 TEST(Main, HandsTheOptionsToTheRun) {
-  char* argv[] = {const_cast<char*>("climon"), const_cast<char*>("--port"), const_cast<char*>("2"),
-                  const_cast<char*>("--room"), const_cast<char*>("R")};
   app::Start start;
-  EXPECT_EQ(app::Main(5, argv, start), std::nullopt);
+  EXPECT_EQ(app::Main(app::ParseOptions({"--port", "2", "--room", "R"}), start), std::nullopt);
   EXPECT_EQ(start.options.port, "2");
   EXPECT_EQ(start.options.room, "R");
-  char* version[] = {const_cast<char*>("climon"), const_cast<char*>("--version")};
-  EXPECT_EQ(app::Main(2, version, start), 0);
+  EXPECT_EQ(app::Main(app::ParseOptions({"--version"}), start), 0);
 }
 
 TEST(ValueLog, RowsAsTheScreenShowsThem) {

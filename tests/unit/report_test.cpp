@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "Html.h"
-#include "LogSet.h"
+#include "PlotOptions.h"
 #include "Report.h"
 #include "ReportOptions.h"
 #include "RoomDay.h"
 #include "TempFiles.h"
+#include "logread/LogSet.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ using report::kTemp;
 report::Record Build(const std::vector<std::string>& files, const report::Period& period,
                      report::Settings settings = {}) {
   report::Builder b(settings, period);
-  logread::ReadLogs(files, {}, {[&b](const logread::Row& row) { b.Add(row); }, {}});
+  logread::LogSet(files, {}).Read({[&b](const logread::Row& row) { b.Add(row); }, {}});
   return b.Finish();
 }
 
@@ -45,8 +46,8 @@ TEST(Report, ADaysFiguresToTheSecond) {
   }
   std::string dst = d.Write("spring.csv", spring);
   report::Period span;  // 12:00 to 18:00 at +01:00
-  span.from = roomday::kMidnight + 12 * 3600000LL;
-  span.to = roomday::kMidnight + 18 * 3600000LL;
+  span.from = {roomday::kMidnight + 12 * 3600000LL, false};
+  span.to = {roomday::kMidnight + 18 * 3600000LL, false};
   struct Case {
     const char* what;
     std::vector<std::string> files;
@@ -118,8 +119,8 @@ TEST(Report, ExcursionsDeparturesAndOutages) {
   report::Settings short_delay;
   short_delay.delay_ms = 5 * 60000;
   report::Period to_1420;
-  to_1420.from = roomday::kMidnight + 13 * 3600000LL;
-  to_1420.to = roomday::kMidnight + 14 * 3600000LL + 20 * 60000;
+  to_1420.from = {roomday::kMidnight + 13 * 3600000LL, false};
+  to_1420.to = {roomday::kMidnight + 14 * 3600000LL + 20 * 60000, false};
   EXPECT_EQ(Build({whole}, Day(2026, 12, 9), short_delay).excursions.size(), 2u);
   report::Record open = Build({whole}, to_1420);
   ASSERT_EQ(open.excursions.size(), 1u);
@@ -186,18 +187,59 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
   };
   for (const auto& c : cases) {
     report::ReportOptions o;
-    EXPECT_EQ(report::ParseReportOptions(c.args, o), c.error) << c.args.back();
+    EXPECT_EQ(report::ParseReportOptions(c.args, o).error, c.error) << c.args.back();
   }
   report::ReportOptions o;
   ASSERT_EQ(report::ParseReportOptions({"a", "--csv", "c", "--month", "2026-02", "--co2-above",
                                         "0.8", "--humidity-band", "3", "--delay", "30"},
-                                       o),
+                                       o)
+                .error,
             "");
   EXPECT_EQ(*o.period.last_day - *o.period.first_day, 27);
   EXPECT_EQ(o.settings.bands[kCo2]->above, 0.8);
   EXPECT_FALSE(o.settings.bands[kCo2]->has_below);
   EXPECT_EQ(o.settings.bands[kHumidity]->below, 3.0);
   EXPECT_EQ(o.settings.delay_ms, 30 * 60000);
+}
+
+// One period for both readers: dates and times without an offset are the log's own clock,
+// a --to date is that whole day, and --to is the first moment after the period in either.
+TEST(Period, ThePlotAndTheReportHoldTheSameMoments) {
+  struct Case {
+    std::vector<std::string> period;
+    const char* moment;
+    bool held;
+  } cases[] = {
+      {{"--from", "2026-03-10", "--to", "2026-03-11"}, "2026-03-10T00:00:00+01:00", true},
+      {{"--from", "2026-03-10", "--to", "2026-03-11"}, "2026-03-09T23:59:59+01:00", false},
+      {{"--from", "2026-03-10", "--to", "2026-03-11"}, "2026-03-11T23:59:59+01:00", true},
+      {{"--from", "2026-03-10", "--to", "2026-03-11"}, "2026-03-12T00:00:00+01:00", false},
+      {{"--day", "2026-03-10"}, "2026-03-10T00:00:00-05:00", true},
+      {{"--day", "2026-03-10"}, "2026-03-11T00:00:00-05:00", false},
+      {{"--from", "2026-03-10T06:00", "--to", "2026-03-10T18:00"},
+       "2026-03-10T06:00:00+01:00",
+       true},
+      {{"--from", "2026-03-10T06:00", "--to", "2026-03-10T18:00"},
+       "2026-03-10T05:59:59+01:00",
+       false},
+      {{"--from", "2026-03-10T06:00", "--to", "2026-03-10T18:00"},
+       "2026-03-10T18:00:00+01:00",
+       false},
+      {{"--from", "2026-03-10T06:00Z", "--to", "2026-03-11"}, "2026-03-10T06:59:59+01:00", false},
+      {{"--from", "2026-03-10T06:00Z", "--to", "2026-03-11"}, "2026-03-10T07:00:00+01:00", true},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"a.csv", "-o", "out"};
+    args.insert(args.end(), c.period.begin(), c.period.end());
+    report::ReportOptions r;
+    plot::PlotOptions p;
+    ASSERT_EQ(report::ParseReportOptions(args, r).error, "") << c.period[1];
+    ASSERT_EQ(plot::ParsePlotOptions(args, p).error, "") << c.period[1];
+    record::Moment m;
+    ASSERT_TRUE(logformat::ParseIsoTime(c.moment, m.ms, m.offset));
+    EXPECT_EQ(r.period.Holds(m), c.held) << c.period[1] << " " << c.moment;
+    EXPECT_EQ(p.period.Holds(m), c.held) << c.period[1] << " " << c.moment;
+  }
 }
 
 }  // namespace

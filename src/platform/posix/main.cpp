@@ -7,15 +7,17 @@
 #include "platform/posix/PosixSerial.h"
 
 int main(int argc, char** argv) {
-  const app::Options o = app::ParseOptions(std::vector<std::string>(argv + 1, argv + argc)).options;
-  if (!o.service.empty() || !o.install_service.empty() || !o.remove_service.empty()) {
+  const app::Parsed parsed = app::ParseOptions({argv + 1, argv + argc});
+  const app::Options& o = parsed.options;
+  if (parsed.Runs() &&
+      (!o.service.empty() || !o.install_service.empty() || !o.remove_service.empty())) {
     return cli::Refuse("climon",
                        "the service options are for Windows; here a room runs as "
                        "climon@ROOM.service (see climon(1))",
                        app::kUsageHint);
   }
   app::Start start;
-  if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
+  if (std::optional<int> status = app::Main(parsed, start)) return *status;
   platform::posix::PosixClock clock;
   platform::posix::PosixSerialPorts ports;
   if (start.options.headless) {

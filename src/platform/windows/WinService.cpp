@@ -194,7 +194,8 @@ void EventLog::Write(const std::string& line, monitor::Severity severity) {
   ReportEventW(static_cast<HANDLE>(source_), type, 0, MSG_JOURNAL, nullptr, 1, 0, strings, nullptr);
 }
 
-int RunService(int argc, char** argv, const std::string& name) {
+int RunService(const app::Parsed& parsed) {
+  const std::string& name = parsed.options.service;
   g_service.name = kPrefix + Wide(name);
   g_service.started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   g_service.ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -204,10 +205,8 @@ int RunService(int argc, char** argv, const std::string& name) {
   if (g_service.handle == nullptr) {
     WaitForSingleObject(dispatcher, INFINITE);
     if (g_service.dispatch_error == ERROR_FAILED_SERVICE_CONTROLLER_CONNECT) {
-      return Fail(
-          "--service runs under the service manager: start the room with sc start "
-          "climon-" +
-          name + " (or try its options with --headless)");
+      return Fail("--service runs under the service manager: start the room with sc start " +
+                  Narrow(kPrefix) + name + " (or try its options with --headless)");
     }
     return Fail("cannot reach the service manager: error " +
                 std::to_string(g_service.dispatch_error));
@@ -217,7 +216,7 @@ int RunService(int argc, char** argv, const std::string& name) {
     events.Write(line, s);
   };
   app::Start start;
-  std::optional<int> status = app::Main(argc, argv, start, journal);
+  std::optional<int> status = app::Main(parsed, start, journal);
   if (!status) {
     // Running at once: the start-up reads may take long on a dead line, and the manager
     // waits for no more than this report.
@@ -262,7 +261,7 @@ int InstallService(const app::Options& o) {
     DWORD e = GetLastError();
     CloseServiceHandle(scm);
     if (e == ERROR_SERVICE_EXISTS || e == ERROR_DUPLICATE_SERVICE_NAME) {
-      return Fail("a service named climon-" + o.install_service +
+      return Fail("a service named " + Narrow(kPrefix) + o.install_service +
                   " exists already: remove it first (climon --remove-service " + o.install_service +
                   ")");
     }

@@ -21,10 +21,10 @@ class EventLog {
   void* source_;
 };
 
-// climon.exe --service NAME ...: connects to the service manager at once, then parses
-// the options, opens the files and runs the headless monitor until a stop, shutdown or
-// preshutdown. The exit status (also reported to the manager).
-int RunService(int argc, char** argv, const std::string& name);
+// climon.exe --service NAME ...: connects to the service manager at once, then opens the
+// files and runs the headless monitor until a stop, shutdown or preshutdown. The exit
+// status (also reported to the manager).
+int RunService(const app::Parsed& parsed);
 
 // --install-service NAME with the room's options; --remove-service NAME ("*": every
 // climon- service). The exit status; messages on stdout and stderr.

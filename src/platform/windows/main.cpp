@@ -9,13 +9,12 @@
 
 int main(int argc, char** argv) {
   // A service connects to the manager before anything else: the manager waits for it.
-  const app::Parsed pre = app::ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
-  if (pre.error.empty() && !pre.options.service.empty() && !pre.options.help &&
-      !pre.options.version) {
-    return platform::windows::RunService(argc, argv, pre.options.service);
+  const app::Parsed parsed = app::ParseOptions({argv + 1, argv + argc});
+  if (parsed.Runs() && !parsed.options.service.empty()) {
+    return platform::windows::RunService(parsed);
   }
   app::Start start;
-  if (std::optional<int> status = app::Main(argc, argv, start)) return *status;
+  if (std::optional<int> status = app::Main(parsed, start)) return *status;
   if (!start.options.install_service.empty()) {
     return platform::windows::InstallService(start.options);
   }
