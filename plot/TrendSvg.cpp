@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "logformat/LogFormat.h"
+#include "markup/Markup.h"
 
 namespace plot {
 namespace {
@@ -105,39 +106,18 @@ std::string Stamp(std::int64_t t, int offset_minutes) {
 
 // Writes SVG elements, one a line: a name and its attributes in order, then text or
 // nothing; the text is escaped.
+// SVG as the chart writes it: an element a line.
 class Svg {
  public:
-  struct Attr {
-    const char* name;
-    std::string value;
-  };
-  using Attrs = std::initializer_list<Attr>;
-  void Open(const char* name, Attrs attrs) {
-    Start(name, attrs);
-    out_ += ">\n";
-  }
-  void Close(const char* name) { out_ += std::string("</") + name + ">\n"; }
-  void Empty(const char* name, Attrs attrs) {
-    Start(name, attrs);
-    out_ += "/>\n";
-  }
-  void Text(Attrs attrs, std::string_view text) {
-    Start("text", attrs);
-    out_ += '>';
-    for (char ch : text) {
-      out_ += ch == '&' ? "&amp;" : ch == '<' ? "&lt;" : ch == '>' ? "&gt;" : std::string(1, ch);
-    }
-    out_ += "</text>\n";
-  }
-  std::string Take() { return std::move(out_); }
+  using Attrs = markup::Attrs;
+  void Open(const char* name, Attrs attrs) { w_.Open(name, attrs).Line(); }
+  void Close(const char* name) { w_.Close(name).Line(); }
+  void Empty(const char* name, Attrs attrs) { w_.Empty(name, attrs).Line(); }
+  void Text(Attrs attrs, std::string_view text) { w_.Element("text", attrs, text).Line(); }
+  std::string Take() { return w_.Take(); }
 
  private:
-  void Start(const char* name, Attrs attrs) {
-    out_ += '<';
-    out_ += name;
-    for (const Attr& a : attrs) out_ += std::string(" ") + a.name + "=\"" + a.value + "\"";
-  }
-  std::string out_ = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  markup::Writer w_{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"};
 };
 
 // Where things stand on the picture.

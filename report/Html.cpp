@@ -1,9 +1,11 @@
 #include "Html.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <initializer_list>
 
 #include "logformat/LogFormat.h"
+#include "markup/Markup.h"
 
 namespace report {
 namespace {
@@ -29,39 +31,10 @@ section{margin-bottom:2.5em}
 .day{break-before:page}thead{display:table-header-group}tr{break-inside:avoid}}
 )";
 
-std::string Esc(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 std::string When(const Moment& m) {
   return logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset))
       .substr(0, 19)
       .replace(10, 1, " ");
-}
-
-// A value with its unit, or "no data".
-std::string Val(std::optional<double> v, Value which) {
-  if (!v) return "<span class=\"none\">no data</span>";
-  return Number(*v, kValues[which].decimals) + kValues[which].unit;
 }
 
 std::string BandText(const Settings& s, Value v) {
@@ -116,13 +89,82 @@ const char* OutageText(Outage::Kind k) {
   return "";
 }
 
-// A table with its head row, or `none` when it has no rows.
-std::string Table(std::initializer_list<const char*> head, const std::string& rows,
-                  const char* none = "<p>None.</p>\n") {
-  if (rows.empty()) return none;
-  std::string t = "<table><thead><tr>";
-  for (const char* cell : head) t += std::string("<th>") + cell + "</th>";
-  return t + "</tr></thead><tbody>\n" + rows + "</tbody></table>\n";
+using markup::Writer;
+
+// <td class="cls">text</td>.
+void Cell(Writer& w, std::string_view text, const char* cls = nullptr) {
+  if (cls != nullptr) {
+    w.Element("td", {{"class", cls}}, text);
+  } else {
+    w.Element("td", {}, text);
+  }
+}
+
+void NoData(Writer& w) {
+  w.Element("span", {{"class", "none"}}, "no data");
+}
+
+// A value with its unit (or without), or "no data".
+void ValueCell(Writer& w, std::optional<double> v, Value which, bool unit = true,
+               const char* cls = nullptr) {
+  if (cls != nullptr) {
+    w.Open("td", {{"class", cls}});
+  } else {
+    w.Open("td");
+  }
+  if (v) {
+    w.Text(Number(*v, kValues[which].decimals) + (unit ? kValues[which].unit : ""));
+  } else {
+    NoData(w);
+  }
+  w.Close("td");
+}
+
+// A table's start, its head row of `cells` (a line end in a cell breaks its line), up to
+// its body.
+void Head(Writer& w, std::initializer_list<std::string_view> cells) {
+  w.Open("table").Open("thead").Open("tr");
+  for (std::string_view cell : cells) {
+    w.Open("th");
+    for (std::size_t nl; (nl = cell.find('\n')) != std::string_view::npos;) {
+      w.Text(cell.substr(0, nl)).Raw("<br>");
+      cell.remove_prefix(nl + 1);
+    }
+    w.Text(cell).Close("th");
+  }
+  w.Close("tr").Close("thead").Open("tbody").Line();
+}
+
+void End(Writer& w) {
+  w.Close("tbody").Close("table").Line();
+}
+
+void Para(Writer& w, std::string_view text, const char* cls = nullptr) {
+  if (cls != nullptr) {
+    w.Element("p", {{"class", cls}}, text).Line();
+  } else {
+    w.Element("p", {}, text).Line();
+  }
+}
+
+// The items that `keep` takes, a row each, under `head`; the paragraph `none` when there
+// are none.
+template <typename T, typename Keep, typename WriteRow>
+void ListTable(Writer& w, std::initializer_list<std::string_view> head, const std::vector<T>& items,
+               Keep keep, WriteRow row, void (*none)(Writer&)) {
+  if (std::none_of(items.begin(), items.end(), keep)) return none(w);
+  Head(w, head);
+  for (const T& item : items) {
+    if (!keep(item)) continue;
+    w.Open("tr");
+    row(item);
+    w.Close("tr").Line();
+  }
+  End(w);
+}
+
+void NoneFound(Writer& w) {
+  Para(w, "None.");
 }
 
 bool InDay(const Moment& m, std::int64_t day) {
@@ -135,123 +177,184 @@ std::vector<Value> Shown(const Record& r) {
   return v;
 }
 
-void DayPage(std::string& h, const Record& r, const Day& d, const Provenance& p) {
-  h += "<section class=\"day\">\n<h2>" + DateOf(d.day) + " \u2014 " + Esc(p.room) + "</h2>\n";
-  h += "<p>Covered by the period: " + DurationOf(d.length) +
-       (d.offset_changed ? " (the log's UTC offset changed this day: summer time)" : "") + "; " +
-       std::to_string(d.rows) + " rows.</p>\n";
+void DayHead(Writer& w, const Day& d, const Provenance& p) {
+  w.Open("section", {{"class", "day"}}).Line();
+  w.Element("h2", {}, DateOf(d.day) + " \u2014 " + p.room).Line();
+  Para(w, "Covered by the period: " + DurationOf(d.length) +
+              (d.offset_changed ? " (the log's UTC offset changed this day: summer time)" : "") +
+              "; " + std::to_string(d.rows) + " rows.");
   if (d.rows == 0) {
-    h += "<p class=\"out\">No rows for this day: climon did not run, or its log was not "
-         "given. Nothing is known of the room this day.</p>\n";
+    Para(w,
+         "No rows for this day: climon did not run, or its log was not given. Nothing is "
+         "known of the room this day.",
+         "out");
   }
-  h += "<table><thead><tr><th>Value</th><th>Lowest</th><th>at</th><th>Highest</th><th>at</th>"
-       "<th>Mean</th><th>Inside band</th><th>Outside band</th><th>Without a value</th>"
-       "<th>Short departures</th></tr></thead><tbody>\n";
+}
+
+// Each value's lowest, highest, mean and times inside, outside and without a value.
+void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
+  Head(w, {"Value", "Lowest", "at", "Highest", "at", "Mean", "Inside band", "Outside band",
+           "Without a value", "Short departures"});
   for (Value v : Shown(r)) {
     const ValueFigures& f = d.values[v];
     Split s = SplitOf(d, f);
     bool judged = p.settings.bands[v].has_value();
-    h +=
-        "<tr><td>" + std::string(kValues[v].name) + "</td><td>" + Val(f.low, v) + "</td><td>" +
-        (f.low ? ClockOf(f.low_at) : "") + "</td><td>" + Val(f.high, v) + "</td><td>" +
-        (f.high ? ClockOf(f.high_at) : "") + "</td><td>" + Val(f.Mean(), v) + "</td><td>" +
-        (judged ? Dur(s.inside) : "\u2014") + "</td><td" + (s.outside > 0 ? " class=\"out\"" : "") +
-        ">" + (judged ? Dur(s.outside) : "\u2014") + "</td><td>" + Dur(s.none) + "</td><td>" +
-        (!judged            ? std::string("\u2014")
-         : f.departures > 0 ? std::to_string(f.departures) + " (" + DurationOf(f.departure_ms) + ")"
-                            : std::string("0")) +
-        "</td></tr>\n";
+    w.Open("tr");
+    Cell(w, kValues[v].name);
+    ValueCell(w, f.low, v);
+    Cell(w, f.low ? ClockOf(f.low_at) : "");
+    ValueCell(w, f.high, v);
+    Cell(w, f.high ? ClockOf(f.high_at) : "");
+    ValueCell(w, f.Mean(), v);
+    Cell(w, judged ? Dur(s.inside) : "\u2014");
+    Cell(w, judged ? Dur(s.outside) : "\u2014", s.outside > 0 ? "out" : nullptr);
+    Cell(w, Dur(s.none));
+    Cell(w, !judged ? std::string("\u2014")
+            : f.departures > 0
+                ? std::to_string(f.departures) + " (" + DurationOf(f.departure_ms) + ")"
+                : std::string("0"));
+    w.Close("tr").Line();
     if (s.unjudged > 0 && judged) {
-      h += "<tr><td colspan=\"10\" class=\"note\">" + std::string(kValues[v].name) + ": " +
-           Dur(s.unjudged) + " with a value but no set point read yet, so not judged.</td></tr>\n";
+      w.Open("tr")
+          .Element("td", {{"colspan", "10"}, {"class", "note"}},
+                   std::string(kValues[v].name) + ": " + Dur(s.unjudged) +
+                       " with a value but no set point read yet, so not judged.")
+          .Close("tr")
+          .Line();
     }
   }
-  h += "</tbody></table>\n<p class=\"note\">For each judged value, inside + outside + without a "
-       "value = " +
-       DurationOf(d.length) +
-       ", the part of the day the period covers. A departure "
-       "shorter than " +
-       DurationOf(p.settings.delay_ms) +
-       " is counted in the time outside but not listed as an excursion.</p>\n";
-  h += "<h3>Excursions</h3>\n";
-  std::string rows;
-  for (const Excursion& e : r.excursions) {
-    if (!InDay(e.start, d.day)) continue;
-    rows += "<tr><td>" + std::string(kValues[e.value].name) + "</td><td>" + ClockOf(e.start) +
-            (e.at_period_start ? " (already outside at the period's start)" : "") + "</td><td>" +
-            When(e.end) + "</td><td>" + DurationOf(e.end.ms - e.start.ms) +
-            "</td><td class=\"out\">" + Val(e.peak, e.value) + "</td><td>" + ClockOf(e.peak_at) +
-            "</td><td>" + Val(e.set_point, e.value) + "</td><td class=\"t\">" +
-            (e.above ? "above" : "below") + "; " + HowText(e) + "</td></tr>\n";
-  }
-  h += Table({"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"},
-             rows);
-  h += "<h3>Outages</h3>\n";
-  rows.clear();
-  for (const Outage& o : r.outages) {
-    if (!InDay(o.from, d.day)) continue;
-    rows += "<tr><td>" + ClockOf(o.from) + "</td><td>" + When(o.to) + "</td><td>" +
-            DurationOf(o.to.ms - o.from.ms) + "</td><td class=\"t\">" + OutageText(o.kind) +
-            "</td></tr>\n";
-  }
-  h += Table({"From", "To", "Duration", "What"}, rows);
-  h += "<h3>Operator actions</h3>\n";
-  rows.clear();
-  for (const Action& a : r.actions) {
-    if (!InDay(a.when, d.day)) continue;
-    rows += "<tr><td>" + ClockOf(a.when) + "</td><td class=\"t\">" + Esc(a.user) +
-            "</td><td class=\"t\">" + Esc(a.event) + "</td><td class=\"t\">" + Esc(a.detail) +
-            "</td><td class=\"t\">" + Esc(a.reply) + "</td></tr>\n";
-  }
-  h += Table(
-      {"Time", "User", "Action", "Detail", "Reply"}, rows,
-      p.audits.empty() ? "<p class=\"none\">No audit trail was given.</p>\n" : "<p>None.</p>\n");
-  h += "</section>\n";
+  End(w);
+  Para(w,
+       "For each judged value, inside + outside + without a value = " + DurationOf(d.length) +
+           ", the part of the day the period covers. A departure shorter than " +
+           DurationOf(p.settings.delay_ms) +
+           " is counted in the time outside but not listed as an excursion.",
+       "note");
 }
 
-}  // namespace
+void DayExcursions(Writer& w, const Record& r, const Day& d) {
+  w.Element("h3", {}, "Excursions").Line();
+  ListTable(
+      w, {"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"},
+      r.excursions, [&d](const Excursion& e) { return InDay(e.start, d.day); },
+      [&w](const Excursion& e) {
+        Cell(w, kValues[e.value].name);
+        Cell(w, ClockOf(e.start) +
+                    (e.at_period_start ? " (already outside at the period's start)" : ""));
+        Cell(w, When(e.end));
+        Cell(w, DurationOf(e.end.ms - e.start.ms));
+        ValueCell(w, e.peak, e.value, true, "out");
+        Cell(w, ClockOf(e.peak_at));
+        ValueCell(w, e.set_point, e.value);
+        Cell(w, std::string(e.above ? "above" : "below") + "; " + HowText(e), "t");
+      },
+      NoneFound);
+}
 
-std::string Html(const Record& r, const Provenance& p) {
-  std::string h = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-                  Esc("Room record: " + p.room + ", " + p.period) + "</title>\n<style>\n" + kStyle +
-                  "</style>\n</head>\n<body>\n<section class=\"summary\">\n<h1>" +
-                  Esc("Room record: " + p.room) + "</h1>\n<p><b>" + Esc(p.period) +
-                  "</b>: " + When(r.from) + " to " + When(r.to) +
-                  " (the log's local time). Serial port " + std::to_string(r.port) +
-                  ", device variant " + (r.variant != 0 ? std::to_string(r.variant) : "not known") +
-                  ".</p>\n<p>" + kStatement +
-                  "</p>\n<p class=\"note\">Allowed bands, following the set point "
-                  "in force at each moment: temperature " +
-                  BandText(p.settings, kTemp) + "; humidity " + BandText(p.settings, kHumidity) +
-                  "; CO2 " + BandText(p.settings, kCo2) + ". Excursions are listed from " +
-                  DurationOf(p.settings.delay_ms) +
-                  " outside. A day is the calendar day in the "
-                  "log's own UTC offset, from its midnight at the offset then in force to the "
-                  "next (23 or 25 hours on the day summer time begins or ends). A row's values "
-                  "hold until the next row if it comes within " +
-                  DurationOf(kHoldMs) + "; a longer gap is counted as climon not running.</p>\n";
-  h += "<table><thead><tr><th>Day</th><th>Rows</th>";
-  for (Value v : {kTemp, kHumidity, kCo2}) {
-    h += std::string("<th>") + kValues[v].name + "," + kValues[v].unit + "<br>mean</th>" +
-         "<th><br>lowest\u2013highest</th><th><br>outside</th>";
-  }
-  h += "<th>Excursions</th></tr></thead><tbody>\n";
+void DayOutages(Writer& w, const Record& r, const Day& d) {
+  w.Element("h3", {}, "Outages").Line();
+  ListTable(
+      w, {"From", "To", "Duration", "What"}, r.outages,
+      [&d](const Outage& o) { return InDay(o.from, d.day); },
+      [&w](const Outage& o) {
+        Cell(w, ClockOf(o.from));
+        Cell(w, When(o.to));
+        Cell(w, DurationOf(o.to.ms - o.from.ms));
+        Cell(w, OutageText(o.kind), "t");
+      },
+      NoneFound);
+}
+
+void DayActions(Writer& w, const Record& r, const Day& d, const Provenance& p) {
+  w.Element("h3", {}, "Operator actions").Line();
+  ListTable(
+      w, {"Time", "User", "Action", "Detail", "Reply"}, r.actions,
+      [&d](const Action& a) { return InDay(a.when, d.day); },
+      [&w](const Action& a) {
+        Cell(w, ClockOf(a.when));
+        for (const std::string* f : {&a.user, &a.event, &a.detail, &a.reply}) Cell(w, *f, "t");
+      },
+      p.audits.empty() ? +[](Writer& x) { Para(x, "No audit trail was given.", "none"); }
+                       : NoneFound);
+}
+
+void DayPage(Writer& w, const Record& r, const Day& d, const Provenance& p) {
+  DayHead(w, d, p);
+  DayFigures(w, r, d, p);
+  DayExcursions(w, r, d);
+  DayOutages(w, r, d);
+  DayActions(w, r, d, p);
+  w.Close("section").Line();
+}
+
+void Document(Writer& w, const Provenance& p) {
+  w.Raw("<!DOCTYPE html>\n").Open("html", {{"lang", "en"}}).Line().Open("head").Line();
+  w.Raw("<meta charset=\"utf-8\">\n");
+  w.Element("title", {}, "Room record: " + p.room + ", " + p.period).Line();
+  w.Open("style").Line().Raw(kStyle).Close("style").Line().Close("head").Line();
+  w.Open("body").Line();
+}
+
+// The period, the statement and how the record was judged.
+void SummaryHead(Writer& w, const Record& r, const Provenance& p) {
+  w.Open("section", {{"class", "summary"}}).Line();
+  w.Element("h1", {}, "Room record: " + p.room).Line();
+  w.Open("p").Element("b", {}, p.period);
+  w.Text(": " + When(r.from) + " to " + When(r.to) + " (the log's local time). Serial port " +
+         std::to_string(r.port) + ", device variant " +
+         (r.variant != 0 ? std::to_string(r.variant) : "not known") + ".");
+  w.Close("p").Line();
+  Para(w, kStatement);
+  Para(w,
+       "Allowed bands, following the set point in force at each moment: temperature " +
+           BandText(p.settings, kTemp) + "; humidity " + BandText(p.settings, kHumidity) +
+           "; CO2 " + BandText(p.settings, kCo2) + ". Excursions are listed from " +
+           DurationOf(p.settings.delay_ms) +
+           " outside. A day is the calendar day in the log's own UTC offset, from its midnight "
+           "at the offset then in force to the next (23 or 25 hours on the day summer time "
+           "begins or ends). A row's values hold until the next row if it comes within " +
+           DurationOf(kHoldMs) + "; a longer gap is counted as climon not running.",
+       "note");
+}
+
+// A row a day: the mean, range and time outside of each value, and the excursions.
+void SummaryDays(Writer& w, const Record& r) {
+  auto head = [](Value v) {
+    return std::string(kValues[v].name) + "," + kValues[v].unit + "\nmean";
+  };
+  Head(w, {"Day", "Rows", head(kTemp), "\nlowest\u2013highest", "\noutside", head(kHumidity),
+           "\nlowest\u2013highest", "\noutside", head(kCo2), "\nlowest\u2013highest", "\noutside",
+           "Excursions"});
   for (const Day& d : r.days) {
-    h += "<tr><td>" + DateOf(d.day) + "</td><td>" + std::to_string(d.rows) + "</td>";
+    w.Open("tr");
+    Cell(w, DateOf(d.day));
+    Cell(w, std::to_string(d.rows));
     for (Value v : {kTemp, kHumidity, kCo2}) {
       const ValueFigures& f = d.values[v];
-      Split s = SplitOf(d, f);
       const int dec = kValues[v].decimals;
-      h += "<td>" + (f.Mean() ? Number(*f.Mean(), dec) : Val(std::nullopt, v)) + "</td><td>" +
-           (f.low ? Number(*f.low, dec) + "\u2013" + Number(*f.high, dec) : Val(std::nullopt, v)) +
-           "</td><td" + (s.outside > 0 ? " class=\"out\"" : "") + ">" + Dur(s.outside) + "</td>";
+      ValueCell(w, f.Mean(), v, false);
+      w.Open("td");
+      if (f.low) {
+        w.Text(Number(*f.low, dec) + "\u2013" + Number(*f.high, dec));
+      } else {
+        NoData(w);
+      }
+      w.Close("td");
+      Split s = SplitOf(d, f);
+      Cell(w, Dur(s.outside), s.outside > 0 ? "out" : nullptr);
     }
-    int n = 0;
-    for (const Excursion& e : r.excursions) n += InDay(e.start, d.day) ? 1 : 0;
-    h += "<td>" + std::to_string(n) + "</td></tr>\n";
+    Cell(w,
+         std::to_string(std::count_if(r.excursions.begin(), r.excursions.end(),
+                                      [&d](const Excursion& e) { return InDay(e.start, d.day); })));
+    w.Close("tr").Line();
   }
-  h += "</tbody></table>\n<h3>Provenance</h3>\n<table><thead><tr><th>File read</th><th>First row"
-       "</th><th>Last row</th><th>Rows read</th></tr></thead><tbody>\n";
+  End(w);
+}
+
+// The files read, what could not be read and what was skipped, and the version.
+void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
+  w.Element("h3", {}, "Provenance").Line();
+  Head(w, {"File read", "First row", "Last row", "Rows read"});
   int skipped = 0;
   for (const logread::FileRead& f : p.logs) {
     if (f.skipped) {
@@ -261,33 +364,55 @@ std::string Html(const Record& r, const Provenance& p) {
     auto at = [&r](const std::optional<std::int64_t>& ms) {
       return ms ? When({*ms, r.from.offset}) : std::string("\u2014");
     };
-    h += "<tr><td class=\"t\">" + Esc(f.path) + (f.compressed ? " (gzip)" : "") + "</td><td>" +
-         at(f.first_ms) + "</td><td>" + at(f.last_ms) + "</td><td>" + std::to_string(f.rows) +
-         "</td></tr>\n";
+    w.Open("tr");
+    Cell(w, f.path + (f.compressed ? " (gzip)" : ""), "t");
+    Cell(w, at(f.first_ms));
+    Cell(w, at(f.last_ms));
+    Cell(w, std::to_string(f.rows));
+    w.Close("tr").Line();
   }
   for (const std::string& a : p.audits) {
-    h += "<tr><td class=\"t\">" + Esc(a) + " (audit trail)</td><td></td><td></td><td></td></tr>\n";
+    w.Open("tr");
+    Cell(w, a + " (audit trail)", "t");
+    for (int i = 0; i < 3; ++i) Cell(w, "");
+    w.Close("tr").Line();
   }
-  h += "</tbody></table>\n";
+  End(w);
   if (skipped > 0) {
-    h += "<p class=\"note\">" + std::to_string(skipped) +
-         " more logs lie wholly outside the period and were not read.</p>\n";
+    Para(w, std::to_string(skipped) + " more logs lie wholly outside the period and were not read.",
+         "note");
   }
-  for (const std::string& e : p.errors) h += "<p class=\"out\">Not read: " + Esc(e) + "</p>\n";
-  h += "<p class=\"note\">" +
-       (p.damage.empty() ? std::string("No damaged rows.")
-                         : "Damaged rows skipped:" + Esc(p.damage)) +
-       (r.out_of_order > 0 ? " " + std::to_string(r.out_of_order) +
-                                 " rows not later than the row before (repeated, or a clock set "
-                                 "back) left out."
-                           : std::string()) +
-       " Made by climon-report " + Esc(p.version) + " on " + Esc(p.made_at) + ".</p>\n";
-  h += "<div class=\"sign\"><div>Checked by</div><div>Date</div><div>Signature</div></div>\n"
-       "</section>\n";
-  for (const Day& d : r.days) DayPage(h, r, d, p);
-  return h + "</body>\n</html>\n";
+  for (const std::string& e : p.errors) Para(w, "Not read: " + e, "out");
+  Para(w,
+       (p.damage.empty() ? std::string("No damaged rows.") : "Damaged rows skipped:" + p.damage) +
+           (r.out_of_order > 0 ? " " + std::to_string(r.out_of_order) +
+                                     " rows not later than the row before (repeated, or a clock "
+                                     "set back) left out."
+                               : std::string()) +
+           " Made by climon-report " + p.version + " on " + p.made_at + ".",
+       "note");
 }
 
+void SignOff(Writer& w) {
+  w.Open("div", {{"class", "sign"}});
+  for (const char* field : {"Checked by", "Date", "Signature"}) w.Element("div", {}, field);
+  w.Close("div").Line();
+}
+
+}  // namespace
+
+std::string Html(const Record& r, const Provenance& p) {
+  Writer w;
+  Document(w, p);
+  SummaryHead(w, r, p);
+  SummaryDays(w, r);
+  SummaryProvenance(w, r, p);
+  SignOff(w);
+  w.Close("section").Line();
+  for (const Day& d : r.days) DayPage(w, r, d, p);
+  w.Close("body").Line().Close("html").Line();
+  return w.Take();
+}
 std::string Csv(const Record& r, const Settings& settings) {
   std::string out =
       "date,value,rows,lowest,lowest_at,highest,highest_at,mean,inside_s,outside_s,"

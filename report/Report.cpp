@@ -208,62 +208,21 @@ Record Builder::Finish() {
   return std::move(r_);
 }
 
-namespace {
-
-// The fields of each record of an RFC 4180 text (quoted fields may hold commas, quotes and
-// line ends); false when a quote is left open.
-bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::string> row(1);
-  bool quoted = false, any = false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (quoted) {
-      if (c != '"') {
-        row.back() += c;
-      } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        row.back() += '"';
-        ++i;
-      } else {
-        quoted = false;
-      }
-    } else if (c == '"') {
-      quoted = any = true;
-    } else if (c == ',') {
-      row.emplace_back();
-    } else if (c == '\n' || c == '\r') {
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
-      row.assign(1, "");
-      any = false;
-    } else {
-      row.back() += c;
-      any = true;
-    }
-  }
-  if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
-  return !quoted;
-}
-
-}  // namespace
-
 bool ReadAudit(const std::string& name, const std::string& text, Record& record,
                const Period& period, std::string& room, std::string& error) {
-  std::vector<std::vector<std::string>> rows;
-  std::string header = logformat::AuditHeader();
-  header.resize(header.size() - 2);
-  bool closed = ParseCsv(text, rows);
-  if (rows.empty() || logformat::SplitRow(header) != rows[0]) {
+  std::vector<logformat::AuditFields> rows;
+  if (!logformat::ReadAuditRows(text, rows)) {
     error = name + " is not a climon audit trail: its first line is not climon's audit header";
     return false;
   }
-  // A last row torn by a power cut (a quote left open) is left out with the rest.
-  if (!closed) rows.pop_back();
-  for (std::size_t i = 1; i < rows.size(); ++i) {
-    const auto& f = rows[i];
+  for (const logformat::AuditFields& f : rows) {
     Moment m;
-    if (f.size() != 7 || !logformat::ParseIsoTime(f[0], m.ms, m.offset)) continue;
-    if (room.empty()) room = f[2];
-    if (period.Holds(m)) record.actions.push_back(Action{m, f[3], f[4], f[5], f[6]});
+    if (!logformat::ParseIsoTime(f[logformat::kAuditTime], m.ms, m.offset)) continue;
+    if (room.empty()) room = f[logformat::kAuditRoom];
+    if (period.Holds(m)) {
+      record.actions.push_back(Action{m, f[logformat::kAuditUser], f[logformat::kAuditEvent],
+                                      f[logformat::kAuditDetail], f[logformat::kAuditReply]});
+    }
   }
   std::stable_sort(record.actions.begin(), record.actions.end(),
                    [](const Action& a, const Action& b) { return a.when.ms < b.when.ms; });

@@ -237,6 +237,60 @@ std::string AuditRow(const LocalTime& when, const AuditEntry& e) {
          CsvField(e.reply) + "\r\n";
 }
 
+namespace {
+
+// The fields of each record of an RFC 4180 text (quoted fields may hold commas, quotes and
+// line ends); false when a quote is left open.
+bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::string> row(1);
+  bool quoted = false, any = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (quoted) {
+      if (c != '"') {
+        row.back() += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        row.back() += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = any = true;
+    } else if (c == ',') {
+      row.emplace_back();
+    } else if (c == '\n' || c == '\r') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
+      row.assign(1, "");
+      any = false;
+    } else {
+      row.back() += c;
+      any = true;
+    }
+  }
+  if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
+  return !quoted;
+}
+
+}  // namespace
+
+bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows) {
+  std::vector<std::vector<std::string>> records;
+  std::string header = AuditHeader();
+  header.resize(header.size() - 2);
+  bool closed = ParseCsv(text, records);
+  if (records.empty() || SplitRow(header) != records[0]) return false;
+  // A last row torn by a power cut (a quote left open) is left out with the rest.
+  if (!closed) records.pop_back();
+  for (std::size_t i = 1; i < records.size(); ++i) {
+    if (records[i].size() != kAuditColumns) continue;
+    AuditFields& f = rows.emplace_back();
+    std::move(records[i].begin(), records[i].end(), f.begin());
+  }
+  return true;
+}
+
 std::vector<std::string> SplitRow(std::string_view line) {
   if (line.ends_with("\r\n")) line.remove_suffix(2);
   if (line.ends_with('\n') || line.ends_with('\r')) line.remove_suffix(1);

@@ -104,6 +104,21 @@ struct AuditEntry {
   std::string_view room, user, event, detail, reply;
 };
 std::string AuditRow(const LocalTime& when, const AuditEntry& entry);
+// An audit trail read back: its rows after the header, each with its fields in the order
+// written (rows of another field count are left out); false when the text does not begin
+// with the audit header. A last row torn by a power cut (a quote left open) is left out.
+enum AuditCol : std::size_t {
+  kAuditTime,
+  kAuditPort,
+  kAuditRoom,
+  kAuditUser,
+  kAuditEvent,
+  kAuditDetail,
+  kAuditReply,
+  kAuditColumns
+};
+using AuditFields = std::array<std::string, kAuditColumns>;
+bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows);
 std::string CsvField(std::string_view text);
 
 // The fields of one row, without its line end.

@@ -21,6 +21,11 @@
 
 namespace monitor {
 
+// The screen's climate rows 3 to 7 (Cycle.cpp) and counter rows 14 to 18 (Counters.cpp,
+// a counter row by the variant's table) as the pass makes them; empty for another row.
+std::string RowText(int row, const Pass& pass);
+std::string CounterRowText(int row, const Pass& pass);
+
 using comLib3::ComLib3;
 using console::ShortString;
 

@@ -57,9 +57,5 @@ struct Pass {
 std::string Text(const Value& v);
 // The pass as the log's row.
 logformat::LogRow LogFields(const Pass& pass);
-// The screen's climate rows 3 to 7 and counter rows 14 to 18 as the pass makes them
-// (a counter row by the variant's table); empty for another row.
-std::string RowText(int row, const Pass& pass);
-std::string CounterRowText(int row, const Pass& pass);
 
 }  // namespace monitor
