@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 
 #include "Controller.h"
 #include "Fakes.h"
@@ -21,6 +22,13 @@ struct MonitorFixture : testing::Test {
   comLib3::ComLib3 com{con, clock, ports};
   monitor::Monitor m{com};
   ScriptedLine* line = nullptr;
+
+  // A new monitor in the place of the old, as a new run has it: nothing of its state is set
+  // by hand.
+  void Renew() {
+    std::destroy_at(&m);
+    std::construct_at(&m, com);
+  }
 
   bool silent = false;  // the controller answers nothing
   std::string Answer(const std::string& c) {

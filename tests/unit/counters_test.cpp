@@ -5,10 +5,23 @@ namespace {
 using namespace fakes;
 
 struct CountersTest : MonitorFixture {
-  void SetUp() override {
-    Open();
-    m.CycleCount = 2;
-    m.T106Min = m.T107Min = 65535;
+  // Prepared as a run has it: the counters refreshed on the next pass.
+  void SetUp() override { Prepare(); }
+  void Prepare(int variant = 1) {
+    Open(variant);
+    m.MonitorPreparation();
+    con.ClrScr();
+    line->Forget();
+  }
+  // Keys as the operator types them, seen by a read.
+  void Type(std::string_view keys) {
+    Ms t = clock.NowMs();
+    for (char k : keys) {
+      con.TypeCode(static_cast<std::uint8_t>(k), t);
+      t += 300ms;
+    }
+    m.ReadDmValue(1, 992, 'i');
+    line->Forget();
   }
   void Counters(std::initializer_list<std::pair<int, int>> words) {
     for (auto [dm, v] : words) Set("DM" + std::to_string(dm) + "=" + std::to_string(v));
@@ -48,7 +61,7 @@ TEST_F(CountersTest, RowsForATotalOf7200) {
 }
 
 TEST_F(CountersTest, VariantLabels) {
-  Open(2);
+  Prepare(2);
   Zero();
   m.RefreshCounters();
   EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
@@ -97,17 +110,21 @@ TEST_F(CountersTest, TimerMinimaAreOnlyLowered) {
 }
 
 TEST_F(CountersTest, RunsOnlyOnEvenPassesWithoutEsc) {
-  m.CycleCount = 3;
+  m.MonitorPass();  // refreshes: the next is an odd pass
+  con.ClrScr();
+  line->Forget();
   m.RefreshCounters();
-  com.EscFlag = true;
-  m.CycleCount = 4;
+  EXPECT_TRUE(Commands().empty());
+  Renew();
+  Prepare();  // an even pass next, but ESC
+  Type("\x1b");
   m.RefreshCounters();
   EXPECT_TRUE(Commands().empty());
   EXPECT_EQ(Row(14), "");
 }
 
 TEST_F(CountersTest, APendingResetZeroesTheCounters) {
-  m.ResetRequest = true;
+  Type("ry");
   m.RefreshCounters();
   std::vector<std::string> want = {"RD T106",    "RD T107",    "WR DM117 0", "WR DM118 0",
                                    "WR DM119 0", "WR DM120 0", "WR DM121 0", "WR DM122 0",
@@ -116,29 +133,26 @@ TEST_F(CountersTest, APendingResetZeroesTheCounters) {
   EXPECT_EQ(Row(1), "System         0 ComPort    1");
   EXPECT_EQ(Row(14), "tTotal            0 s  /     0.0 h");
   EXPECT_EQ(Row(15), "t_Heater          0 s  /     0.0 %");
-  EXPECT_FALSE(m.ResetRequest);
-  EXPECT_EQ(m.CycleCount, 0);
   EXPECT_EQ(plc.Dm(125), 0);
   EXPECT_EQ(plc.Dm(126), 0);
   EXPECT_EQ(plc.Dm(117), 0);
+  line->Forget();
+  m.ReadDmValue(1, 992, 'i');  // no more reset waiting: reads go out again
+  EXPECT_EQ(Commands(), (std::vector<std::string>{"RD DM992"}));
 }
 
 TEST_F(CountersTest, CadenceAfterAReset) {
-  Open(2);
-  m.CycleCount = 3;
-  m.ResetRequest = true;
+  Prepare(2);
+  m.MonitorPass();  // refreshes: the next is an odd pass
+  Type("ry");
   // The reset waits for the next even pass (2), then comes back every second pass after.
   EXPECT_EQ(PassesThatSend("RD T106", 6), (std::vector<int>{2, 4, 6}));
 }
 
 TEST_F(CountersTest, EscDuringTheRefreshsReads) {
-  m.T106Min = 300;
-  m.T107Min = 200;
-  con.TypeCode(27, 60ms);  // seen by the stable reads of DM117
+  con.TypeCode(27, clock.NowMs() + 60ms);  // seen by the stable reads of DM117
   m.RefreshCounters();
-  EXPECT_TRUE(m.StopFlag);
-  EXPECT_EQ(m.T106Min, 300);
-  EXPECT_EQ(m.T107Min, 200);
+  EXPECT_TRUE(m.Stopping());
   EXPECT_EQ(Row(14), "");  // rows whose reads ESC cut off are not written with zeros
   EXPECT_EQ(Row(15), "");
   EXPECT_EQ(Row(19), "");  // nor row 19

@@ -5,28 +5,53 @@ namespace {
 
 using namespace fakes;
 
+// A monitor as its preparation leaves it (the relays found by the model probe), on a
+// cleared screen and a quiet line.
 struct GuardedReadTest : MonitorFixture {
-  void SetUp() override {
-    Open();
-    m.VentRelay = 512;
-    m.TempCtlRelay = 513;
-    m.FloorHtrRelay = 514;
-    m.TempModeRelay = 515;
-    m.VentPhase = m.FloorHtrPhase = 1;
+  void SetUp() override { Prepare(m); }
+  void Prepare(monitor::Monitor& monitor) {
+    Detect(monitor, 1);
+    monitor.MonitorPreparation();
+    con.ClrScr();
+    line->Forget();
+  }
+  // The operator's keys, seen by a read: ESC that ends the monitor, R and Y that ask for a
+  // reset.
+  void Stop(monitor::Monitor& monitor) {
+    con.TypeCode(27, clock.NowMs());
+    monitor.ReadDmValue(1, 992, 'i');
+    line->Forget();
+  }
+  void AskReset(monitor::Monitor& monitor) {
+    con.Type("r", clock.NowMs());
+    con.Type("y", clock.NowMs() + 300ms);
+    monitor.ReadDmValue(1, 992, 'i');
+    line->Forget();
+  }
+  // A read that sends nothing, as after ESC or while a reset waits.
+  bool ReadsNothing(monitor::Monitor& monitor) {
+    line->Forget();
+    monitor.ReadDmValue(1, 992, 'i');
+    return line->events.empty();
+  }
+  std::vector<std::string> Screen() const {
+    std::vector<std::string> rows;
+    for (int y = 1; y <= 25; ++y) rows.push_back(Row(y));
+    return rows;
   }
 };
 
 TEST_F(GuardedReadTest, StopOrResetRequestGivesZeroWithoutAnything) {
   for (int which = 0; which < 2; ++which) {
-    m.StopFlag = which == 0;
-    m.ResetRequest = which == 1;
+    monitor::Monitor mon(com);
+    Prepare(mon);
+    (which == 0 ? Stop(mon) : AskReset(mon));
+    std::vector<std::string> before = Screen();
     con.Type("k");
-    EXPECT_EQ(m.ReadDmValue(1, 992, 'i'), 0);
+    EXPECT_EQ(mon.ReadDmValue(1, 992, 'i'), 0);
     EXPECT_TRUE(line->events.empty());
-    EXPECT_EQ(Row(9), "");             // no indicator output
+    EXPECT_EQ(Screen(), before);       // no indicator output
     EXPECT_EQ(con.PendingKeys(), 1u);  // no key poll
-    EXPECT_EQ(m.ReadCount, 0);
-    con.Type("");
     com.FlushKeys();
   }
 }
@@ -53,32 +78,45 @@ TEST_F(GuardedReadTest, KindAndConversion) {
 TEST_F(GuardedReadTest, TheLinkRowShowsOnceNoReadHasBeenAnsweredForTwoSeconds) {
   struct Step {
     const char* reply;  // to every attempt; reads a second apart
-    const char* row22;
+    bool lost;          // row 22 says since when
   };
-  const char* kLost = "No reply from the controller since 08:00:06";
   struct Case {
     const char* what;
     std::vector<Step> steps;
   } cases[] = {
       {"every word failing",
-       {{"00001\r\n", ""},  // a healthy link shows nothing
-        {"", ""},
-        {"", ""},
-        {"", kLost},          // two seconds since the first failure
-        {"E1\r\n", kLost},    // an error reply is no usable reply
-        {"1\r\n", kLost},     // nor a reply of another command's shape
-        {"00002\r\n", ""}}},  // gone with the first usable reply
+       {{"00001\r\n", false},  // a healthy link shows nothing
+        {"", false},
+        {"", false},
+        {"", true},              // two seconds since the first failure
+        {"E1\r\n", true},        // an error reply is no usable reply
+        {"1\r\n", true},         // nor a reply of another command's shape
+        {"00002\r\n", false}}},  // gone with the first usable reply
       {"one failing word among answered ones",
-       {{"", ""}, {"00001\r\n", ""}, {"", ""}, {"00001\r\n", ""}, {"", ""}, {"00001\r\n", ""}}},
+       {{"", false},
+        {"00001\r\n", false},
+        {"", false},
+        {"00001\r\n", false},
+        {"", false},
+        {"00001\r\n", false}}},
   };
   for (const auto& c : cases) {
     SetUp();
     clock.Advance(5s);
     con.GotoXY(9, 4);
+    std::string since;  // the first failure's time
+    bool failing = false;
     for (const auto& st : c.steps) {
+      bool usable = std::string(st.reply).size() == 7;
+      if (!usable && !failing) {
+        comLib3::WallTime t = clock.Wall();
+        since = logformat::FormatClock(t.hour, t.minute, t.second);
+      }
+      failing = !usable;
       overrides["RD DM7"] = {st.reply};
       m.ReadDmValue(1, 7, 'w');
-      EXPECT_EQ(Row(22), st.row22) << c.what << ": " << st.reply;
+      EXPECT_EQ(Row(22), st.lost ? "No reply from the controller since " + since : "")
+          << c.what << ": " << st.reply;
       EXPECT_EQ(con.WhereX(), 9);  // the cursor is back where the row was being written
       EXPECT_EQ(con.WhereY(), 4);
       clock.Advance(1s);
@@ -88,13 +126,16 @@ TEST_F(GuardedReadTest, TheLinkRowShowsOnceNoReadHasBeenAnsweredForTwoSeconds) {
 
 TEST_F(GuardedReadTest, SlowIndicatorsOnEvery52ndRead) {
   Set("DM5=1");
+  // To the first redraw of the slow ones, then the 52 reads to the next.
+  for (int i = 0; i < 52 && Row(10).empty(); ++i) m.ReadDmValue(1, 5, 'w');
+  ASSERT_NE(Row(10), "");
+  con.ClrScr();
   for (int i = 1; i <= 51; ++i) m.ReadDmValue(1, 5, 'w');
-  EXPECT_EQ(m.ReadCount, 51);
   EXPECT_EQ(Row(10), "");
-  EXPECT_EQ(Row(9), "Vent.         (512) -");  // drawn from the stored (empty) reply
+  EXPECT_EQ(Row(9), "Vent.         (512) -");  // drawn from the stored reply, off
+  line->Forget();
   Ms before = clock.NowMs();
   m.ReadDmValue(1, 5, 'w');
-  EXPECT_EQ(m.ReadCount, 0);
   EXPECT_EQ(Row(10), "Temp.Ctl      (513) -");
   EXPECT_EQ(Row(11), "FloorHtr      (514) -");
   EXPECT_EQ(Row(12), "TempMode      (515) H");
@@ -109,8 +150,8 @@ TEST_F(GuardedReadTest, ResetPrompt) {
   } cases[] = {{{'Y'}, true}, {{'y'}, true},    {{'N'}, false},
                {{27}, false}, {{0, 59}, false}, {{'x'}, false}};
   for (const auto& c : cases) {
-    m.ResetRequest = false;
-    m.StopFlag = false;
+    monitor::Monitor mon(com);
+    Prepare(mon);
     con.keep_snapshots = true;
     con.snapshots.clear();
     con.GotoXY(7, 3);
@@ -118,10 +159,10 @@ TEST_F(GuardedReadTest, ResetPrompt) {
     con.Type("r", t);
     con.Type("y", t);  // typed together with r: drained by the first flush
     for (auto k : c.answer) con.TypeCode(k, t + 500ms);
-    m.ReadDmValue(1, 992, 'i');
-    EXPECT_EQ(m.ResetRequest, c.reset) << int(c.answer[0]);
-    EXPECT_FALSE(m.StopFlag);
-    EXPECT_FALSE(com.EscFlag);
+    mon.ReadDmValue(1, 992, 'i');
+    EXPECT_FALSE(mon.Stopping());
+    // A reset waiting: the reads wait too.
+    EXPECT_EQ(ReadsNothing(mon), c.reset) << int(c.answer[0]);
     ASSERT_GE(con.snapshots.size(), 3u);  // r, the drained y, then the answer
     EXPECT_EQ(con.snapshots[2].RowText(20).substr(0, 19), "Reset Timers [Y/N] ");
     EXPECT_EQ(Row(20), "");  // blanked with 24 blanks
@@ -138,20 +179,17 @@ TEST_F(GuardedReadTest, KOpensTheTerminalAndEscThereDoesNotStop) {
   con.Type("RD DM992\r", t + 300ms);
   con.TypeCode(27, t + 600ms);
   EXPECT_EQ(m.ReadDmValue(1, 992, 'i'), 500);
-  EXPECT_FALSE(m.StopFlag);
-  EXPECT_FALSE(com.EscFlag);
+  EXPECT_FALSE(m.Stopping());
   EXPECT_EQ(Commands(), (std::vector<std::string>{"RD DM992", "RD DM992"}));
   EXPECT_EQ(con.WhereX(), 1);  // the cleared screen, cursor at the top left
   EXPECT_EQ(con.WhereY(), 1);
   EXPECT_EQ(con.CellAt(40, 12), (console::Cell{' ', 0x71}));
 }
 
-TEST_F(GuardedReadTest, EscStopsAndKeepsTheKeyLine) {
-  com.KeyLine = "";
+TEST_F(GuardedReadTest, EscStops) {
   con.TypeCode(27);
   m.ReadDmValue(1, 992, 'i');
-  EXPECT_TRUE(m.StopFlag);
-  EXPECT_TRUE(com.EscFlag);
+  EXPECT_TRUE(m.Stopping());
   EXPECT_EQ(m.ReadDmValue(1, 992, 'i'), 0);
   EXPECT_EQ(line->Count(LineEvent::kWrite), 1);
 }
@@ -162,25 +200,25 @@ TEST_F(GuardedReadTest, OnlyTheFirstOfTwoKeysCounts) {
     bool stopped;
   } cases[] = {{{'x', 'k'}, false}, {{'x', 27}, false}, {{'x', 'r'}, false}, {{27, 'k'}, true}};
   for (const auto& c : cases) {
-    m.StopFlag = false;
-    com.FlushKeys();
+    monitor::Monitor mon(com);
+    Prepare(mon);
     for (auto k : c.keys) con.TypeCode(k, clock.NowMs());
-    m.ReadDmValue(1, 992, 'i');
-    EXPECT_EQ(m.StopFlag, c.stopped);
+    mon.ReadDmValue(1, 992, 'i');
+    EXPECT_EQ(mon.Stopping(), c.stopped);
     EXPECT_EQ(Row(20), "");  // no reset prompt, no terminal
     EXPECT_NE(con.CellAt(1, 9).ch, ' ');
   }
 }
 
 TEST_F(GuardedReadTest, WhileAResetIsPendingKeysWait) {
-  m.ResetRequest = true;
+  AskReset(m);
   con.TypeCode(27);
   m.ReadDmValue(1, 992, 'i');
-  EXPECT_FALSE(m.StopFlag);
+  EXPECT_FALSE(m.Stopping());
   EXPECT_EQ(con.PendingKeys(), 1u);
-  m.ResetRequest = false;
+  m.ResetCounters(false);
   m.ReadDmValue(1, 992, 'i');  // the first read after the reset sees it
-  EXPECT_TRUE(m.StopFlag);
+  EXPECT_TRUE(m.Stopping());
 }
 
 TEST_F(GuardedReadTest, StableReadComparesInPairs) {
@@ -190,7 +228,7 @@ TEST_F(GuardedReadTest, StableReadComparesInPairs) {
   overrides["RD DM118"] = {"00003\r\n"};
   EXPECT_EQ(m.ReadDmStable(1, 118, 'w'), 3);
   EXPECT_EQ(CountOf("RD DM118"), 2);
-  m.StopFlag = true;
+  Stop(m);
   EXPECT_EQ(m.ReadDmStable(1, 118, 'w'), 0);
 }
 
@@ -209,11 +247,13 @@ TEST_F(GuardedReadTest, TimerValue) {
   }
   // No guard: it talks to the controller while a reset is pending, and after ESC it
   // gets nothing.
-  m.ResetRequest = true;
-  overrides["RD T106"] = {"1,00042,00100\r\n"};
+  AskReset(m);
+  overrides["RD T106"] = {"1,00042,00100\r\n", "1,00042,00100\r\n"};
   EXPECT_EQ(m.ReadTimerValue(1, 106), 42);
-  com.EscFlag = true;
-  EXPECT_EQ(m.ReadTimerValue(1, 106), 65535);
+  monitor::Monitor stopped(com);
+  Prepare(stopped);
+  Stop(stopped);
+  EXPECT_EQ(stopped.ReadTimerValue(1, 106), 65535);
 }
 
 struct IndicatorTest : GuardedReadTest {
@@ -235,8 +275,6 @@ TEST_F(IndicatorTest, AnimationsFromThePreparedMonitor) {
   Set("R512=1");
   Set("R513=1");
   Set("R514=1");
-  m.MonitorPreparation();
-  con.ClrScr();
   EXPECT_EQ(Cells(6, &monitor::Monitor::VentIndicator, 9),
             (std::vector<int>{'\\', '|', '/', '-', '\\', '|'}));
   EXPECT_EQ(Cells(12, &monitor::Monitor::TempCtlIndicator, 10),
@@ -250,19 +288,18 @@ TEST_F(IndicatorTest, AnOffReadingResetsThePhase) {
     overrides["RD 512"] = {"1\r\n"};
     m.VentIndicator(true);
     m.VentIndicator(false);
-    EXPECT_EQ(m.VentPhase, 3);
     overrides["RD 512"] = {off};
     m.VentIndicator(true);
     EXPECT_EQ(con.CellAt(21, 9).ch, '-');
-    EXPECT_EQ(m.VentPhase, 1);
+    overrides["RD 512"] = {"1\r\n"};
+    m.VentIndicator(true);  // the animation from its start
+    EXPECT_EQ(con.CellAt(21, 9).ch, '\\') << off;
+    m.VentIndicator(false);
+    EXPECT_EQ(con.CellAt(21, 9).ch, '|') << off;
   }
-  overrides["RD 512"] = {"1\r\n"};
-  m.VentIndicator(true);
-  EXPECT_EQ(con.CellAt(21, 9).ch, '\\');
 }
 
 TEST_F(IndicatorTest, TempCtlStartsAtPhaseZero) {
-  m.TempCtlPhase = 0;
   con.GotoXY(21, 10);
   con.Write("#");
   Set("R513=1");
@@ -271,14 +308,16 @@ TEST_F(IndicatorTest, TempCtlStartsAtPhaseZero) {
   m.TempCtlIndicator(false);
   EXPECT_EQ(con.CellAt(21, 10).ch, ' ');
   // Off at the very first redraw: '-', and the next on-reading starts at phase 1.
-  m.TempCtlPhase = 0;
+  monitor::Monitor other(com);
+  Prepare(other);
   Set("R513=0");
-  m.TempCtlIndicator(true);
+  other.TempCtlIndicator(true);
   EXPECT_EQ(con.CellAt(21, 10).ch, '-');
   Set("R513=1");
-  m.TempCtlIndicator(true);
+  other.TempCtlIndicator(true);
   EXPECT_EQ(con.CellAt(21, 10).ch, ' ');
-  EXPECT_EQ(m.TempCtlPhase, 2);
+  other.TempCtlIndicator(false);
+  EXPECT_EQ(con.CellAt(21, 10).ch, 176);  // then phase 2
 }
 
 TEST_F(IndicatorTest, TempModeWaitsThenShowsTheMode) {
@@ -299,8 +338,9 @@ TEST_F(IndicatorTest, TempModeWaitsThenShowsTheMode) {
 }
 
 TEST_F(IndicatorTest, BeforeTheProbeTheLabelShowsRelayZero) {
-  m.VentRelay = 0;
-  m.VentIndicator(false);
+  monitor::Monitor unprobed(com);
+  Detect(unprobed, 1);
+  unprobed.VentIndicator(false);
   EXPECT_EQ(Row(9), "Vent.         (0) -");
   EXPECT_EQ(con.CellAt(19, 9).ch, '-');
 }
@@ -333,13 +373,12 @@ struct BurstTest : testing::Test {
   sim::Controller plc{1, true};
   FakePorts ports{clock, [this](const std::string& c) { return plc.Handle(c) + "\r\n"; }};
   comLib3::ComLib3 com{con, clock, ports};
-  monitor::Monitor m{com};
-  void SetUp() override {
+  void Prepare(monitor::Monitor& m) {
     m.ComPort = 1;
     PLC_Lib3::OpenPlcPort(com, 1);
     m.DetectDeviceVariant(1);
     m.SelectCounterLabels();
-    m.VentRelay = 512;
+    m.MonitorPreparation();
   }
 };
 
@@ -365,18 +404,21 @@ TEST_F(BurstTest, EscWithAnotherKeyGoesWithItsFlushAndAltKeysAreDiscarded) {
       {"\x1c", "", false, 0ms},
   };
   for (const auto& c : cases) {
-    m.ResetRequest = m.StopFlag = false;
+    monitor::Monitor m(com);
+    Prepare(m);
     Ms t = clock.NowMs();
     con.Send(c.burst, t + 1ms);
     if (*c.later) con.Send(c.later, t + 500ms);
     clock.Sleep(2ms);
     m.ReadDmValue(1, 992, 'i');
     EXPECT_GE(clock.NowMs() - t, c.at_least) << c.burst;
-    EXPECT_EQ(m.ResetRequest, c.reset) << c.burst;
-    m.ResetRequest = false;
+    // A reset asked for: the reads wait for it.
+    ports.last->Forget();
     m.ReadDmValue(1, 992, 'i');
-    EXPECT_FALSE(m.StopFlag) << c.burst;
-    EXPECT_FALSE(com.EscFlag) << c.burst;
+    EXPECT_EQ(ports.last->Commands().empty(), c.reset) << c.burst;
+    if (c.reset) m.ResetCounters(false);
+    m.ReadDmValue(1, 992, 'i');
+    EXPECT_FALSE(m.Stopping()) << c.burst;
   }
 }
 
