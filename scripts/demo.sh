@@ -13,7 +13,8 @@ cleanup() {
 trap cleanup EXIT INT TERM HUP
 for _ in $(seq 50); do [ -e "$dir/COM1" ] && break; sleep 0.1; done
 echo "climon demo: the simulated controller is on COM1 - answer the prompt with 1."
-echo "Keys: ESC ends, K opens the command terminal (ESC leaves it), R then Y resets the counters."
+echo "Keys: ESC ends, K opens the command terminal (ESC leaves it),"
+echo "      R then Y resets the counters."
 echo "Press Enter to start."
 read -r _
 CLIMON_COM1="$dir/COM1" "$build/climon" || status=$?

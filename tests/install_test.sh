@@ -23,6 +23,12 @@ if [ "$got" != "$want" ]; then
   printf 'installed:\n%s\nexpected:\n%s\n' "$got" "$want"
   exit 1
 fi
+# Modes from the install rules, whatever the checkout's (a tarball's files are 0664).
+modes=$(cd "$prefix" && find . -type f ! -path './bin/*' ! -perm 0644; find bin -type f ! -perm 0755)
+if [ -n "$modes" ]; then
+  printf 'installed with another mode than 0644 (0755 for programs):\n%s\n' "$modes"
+  exit 1
+fi
 for exe in climon climon-plot climon-report climon-sim; do
   if file "$prefix/bin/$exe" | grep -q 'not stripped'; then
     echo "$exe is not stripped"
