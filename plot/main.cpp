@@ -8,6 +8,7 @@
 #include "TrendSvg.h"
 #include "files/Files.h"
 #include "logread/LogSet.h"
+#include "logread/Progress.h"
 
 namespace {
 
@@ -21,9 +22,15 @@ int main(int argc, char** argv) {
   plot::PlotOptions o;
   if (auto status = plot::PlotCommandLine({argv + 1, argv + argc}, o)) return *status;
   plot::Aggregator chart(plot::kPlotColumns);
-  logread::SetRead read = logread::LogSet(o.logs, o.period)
-                              .Read({[&chart](const logread::Row& row) { chart.Add(row); },
-                                     [&chart] { chart.NextFile(); }});
+  logread::Progress progress("climon-plot", files::IsTerminal(stderr));
+  logread::SetRead read =
+      logread::LogSet(o.logs, o.period)
+          .Read({[&chart](const logread::Row& row) { chart.Add(row); },
+                 [&chart] { chart.NextFile(); },
+                 [&progress](std::size_t file, std::size_t files, std::uint64_t rows) {
+                   progress.Show(file, files, rows);
+                 }});
+  progress.Clear();
   // A file that cannot be read is reported and the rest drawn, with exit status 1.
   std::vector<std::string> errors = read.Errors();
   for (const std::string& e : errors) std::fprintf(stderr, "climon-plot: %s\n", e.c_str());

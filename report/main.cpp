@@ -11,6 +11,7 @@
 #include "logformat/LogFormat.h"
 #include "logread/Input.h"
 #include "logread/LogSet.h"
+#include "logread/Progress.h"
 
 namespace {
 
@@ -60,8 +61,14 @@ int main(int argc, char** argv) {
   logread::LogSet logs(o.logs, o.period.Widened(kMarginMs));
   if (o.period.last) o.period = o.period.Resolved(logs.period().to->ms);
   report::Builder builder(o.settings, o.period);
+  logread::Progress progress("climon-report", files::IsTerminal(stderr));
   logread::SetRead read =
-      logs.Read({[&builder](const logread::Row& row) { builder.Add(row); }, {}});
+      logs.Read({[&builder](const logread::Row& row) { builder.Add(row); },
+                 {},
+                 [&progress](std::size_t file, std::size_t files, std::uint64_t rows) {
+                   progress.Show(file, files, rows);
+                 }});
+  progress.Clear();
   std::vector<std::string> errors = read.Errors();
   if (!read.mixed.empty() || errors.size() == read.files.size()) {
     Say(errors);

@@ -1,7 +1,7 @@
 // The file operations of every program: writing a whole file, and the small operations
 // whose form differs by platform (each platform folder defines those): whether a path still
-// names an open file, replacing a file in one step, seeking in a large file, and the user's
-// login name.
+// names an open file, replacing a file in one step, seeking in a large file, whether a
+// stream is a terminal, and the user's login name.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +32,9 @@ std::uint64_t SizeOf(std::FILE* f);
 // Writes a whole file (a chart, a report, the metrics); false with the reason (the
 // system's words, such as "No space left on device") in `why`.
 bool WriteAll(const std::string& path, std::string_view bytes, std::string& why);
+
+// Whether `f` writes to a terminal (or a console), where a person watches it.
+bool IsTerminal(std::FILE* f);
 
 // The name of the user who runs the program (as the audit trail records it), in UTF-8.
 std::string LoginName();

@@ -82,17 +82,22 @@ class RoomCheck {
   std::optional<std::pair<Stamp, std::string>> room_;
 };
 
+// After each block: where the read stands.
+using Fed = std::function<void()>;
+
 // The rows of a compressed file, inflated ahead on a thread of their own.
-void FeedCompressed(Input& input, LogReader& reader) {
+void FeedCompressed(Input& input, LogReader& reader, const Fed& fed) {
   Inflater inflater(input);
   for (std::string b; reader.refusal().empty() && !(b = inflater.Next()).empty();) {
     reader.Feed(b);
+    fed();
   }
 }
 
 // The rows of a plain file from the byte where the period may begin to where it surely
 // ends.
-void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader& reader) {
+void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader& reader,
+               const Fed& fed) {
   std::FILE* file = input.file();
   std::uint64_t from = 0, to = e.size;
   if (auto a = p.EarliestUtc(); e.first && a) {
@@ -109,6 +114,7 @@ void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader&
     std::size_t n = input.Read(block.data(), want);
     if (n == 0) break;
     reader.Feed(std::string_view(block.data(), n));
+    fed();
     at += n;
   }
 }
@@ -191,6 +197,7 @@ SetRead LogSet::Read(const Sink& sink) {
     if (e.first) room.See(*e.first, e.read.path);
   }
   const std::optional<std::int64_t> earliest = p.EarliestUtc(), latest = p.LatestUtc();
+  std::uint64_t read_rows = 0;  // of the files before, the period's or not
   for (std::size_t i = 0; i < state_->entries.size(); ++i) {
     const Entry& e = state_->entries[i];
     const std::optional<std::int64_t>& upper = state_->upper[i];
@@ -213,11 +220,15 @@ SetRead LogSet::Read(const Sink& sink) {
       ++f.rows;
       sink.row(row);
     });
+    const Fed fed = [&] {
+      if (sink.progress) sink.progress(i + 1, state_->entries.size(), read_rows + reader.rows());
+    };
     if (input.compressed()) {
-      FeedCompressed(input, reader);
+      FeedCompressed(input, reader, fed);
     } else {
-      FeedPlain(input, e, p, reader);
+      FeedPlain(input, e, p, reader, fed);
     }
+    read_rows += reader.rows();
     reader.Finish();
     if (!input.error().empty()) {
       f.error = input.error() + (f.rows > 0 ? "; the rows before it are read" : "");

@@ -42,6 +42,9 @@ struct SetRead {
 struct Sink {
   std::function<void(const Row&)> row;
   std::function<void()> next_file;  // before the rows of each file; may be empty
+  // After each block read: in file `file` (from 1) of `files`, `rows` rows read in all (of
+  // every row, the period's or not); may be empty.
+  std::function<void(std::size_t file, std::size_t files, std::uint64_t rows)> progress;
 };
 
 // A set of logs opened: each file's first row read (and a plain log's last), the files put

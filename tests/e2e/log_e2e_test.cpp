@@ -295,6 +295,35 @@ TEST(Chart, FilesRangesDamageAndExitStatuses) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// A long read says where it stands on a terminal, and clears the line when it is done;
+// in a pipe it says nothing of it.
+TEST(Chart, ProgressOnATerminalOnly) {
+  std::string dir = TempDir();
+  std::ofstream log(dir + "/day.csv", std::ios::binary);
+  log << logformat::CsvHeader();
+  logformat::LogRow row;
+  row.port = 1;
+  row.variant = 1;
+  row.fields[logformat::kTemp] = "12.50";
+  for (int i = 0; i < 20000; ++i) {
+    log << logformat::CsvRow(logformat::FromUtcMs(1796770800000 + i * 1000LL, 60), row);
+  }
+  log.close();
+  for (const std::string& program : {PlotBin(), ReportBin()}) {
+    std::string args = Quote(dir + "/day.csv") + " -o " + Quote(dir + "/out") +
+                       (program == ReportBin() ? " --day 2026-12-09" : "");
+    // script(1) runs it on a pseudo-terminal and hands on what it wrote there.
+    Ran tty = RunProgram("script -qfec " + Quote(Quote(program) + " " + args) + " /dev/null");
+    EXPECT_EQ(tty.status, 0) << tty.out;
+    EXPECT_NE(tty.out.find(": reading file 1 of 1, "), std::string::npos) << tty.out;
+    EXPECT_TRUE(tty.out.ends_with("\r")) << tty.out;  // cleared: the cursor at its start
+    Ran pipe = RunProgram(Quote(program) + " " + args);
+    EXPECT_EQ(pipe.status, 0);
+    EXPECT_EQ(pipe.err, "") << program;
+  }
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 // climon-report as a site runs it: a rotated set (one file compressed) and an audit trail,
 // two days of which one has no rows; the report printed to PDF by a real browser, a page
 // for the summary and one a day, with the day's figures in its text.

@@ -120,7 +120,7 @@ SetResult ReadSet(const std::vector<std::string>& paths, const record::Period& p
   SetResult r;
   logread::LogSet set(paths, period);
   r.period = set.period();
-  r.read = set.Read({[&r](const logread::Row& row) { r.times.push_back(row.utc_ms); }, {}});
+  r.read = set.Read({[&r](const logread::Row& row) { r.times.push_back(row.utc_ms); }, {}, {}});
   return r;
 }
 

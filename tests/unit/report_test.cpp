@@ -18,7 +18,7 @@ using report::kTemp;
 report::Record Build(const std::vector<std::string>& files, const report::Period& period,
                      report::Settings settings = {}) {
   report::Builder b(settings, period);
-  logread::LogSet(files, {}).Read({[&b](const logread::Row& row) { b.Add(row); }, {}});
+  logread::LogSet(files, {}).Read({[&b](const logread::Row& row) { b.Add(row); }, {}, {}});
   return b.Finish();
 }
 

@@ -23,6 +23,10 @@ std::FILE* OpenAppend(const std::string& path, std::string& error) {
   return f;
 }
 
+bool IsTerminal(std::FILE* f) {
+  return ::isatty(::fileno(f)) == 1;
+}
+
 bool RenameOver(const std::string& from, const std::string& to, std::string& error) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return true;
   error = std::strerror(errno);

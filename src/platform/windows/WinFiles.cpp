@@ -86,6 +86,10 @@ std::uint64_t SizeOf(std::FILE* f) {
   return n > 0 ? static_cast<std::uint64_t>(n) : 0;
 }
 
+bool IsTerminal(std::FILE* f) {
+  return _isatty(_fileno(f)) != 0;
+}
+
 std::string LoginName() {
   wchar_t name[257];
   DWORD n = 257;
