@@ -100,6 +100,8 @@ void ComLib3::NoteLoss(std::int32_t port) {
   slot->device.reset();
   slot->state = PortSlot::State::kLost;
   slot->retry_at = clock_.Now();  // the next transaction tries at once
+  slot->owed.clear();             // nothing more comes from the device that went
+  slot->unanswered_since.reset();
 }
 
 void ComLib3::Reopen(std::int32_t port, PortSlot& slot) {
@@ -109,6 +111,7 @@ void ComLib3::Reopen(std::int32_t port, PortSlot& slot) {
   if (!dev) return;
   dev->Configure(slot.baud, slot.data_bits, slot.parity, slot.stop_bits);
   dev->SetReadTimeout(kReadTotalTimeout);
+  slot.unanswered_since.reset();
   if (!slot.greeting.empty()) {
     // As at start: the connection opened first; its reply is taken off the line unread.
     dev->Purge();
@@ -131,6 +134,8 @@ int ComLib3::OpenComPort(std::int32_t port, unsigned baud, char parity, int data
     // A device still open in the slot is closed first, so that it neither leaks nor
     // blocks its own port.
     slot->device.reset();
+    slot->owed.clear();
+    slot->unanswered_since.reset();
     error = 0;
     slot->device = ports_.Open(port, error);
     slot->state = slot->device ? PortSlot::State::kOpen : PortSlot::State::kInvalid;
@@ -166,12 +171,13 @@ void ComLib3::CloseComPort(std::int32_t port) {
   slot->state = PortSlot::State::kInvalid;
 }
 
-void ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {
-  if (SerialDevice* dev = LiveDevice(port)) {
-    dev->Write(bytes);
-    dev->Drain();
-    NoteLoss(port);
-  }
+bool ComLib3::WriteComPort(std::int32_t port, std::string_view bytes) {
+  SerialDevice* dev = LiveDevice(port);
+  if (dev == nullptr) return false;
+  dev->Write(bytes);
+  dev->Drain();
+  NoteLoss(port);
+  return true;
 }
 
 std::size_t ComLib3::ReadComPort(std::int32_t port, char* buf, std::size_t count) {
@@ -188,23 +194,18 @@ std::size_t ComLib3::ReadComPort(std::int32_t port, char* buf, std::size_t count
   return n;
 }
 
-void ComLib3::AwaitQuiet(std::int32_t port, bool stoppable) {
-  const Clock::Duration limit = clock_.Now() + kQuietLimit;
-  for (;;) {
-    SerialDevice* dev = LiveDevice(port);
-    if (dev == nullptr) return;  // nothing can arrive
-    char buf[64];
-    const Clock::Duration start = clock_.Now();
-    dev->SetReadTimeout(kQuietGap);
-    std::size_t n = dev->Read(buf, sizeof buf);
+std::size_t ComLib3::ReadComPortFor(std::int32_t port, char* buf, std::size_t count,
+                                    std::chrono::milliseconds window) {
+  const Clock::Duration end = clock_.Now() + window;
+  std::size_t n = 0;
+  if (SerialDevice* dev = LiveDevice(port)) {
+    dev->SetReadTimeout(window);
+    n = dev->Read(buf, count);
     dev->SetReadTimeout(kReadTotalTimeout);
     NoteLoss(port);
-    if (n == 0) {
-      if (clock_.Now() < start + kQuietGap) clock_.SleepUntil(start + kQuietGap);
-      return;
-    }
-    if (clock_.Now() >= limit || (stoppable && StopPending())) return;
   }
+  if (n < count && clock_.Now() < end) clock_.SleepUntil(end);
+  return n;
 }
 
 }  // namespace comLib3

@@ -5,7 +5,9 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "comLib3/Clock.h"
@@ -20,10 +22,6 @@ using console::ShortString;
 inline constexpr int kPortCount = 128;
 // The total read time-out that OpenComPort sets.
 inline constexpr std::chrono::milliseconds kReadTotalTimeout{55};
-// After an attempt without a usable reply, the line must have been quiet this long before
-// the next command goes out, and the wait ends after kQuietLimit however busy it is.
-inline constexpr std::chrono::milliseconds kQuietGap{100};
-inline constexpr std::chrono::milliseconds kQuietLimit{1000};
 // A lost device is opened again at most this often.
 inline constexpr std::chrono::seconds kReopenInterval{1};
 // The code reported for a port number outside 1 to 128: no such device.
@@ -44,6 +42,16 @@ struct PortSlot {
   // The command that opens the controller's connection, sent (its reply unread) to a
   // device opened again: a new adapter or a restarted controller may need it.
   std::string greeting;
+  // The replies still owed to the commands sent on the port, oldest first: each attempt is
+  // owed one, and each reply that comes settles the oldest (PLC_Lib3's transaction keeps
+  // them). A device opened anew owes nothing.
+  struct Owed {
+    std::string command;
+    Clock::Duration sent{};
+  };
+  std::deque<Owed> owed;
+  // Since when the attempts have gone unanswered: the first attempt after the last reply.
+  std::optional<Clock::Duration> unanswered_since;
 };
 
 class ComLib3 {
@@ -72,14 +80,16 @@ class ComLib3 {
   void PurgeComPort(std::int32_t port);
   void CloseComPort(std::int32_t port);
   // The transaction's write and read on the port's device. A port that is not open
-  // writes nothing, and a read short of its count always ends with its window, so a dead
-  // line never spins.
-  void WriteComPort(std::int32_t port, std::string_view bytes);
+  // writes nothing (false), and a read short of its count always ends with its window, so
+  // a dead line never spins.
+  bool WriteComPort(std::int32_t port, std::string_view bytes);
   std::size_t ReadComPort(std::int32_t port, char* buf, std::size_t count);
-  // Waits until nothing has arrived for kQuietGap (at most kQuietLimit, and no longer
-  // once a stop waits when `stoppable`): a reply that missed its window is then past,
-  // and the next command's purge drops it instead of taking it for its own.
-  void AwaitQuiet(std::int32_t port, bool stoppable);
+  // A read with a window of its own, shorter than a reply's (an owed reply awaited in
+  // slices); the port's window is set back after it.
+  std::size_t ReadComPortFor(std::int32_t port, char* buf, std::size_t count,
+                             std::chrono::milliseconds window);
+  // The port's slot; null for a number outside the table.
+  PortSlot* SlotFor(std::int32_t port);
 
   console::Console& con() { return con_; }
   Clock& clock() { return clock_; }
@@ -91,8 +101,6 @@ class ComLib3 {
   int ScreenRows = 0;
 
  private:
-  // The port's slot; null for a number outside the table.
-  PortSlot* SlotFor(std::int32_t port);
   // The port's device when it is open; a lost one is opened again when its time has come.
   SerialDevice* LiveDevice(std::int32_t port);
   // Closes a device that reported itself gone; it is opened again later.

@@ -151,6 +151,7 @@ Monitor::Reading<std::uint16_t> Monitor::TimerReading(std::int32_t port, std::ui
   ShortString text;
   PLC_Lib3::PlcReadTimer(com_, port, timer, text);
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(text);
+  NoteLink(r.ok());  // a timer's read counts for the link as a word's does
   if (!r.ok()) return {65535, Got::kNoReply};
   return {static_cast<std::uint16_t>(r.value), Got::kRead};
 }

@@ -82,7 +82,8 @@ const ShortString& Monitor::CounterLabel(const CounterWords& counter) const {
 
 void Monitor::ProbeControllerModel(std::int32_t port) {
   ShortString reply;
-  PLC_Lib3::PlcTransact(com_, port, "RD 7000", reply);
+  // A relay's reply or an error: anything else (another command's reply, late) is none.
+  PLC_Lib3::PlcTransact(com_, port, "RD 7000", reply, PLC_Lib3::ReplyShape::kRelay);
   // Decided by a reply alone: none leaves the first choice standing, to be asked again.
   model_known_ = !reply.empty();
   std::uint16_t first = !reply.empty() && reply.At(1) == 'E' ? 604 : 512;

@@ -49,24 +49,29 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   using K = LineEvent;
   std::vector<K::Kind> kinds;
   for (const auto& e : line->events) kinds.push_back(e.kind);
-  // Each read's window opens once the command has left the line: write, drain, read. An
-  // attempt without a reply is followed by 100 ms of a quiet line before the next command.
+  // Each read's window opens once the command has left the line: write, drain, read. The
+  // retries of one command follow each other at once: they may take each other's replies.
   std::vector<K::Kind> want{K::kPurge};
-  for (int i = 0; i < 4; ++i) {
-    want.insert(want.end(),
-                {K::kPurge, K::kWrite, K::kDrain, K::kRead, K::kTimeout, K::kRead, K::kTimeout});
-  }
+  for (int i = 0; i < 4; ++i) want.insert(want.end(), {K::kPurge, K::kWrite, K::kDrain, K::kRead});
   EXPECT_EQ(kinds, want);
   for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
-  // Reads straight after the first three writes; 100 ms before the fourth read.
+  // Reads straight after the first three writes; a tick before the fourth read.
   const auto& ev = line->events;
   EXPECT_EQ(ev[4].at - ev[3].at, 0ms);
-  EXPECT_EQ(ev[11].at - ev[10].at, 0ms);
-  EXPECT_EQ(ev[18].at - ev[17].at, 0ms);
-  EXPECT_EQ(ev[25].at - ev[24].at, 100ms);
-  EXPECT_EQ(ev[5].data, "100");  // the quiet gap
-  EXPECT_EQ(ev[7].data, "55");   // then the window again
-  EXPECT_EQ(clock.NowMs() - start, 4 * (55ms + 100ms) + 100ms);
+  EXPECT_EQ(ev[8].at - ev[7].at, 0ms);
+  EXPECT_EQ(ev[12].at - ev[11].at, 0ms);
+  EXPECT_EQ(ev[16].at - ev[15].at, 100ms);
+  EXPECT_EQ(clock.NowMs() - start, 4 * 55ms + 100ms);
+  // The four replies are still owed: the next command waits for them, until 1.1 s after
+  // the last attempt (10 ms slices), then goes out.
+  const Ms last_attempt = ev[13].at;
+  line->Forget();
+  EXPECT_EQ(Transact("RD DM993"), "");
+  auto first_write = std::find_if(line->events.begin(), line->events.end(),
+                                  [](const LineEvent& e) { return e.kind == LineEvent::kWrite; });
+  ASSERT_NE(first_write, line->events.end());
+  EXPECT_GE(first_write->at - last_attempt, 1100ms);
+  EXPECT_LT(first_write->at - last_attempt, 1110ms);
 }
 
 // The protocol has no echo: a late reply to one command lands in the next one's window.
@@ -118,31 +123,52 @@ TEST_F(PlcTest, RepliesOfAnotherCommandsShapeAreRetried) {
   }
 }
 
-// A late reply of the same shape as the next command's would pass for its value. After an
-// attempt without a usable reply the line is let go quiet (100 ms with nothing, at most
-// 1 s) before the next command, so a reply up to that late is dropped by the next purge.
+// A late reply of the same shape as the next command's would pass for its value. Each
+// attempt is owed its reply: the next, different command waits until what is owed has
+// come (or 1.1 s after the attempt that owes it), so a reply up to that late is never
+// taken for another command's, of whatever kind.
 TEST_F(PlcTest, ALateReplyIsWaitedOutNotTakenForTheNextCommands) {
   struct Case {
-    const char* first;   // its reply comes `late` after each write
+    const char* first;   // its reply comes `late` after each write (or its first `late_of`)
     const char* second;  // answered at once
     Ms late;
     const char* want;  // what the second command gets
+    int late_of = 0;   // how many of the first command's attempts are late; 0: all
   } cases[] = {
       {"RD DM992", "RD DM993", 90ms, "00993"},        // word into word
-      {"RD DM992", "RD DM993", 150ms, "00993"},       // into a later attempt's quiet
+      {"RD DM992", "RD DM993", 150ms, "00993"},       // into a later attempt's window
       {"RD 3000", "RD 3003", 90ms, "0"},              // relay into relay
       {"RD T106", "RD T107", 90ms, "1,00107,00200"},  // timer into timer
       {"RD DM992", "CR", 90ms, "CC"},                 // anything into a read of any reply
       {"RD DM992", "RD DM993", 40ms, "00993"},        // in its own window: no crossing
       {"RD DM992", "RD DM993", 1400ms, "00993"},      // far past the wait: its own reply first
+      // Late by a second and less, of every kind: the probe and the variant's relays too.
+      {"RD DM992", "RD DM993", 300ms, "00993"},
+      {"RD DM992", "RD DM993", 600ms, "00993"},
+      {"RD DM992", "RD DM993", 1000ms, "00993"},
+      {"RD T106", "RD T107", 600ms, "1,00107,00200"},
+      {"RD T106", "RD DM993", 1000ms, "00993"},
+      {"RD 512", "RD 513", 600ms, "0"},
+      {"RD 7000", "RD 3000", 1000ms, "1"},
+      {"RD 3000", "RD 7000", 300ms, "0"},
+      {"RD DM992", "WR DM117 0", 600ms, "OK"},
+      // Its second attempt answered at once: the first one's reply is still owed.
+      {"RD DM992", "RD DM993", 300ms, "00993", 1},
+      {"RD 3000", "RD 3003", 1000ms, "0", 1},
   };
   for (const auto& c : cases) {
     line->Forget();
     std::string first = c.first;
     Ms late = c.late;
-    line->lateness = [first, late](const std::string& cmd) { return cmd == first ? late : 0ms; };
+    auto attempts = std::make_shared<int>(0);
+    const int late_of = c.late_of;
+    line->lateness = [first, late, attempts, late_of](const std::string& cmd) {
+      if (cmd != first) return 0ms;
+      return late_of == 0 || ++*attempts <= late_of ? late : 0ms;
+    };
     Answer([](const std::string& cmd) -> std::string {
       if (cmd == "CR") return "CC\r\n";
+      if (cmd.starts_with("WR")) return "OK\r\n";
       if (cmd.starts_with("RD DM")) return "00" + cmd.substr(5) + "\r\n";
       if (cmd.starts_with("RD T")) return "1,00" + cmd.substr(4) + ",00200\r\n";
       return cmd == "RD 3000" ? "1\r\n" : "0\r\n";
@@ -150,15 +176,16 @@ TEST_F(PlcTest, ALateReplyIsWaitedOutNotTakenForTheNextCommands) {
     // The shape the builders give each command.
     auto shape = [](std::string_view cmd) {
       using PLC_Lib3::ReplyShape;
-      return cmd == "CR"               ? ReplyShape::kAny
-             : cmd.starts_with("RD D") ? ReplyShape::kWord
-             : cmd.starts_with("RD T") ? ReplyShape::kTimer
-                                       : ReplyShape::kRelay;
+      return cmd == "CR" || cmd.starts_with("WR") ? ReplyShape::kAny
+             : cmd.starts_with("RD D")            ? ReplyShape::kWord
+             : cmd.starts_with("RD T")            ? ReplyShape::kTimer
+                                                  : ReplyShape::kRelay;
     };
     ShortString first_reply, second;
     PlcTransact(com, 1, c.first, first_reply, shape(c.first));
     PlcTransact(com, 1, c.second, second, shape(c.second));
     EXPECT_EQ(second, c.want) << c.first << " late " << c.late.count() << " ms, then " << c.second;
+    clock.Advance(2s);  // nothing owed is left for the next case
   }
   line->lateness = nullptr;
 }
