@@ -52,7 +52,8 @@ TEST_F(PlcTest, SilentControllerTakesFourAttemptsAndThePauseOnlyBeforeTheLast) {
   // Each read's window opens once the command has left the line: write, drain, read. The
   // retries of one command follow each other at once: they may take each other's replies.
   std::vector<K::Kind> want{K::kPurge};
-  for (int i = 0; i < 4; ++i) want.insert(want.end(), {K::kPurge, K::kWrite, K::kDrain, K::kRead});
+  for (int i = 0; i < 4; ++i)
+    for (K::Kind k : {K::kPurge, K::kWrite, K::kDrain, K::kRead}) want.push_back(k);
   EXPECT_EQ(kinds, want);
   for (const auto& cmd : line->Commands()) EXPECT_EQ(cmd, "RD DM992");
   // Reads straight after the first three writes; a tick before the fourth read.
