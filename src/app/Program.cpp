@@ -39,8 +39,7 @@ std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also)
   if (!o.install_service.empty() || !o.remove_service.empty()) return std::nullopt;
   if ((!o.log.empty() && !(start.log = monitor::ValueLog::Open(o.log, error))) ||
       (!o.audit.empty() &&
-       !(start.audit = monitor::ValueLog::Open(
-             o.audit, error, {logformat::AuditHeader(), "Audit trail", "the audit trail"}))) ||
+       !(start.audit = monitor::ValueLog::Open(o.audit, error, monitor::ValueLog::AuditKind()))) ||
       (!o.metrics.empty() &&
        !(start.metrics = monitor::MetricsFile::Open(o.metrics, kVersion, error)))) {
     std::fprintf(stderr, "climon: %s\n", error.c_str());
@@ -90,6 +89,14 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     status = kInternalError;
   }
   con.Restore();
+  // A last try for rows a full disk kept back; what is still kept is said, not dropped
+  // without a word.
+  for (monitor::ValueLog* record : {start.log.get(), start.audit.get()}) {
+    if (record == nullptr || record->Flush()) continue;
+    const std::string lost = std::to_string(record->kept()) + " rows not written to " +
+                             record->path() + ": " + record->error();
+    report += (report.empty() ? "" : "; ") + lost;
+  }
   if (!report.empty()) {
     std::fprintf(stderr, "climon: %s\n", report.c_str());
     if (also) also(report, monitor::Severity::kError);

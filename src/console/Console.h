@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "console/Format.h"
@@ -63,6 +64,13 @@ class Console {
   // True while the ESC key (or a service's stop request) waits among the typed keys;
   // consumes nothing, so the key still reaches the poll that acts on it.
   virtual bool StopPending() { return false; }
+  // From now on a request to end the program from outside (a signal, Ctrl-C, a closed
+  // console window) is the ESC key, so that the run ends as ESC ends it and records its
+  // end. Before (at the port prompt) such a request ends the program at once.
+  virtual void TakeStopRequests() {}
+  // What asked the program to stop from outside ("SIGTERM", "service stop"), for the
+  // record; empty when nothing did.
+  virtual std::string StopRequestedBy() const { return {}; }
   // Shows what the screen model holds now.
   virtual void Flush() = 0;
   // Gives the console back as it was found (modes, colours, cursor). Safe to call more

@@ -1,7 +1,6 @@
 #include "console/HeadlessConsole.h"
 
 #include <string>
-#include <utility>
 
 #include "console/FatalError.h"
 #include "console/KeyCodes.h"
@@ -9,15 +8,11 @@
 namespace console {
 
 bool HeadlessConsole::KeyPressed() {
-  if (!StopRequested()) return false;
-  return !std::exchange(just_read_, false);
+  return StopRequested() && stop_.Pressed();
 }
 
 std::uint8_t HeadlessConsole::ReadKey() {
-  if (StopRequested()) {
-    just_read_ = true;
-    return kKeyEsc;
-  }
+  if (StopRequested()) return stop_.Read();
   std::string said = screen().RowText(screen().WhereY() + screen().WindowTop() - 1);
   while (!said.empty() && said.back() == ' ') said.pop_back();
   throw FatalError(kNoOperator, said + " (headless: no operator to answer)");

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "console/Console.h"
+#include "console/StopKey.h"
 
 namespace console {
 
@@ -13,8 +14,6 @@ class HeadlessConsole : public Console {
  public:
   HeadlessConsole() : Console(80, 25) {}
 
-  // The stop stays a key that waits, so that no flush of the typed keys loses it; right
-  // after it was read, one look finds none, so that a flush comes to an end.
   bool KeyPressed() override;
   std::uint8_t ReadKey() override;
   bool StopPending() override { return StopRequested(); }
@@ -25,7 +24,7 @@ class HeadlessConsole : public Console {
   virtual bool StopRequested() = 0;
 
  private:
-  bool just_read_ = false;
+  StopKey stop_;
 };
 
 // The exit status when a headless run meets a wait for a key.

@@ -209,7 +209,7 @@ void Monitor::Publish() {
   std::string problems, notice;
   if (out_.log != nullptr) {
     if (!out_.log->Append(logformat::CsvRow(now, LogFields(pass_)))) {
-      problems = "Value log not written: " + out_.log->error();
+      problems = out_.log->Problem();
     } else {
       notice = out_.log->TakeNotice();
     }
@@ -221,12 +221,15 @@ void Monitor::Publish() {
     }
   }
   if (out_.audit != nullptr) {
-    if (!audit_error_.empty()) {
-      problems += (problems.empty() ? "" : "; ") + audit_error_;
+    // Its rows kept while it could not be written go out now if they can.
+    if (!out_.audit->Flush()) {
+      problems += (problems.empty() ? "" : "; ") + out_.audit->Problem();
     } else if (std::string said = out_.audit->TakeNotice(); !said.empty()) {
       notice = said;
     }
   }
+  TellLost(out_.log);
+  TellLost(out_.audit);
   // A problem shows until the writes succeed again; a notice stays until there is
   // something else to say.
   if (!problems.empty()) {

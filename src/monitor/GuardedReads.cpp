@@ -30,16 +30,38 @@ void Monitor::StatusRow(int row, const std::string& text, std::size_t& shown) {
 }
 
 void Monitor::Journal(const std::string& line, Severity severity) {
-  if (out_.journal) out_.journal(line, severity);
+  if (!out_.journal) return;
+  if (!started_) {
+    early_journal_.emplace_back(line, severity);
+    return;
+  }
+  out_.journal(line, severity);
 }
 
 void Monitor::Audit(std::string_view event, std::string_view detail, std::string_view reply) {
+  Audit(com_.clock().Wall(), event, detail, reply);
+}
+
+void Monitor::Audit(const comLib3::WallTime& at, std::string_view event, std::string_view detail,
+                    std::string_view reply) {
   if (out_.audit == nullptr) return;
   logformat::AuditEntry e{ComPort, Room(), out_.user, event, detail, reply};
-  // A failure shows on row 23 with the pass's other writes; nothing else stops.
-  audit_error_ = out_.audit->Append(logformat::AuditRow(com_.clock().Wall(), e))
-                     ? ""
-                     : "Audit trail not written: " + out_.audit->error();
+  std::string row = logformat::AuditRow(at, e);
+  if (!started_) {
+    early_rows_.push_back(std::move(row));
+    return;
+  }
+  // A row that cannot be written is kept and written once the file takes it; row 23 says
+  // so at the pass's end, and nothing else stops.
+  out_.audit->Append(row);
+}
+
+void Monitor::TellLost(ValueLog* record) {
+  if (record == nullptr) return;
+  if (std::string lost = record->TakeLost(); !lost.empty()) {
+    Journal(lost, Severity::kWarning);
+    Audit("rows lost", lost);
+  }
 }
 
 void Monitor::NoteLink(bool replied) {
@@ -126,6 +148,9 @@ void Monitor::KeyCommands(std::int32_t port) {
     ZUL_Lib3::RunTerminal(com_, port, [this](std::string_view line, std::string_view reply) {
       Audit("terminal", line, reply);
     });
+    // The terminal cleared the screen: what row 23 said still holds.
+    out_shown_ = 0;
+    StatusRow(kLogRow, out_text_, out_shown_);
   } else {
     com_.FlushKeys();
   }

@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "PLC_Lib3/PLC_Lib3.h"
 #include "comLib3/comLib3.h"
@@ -166,8 +168,17 @@ class Monitor {
   // Writes a status row's text over what it showed before, keeping the cursor.
   void StatusRow(int row, const std::string& text, std::size_t& shown);
   void Journal(const std::string& line, Severity severity = Severity::kInfo);
-  // One row of the audit trail, when there is one.
+  // One row of the audit trail, when there is one, with the time it happened.
   void Audit(std::string_view event, std::string_view detail = "", std::string_view reply = "");
+  void Audit(const comLib3::WallTime& at, std::string_view event, std::string_view detail,
+             std::string_view reply = "");
+  // The run's start in the journal (when it has `ran` past the start-up) and the audit
+  // trail, and what waited for it; then its end with the cause (ESC, a signal, a service
+  // stop, a fatal error), the start first if it has not been said yet.
+  void Started(bool ran = true);
+  void Ended(const std::string& cause);
+  // What a record lost past its bound, told in the journal and the trail.
+  void TellLost(ValueLog* record);
   std::string Room() const;
   // The pass's values to the log and the metrics.
   void Publish();
@@ -182,7 +193,13 @@ class Monitor {
   std::optional<comLib3::WallTime> last_reply_;
   std::size_t link_shown_ = 0, out_shown_ = 0;
   std::string link_text_, out_text_;
-  std::string audit_error_;    // why the audit trail's last row could not be written
+  // The start row is the trail's first, stamped when the run began: the rows and journal
+  // lines of the start-up (a link lost on a silent line, a terminal line) wait for it.
+  // Run clears it for the start-up; the parts of the monitor work alone as started.
+  bool started_ = true;
+  comLib3::WallTime start_time_{};
+  std::vector<std::string> early_rows_;
+  std::vector<std::pair<std::string, Severity>> early_journal_;
   std::string last_counters_;  // the counters as last read, for the audit of a reset
   bool out_notice_ = false;
   // Whether each reference word's read had a usable reply, and what this pass read, for

@@ -23,22 +23,51 @@ int Monitor::Run(std::optional<std::string_view> port) {
         return r.ok();
       },
       port);
-  PLC_Lib3::OpenPlcPort(com_, ComPort);
-  ShortString reply;
-  PLC_Lib3::PlcConnect(com_, ComPort, reply);
-  DetectDeviceVariant(ComPort);
-  SelectCounterLabels();
-  MonitorPreparation();
+  start_time_ = com_.clock().Wall();
+  started_ = false;
+  // From here on a stop from outside (a signal, a closed console) ends the run as ESC
+  // does, so that the record has its end.
+  con.TakeStopRequests();
+  try {
+    PLC_Lib3::OpenPlcPort(com_, ComPort);
+    ShortString reply;
+    PLC_Lib3::PlcConnect(com_, ComPort, reply);
+    DetectDeviceVariant(ComPort);
+    SelectCounterLabels();
+    MonitorPreparation();
+    Started();
+    MonitorCycle();
+    Shutdown();
+  } catch (const std::exception& e) {
+    Ended(std::string("fatal error: ") + e.what());
+    throw;
+  }
+  std::string cause = con.StopRequestedBy();
+  Ended(cause.empty() ? "ESC" : cause);
+  return 0;
+}
+
+void Monitor::Started(bool ran) {
   const std::string what =
       std::string("variant ") + (variant_known_ ? std::to_string(DeviceVariant) : "not known yet") +
       ", model " + (model_known_ ? std::to_string(VentRelay) : "not known yet");
-  Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", " + what);
-  Audit("start", what + ", version " + out_.version);
-  MonitorCycle();
-  Shutdown();
-  Journal("ended");
-  Audit("end");
-  return 0;
+  started_ = true;
+  if (ran)
+    Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", " + what);
+  for (auto& [line, severity] : early_journal_) Journal(line, severity);
+  early_journal_.clear();
+  Audit(start_time_, "start", what + ", version " + out_.version);
+  for (const std::string& row : early_rows_) out_.audit->Append(row);
+  early_rows_.clear();
+}
+
+void Monitor::Ended(const std::string& cause) {
+  // A fatal error in the start-up: the trail has the run's start and end, the journal the
+  // error that ended it.
+  const bool ran = started_;
+  if (!ran) Started(false);
+  if (ran) Journal("ended");
+  Audit("end", cause);
 }
 
 std::string Monitor::Room() const {

@@ -47,6 +47,39 @@ std::string ValueLog::TakeNotice() {
 }
 
 bool ValueLog::Append(const std::string& row) {
+  if (kept_.size() < kind_.keep) {
+    kept_.push_back(row);
+  } else {
+    const std::string time = row.substr(0, row.find(','));
+    if (lost_++ == 0) first_lost_ = time;
+    last_lost_ = time;
+  }
+  return Flush();
+}
+
+bool ValueLog::Flush() {
+  while (!kept_.empty()) {
+    if (!WriteRow(kept_.front())) return false;
+    kept_.pop_front();
+  }
+  return true;
+}
+
+std::string ValueLog::Problem() const {
+  return kind_.name + " not written: " + error_ +
+         (lost_ > 0 ? ", " + std::to_string(lost_) + " rows lost" : "");
+}
+
+std::string ValueLog::TakeLost() {
+  if (lost_ == 0 || !kept_.empty()) return "";
+  std::string said = kind_.name + ": " + std::to_string(lost_) + " rows from " + first_lost_ +
+                     " to " + last_lost_ + " lost (more than " + std::to_string(kind_.keep) +
+                     " could not be written)";
+  lost_ = 0;
+  return said;
+}
+
+bool ValueLog::WriteRow(const std::string& row) {
   if (file_ != nullptr && !files::StillNamed(file_, path_)) {
     // Closed first: on Windows a deleted file keeps its name until its last handle goes.
     std::fclose(file_);

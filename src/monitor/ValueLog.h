@@ -1,10 +1,14 @@
 // A record file of CSV rows (RFC 4180), appended to, with a header row when the file is
 // new or empty: the value log (a row per monitor pass) and the audit trail (a row per
 // operator action and event). Each row is written whole and unbuffered, so a crash loses
-// at most the row in progress; a torn row, a rotation and a full disk are survived.
+// at most the row in progress; a torn row, a rotation and a full disk are survived: a row
+// that cannot be written is kept, with its own time, and written in order once the file
+// takes it again.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
 
@@ -16,21 +20,41 @@ class ValueLog {
  public:
   // Opens `path` for appending; null with the reason in `error` when it cannot be. The
   // record's name is said in messages: "Value log reopened", "cannot open the log".
+  // `keep`: how many rows are kept while the file cannot be written.
   struct Kind {
     std::string header, name, noun;
+    std::size_t keep;
   };
+  // The value log keeps over two hours of passes (a pass takes a second or more), about
+  // 1 MB; the audit trail, whose rows are the operator's actions, as many.
+  static constexpr std::size_t kKeptRows = 8192;
+  static Kind ValueLogKind() { return {logformat::CsvHeader(), "Value log", "the log", kKeptRows}; }
+  static Kind AuditKind() {
+    return {logformat::AuditHeader(), "Audit trail", "the audit trail", kKeptRows};
+  }
   static std::unique_ptr<ValueLog> Open(const std::string& path, std::string& error,
-                                        Kind kind = {logformat::CsvHeader(), "Value log",
-                                                     "the log"});
+                                        Kind kind = ValueLogKind());
   ~ValueLog();
   ValueLog(const ValueLog&) = delete;
   ValueLog& operator=(const ValueLog&) = delete;
 
-  // Appends the row (with the header first when the file is empty). When the path no
-  // longer names the open file (rotated or deleted), the path is opened anew first.
-  // False when the row could not be written; error() then tells why.
+  // Appends the row (with the header first when the file is empty), after the rows kept
+  // before it. When the path no longer names the open file (rotated or deleted), the path
+  // is opened anew first. False when a row could not be written; error() then tells why,
+  // and the row is kept for the next Append or Flush (past `keep` rows the newest are
+  // lost, and counted).
   bool Append(const std::string& row);
+  // Writes the rows kept; true when none is left.
+  bool Flush();
+  std::size_t kept() const { return kept_.size(); }
+  const std::string& path() const { return path_; }
   const std::string& error() const { return error_; }
+  // What row 23 says while rows are kept: "Value log not written: REASON", and how many
+  // were lost past the bound.
+  std::string Problem() const;
+  // Once all that was kept is written: how many rows were lost past the bound, and the
+  // time of the first and the last of them; empty otherwise.
+  std::string TakeLost();
   // Once after the log was opened anew at its path: what happened; empty otherwise.
   std::string TakeNotice();
 
@@ -45,6 +69,10 @@ class ValueLog {
   std::string error_, notice_;
   bool broken_line_ = false;  // the file may end in part of a row
   bool reopened_ = false;     // moved away: the next open says so
+  std::deque<std::string> kept_;
+  std::size_t lost_ = 0;
+  std::string first_lost_, last_lost_;  // their times
+  bool WriteRow(const std::string& row);
 };
 
 }  // namespace monitor

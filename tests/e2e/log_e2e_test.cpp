@@ -1,6 +1,8 @@
 // The command line and the value log of the real climon against climon-sim.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -216,6 +218,79 @@ TEST(ValueLog, AFullDiskIsShownAndTheMonitorGoesOn) {
   EXPECT_TRUE(t.s.WaitFor([&] { return t.sim.Commands().size() > seen + 10; }));  // goes on
   t.s.Key("Escape");
   EXPECT_EQ(t.s.WaitExit(), 0);
+}
+
+// A full disk (a small tmpfs) that has space again: every row of
+// the value log and the audit trail is on file in the end, in order, each with its own
+// time; row 23 says what is not written, after the command terminal too, and clears.
+TEST(Audit, AFullDiskLosesNoRowOnceSpaceIsBack) {
+  std::string dir = TempDir(), disk = dir + "/disk";
+  ASSERT_EQ(std::system(("mkdir " + Quote(disk)).c_str()), 0);
+  if (std::system(("mount -t tmpfs -o size=128k tmpfs " + Quote(disk) + " 2>/dev/null").c_str()) !=
+      0) {
+    std::system(("rm -rf " + Quote(dir)).c_str());
+    std::puts("skipped: a full disk needs a tmpfs, which only root may mount here");
+    GTEST_SKIP();
+  }
+  const std::string log = disk + "/values.csv", audit = disk + "/audit.csv";
+  // Full from the start: not even the start row or a header goes in.
+  std::system(("head -c 1M /dev/zero >" + Quote(disk + "/filler") + " 2>/dev/null").c_str());
+  {
+    Climon t({}, "", "", Quote(ClimonBin()) + " --log " + Quote(log) + " --audit " + Quote(audit));
+    auto& s = t.s;
+    t.Answer("1");
+    ASSERT_TRUE(t.Shows(14, kTotalRow)) << s.ScreenText();
+    ASSERT_TRUE(
+        s.WaitFor([&] { return s.Row(23).starts_with("Value log not written: No space"); }, 20s))
+        << s.ScreenText();
+    s.Type("k");
+    ASSERT_TRUE(s.WaitForText(kTerminalHeader)) << s.ScreenText();
+    ASSERT_TRUE(SendLine(s, "WR DM890 130", " WR DM890 130   : OK")) << s.ScreenText();
+    s.Key("Escape");
+    ASSERT_TRUE(
+        s.WaitFor([&] { return s.ScreenText().find("TARVENA") == std::string::npos; }, 20s));
+    EXPECT_TRUE(s.WaitFor([&] { return s.Row(23).starts_with("Value log not written"); }, 5s))
+        << s.ScreenText();
+    int reads = t.Count("RD DM992");
+    ASSERT_TRUE(s.WaitFor([&] { return t.Count("RD DM992") > reads; }, 20s));
+    s.Type("r");
+    ASSERT_TRUE(s.WaitForText("Reset Timers [Y/N]", 20s)) << s.ScreenText();
+    s.Type("y");
+    ASSERT_TRUE(s.WaitFor([&] { return t.Count("WR DM128 0") > 0; }, 20s));
+    EXPECT_TRUE(s.WaitFor(
+        [&] { return s.Row(23).find("Audit trail not written") != std::string::npos; }, 20s))
+        << s.ScreenText();
+    reads = t.Count("RD DM992");  // passes that are kept, not written
+    ASSERT_TRUE(s.WaitFor([&] { return t.Count("RD DM992") > reads + 5; }, 20s));
+    std::remove((disk + "/filler").c_str());
+    EXPECT_TRUE(s.WaitFor([&] { return s.Row(23).empty(); }, 20s)) << s.ScreenText();
+    s.Key("Escape");
+    ASSERT_EQ(s.WaitExit(20s), 0);
+  }
+  std::string events;
+  std::vector<std::string> times;
+  for (const auto& row : CsvRows(audit)) {
+    events += row.size() > 4 ? row[4] + ";" : "?;";
+    times.push_back(row[0]);
+  }
+  EXPECT_EQ(events, "event;start;terminal;reset;end;") << ReadFile(audit);
+  EXPECT_TRUE(std::is_sorted(times.begin() + 1, times.end())) << ReadFile(audit);
+  EXPECT_NE(ReadFile(audit).find(",terminal,WR DM890 130,OK\r\n"), std::string::npos);
+  // A pass a second or so: no gap of more than a few seconds, none out of order, every row
+  // whole.
+  auto rows = CsvRows(log);
+  ASSERT_GT(rows.size(), 5u);
+  for (std::size_t i = 2; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].size(), 22u) << i;
+    std::int64_t a = 0, b = 0;
+    int offset = 0;
+    ASSERT_TRUE(logformat::ParseIsoTime(rows[i - 1][0], a, offset) &&
+                logformat::ParseIsoTime(rows[i][0], b, offset));
+    const std::int64_t gap = b - a;
+    EXPECT_GT(gap, 0) << rows[i][0];
+    EXPECT_LT(gap, 5000) << rows[i - 1][0] << " to " << rows[i][0];
+  }
+  std::system(("umount " + Quote(disk) + "; rm -rf " + Quote(dir)).c_str());
 }
 
 // climon-plot as a user runs it: several logs in any order, time ranges, damaged rows

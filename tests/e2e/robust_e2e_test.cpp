@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+
 #include "Harness.h"
 #include "Scenarios.h"
 
@@ -50,6 +52,38 @@ TEST(Robust, AStopAndAResumeGiveTheTerminalBackAndTakeItAgain) {
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(), 0);
   EXPECT_TRUE(s.TerminalRestored());
+}
+
+// A signal ends a run as ESC does (no "CQ", the last screen stays), with its end in the
+// audit trail, and the program still dies of it. At the port prompt nothing has begun: it
+// ends at once.
+TEST(Robust, EachEndSignalWritesTheEndRowAndStillEndsTheProgram) {
+  for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    std::string dir = TempDir(), audit = dir + "/audit.csv";
+    Climon t({}, "", "", Quote(ClimonBin()) + " --audit " + Quote(audit));
+    auto& s = t.s;
+    t.Answer("1");
+    ASSERT_TRUE(t.Shows(14, kTotalRow)) << s.ScreenText();
+    s.Signal(sig);
+    EXPECT_EQ(s.WaitExit(5s), 128 + sig) << sig;
+    EXPECT_TRUE(s.TerminalRestored()) << sig;
+    EXPECT_TRUE(t.Shows(14, kTotalRow)) << sig;
+    EXPECT_NE(t.sim.Commands().back(), "CQ") << sig;
+    const std::string text = ReadFile(audit);
+    const std::string end = ",end," +
+                            std::string(sig == SIGINT    ? "SIGINT"
+                                        : sig == SIGTERM ? "SIGTERM"
+                                                         : "SIGHUP") +
+                            ",\r\n";
+    EXPECT_NE(text.find(",start,"), std::string::npos) << text;
+    EXPECT_EQ(text.substr(text.size() - std::min(text.size(), end.size())), end) << text;
+    std::system(("rm -rf " + Quote(dir)).c_str());
+  }
+  Climon t({});
+  ASSERT_TRUE(t.s.WaitForText("Enter Comport")) << t.s.ScreenText();
+  t.s.Signal(SIGTERM);
+  EXPECT_EQ(t.s.WaitExit(2s), 128 + SIGTERM);
+  EXPECT_TRUE(t.s.TerminalRestored());
 }
 
 TEST(Robust, ACrashStillRestoresTheTerminal) {

@@ -99,6 +99,22 @@ TEST_F(Wine, MetricsAreReplacedEachPassAndHeadlessEndsOnCtrlC) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// Ctrl-C at the monitor ends the run as ESC does, with its end in the audit trail, and
+// then the program as Ctrl-C ends it.
+TEST_F(Wine, CtrlCAtTheMonitorWritesTheEndRow) {
+  std::string dir = TempDir(), audit = dir + "/audit.csv";
+  Simulator sim(dir, {}, com5);
+  Session s(com5, "", Command(" --port 5 --audit " + Quote(WinPath(audit))));
+  ASSERT_TRUE(s.WaitForText("tTotal", 30s)) << s.ScreenText();
+  s.Key("C-c");
+  EXPECT_TRUE(s.WaitExit(10s).has_value()) << s.ScreenText();
+  EXPECT_NE(sim.Commands().back(), "CQ");
+  const std::string text = ReadFile(audit);
+  EXPECT_TRUE(text.ends_with(",end,Ctrl-C,\r\n")) << text;
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 // A log rotation while climon.exe runs: the value log and the audit trail renamed, then
 // deleted; each time the next pass opens a new file at the path, header first. (Wine
 // gives a file deleted while open up at once, as Windows 10's POSIX semantics do; a

@@ -215,6 +215,48 @@ TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
   }
 }
 
+// A full disk (the path names /dev/full, then a file again): the rows that could not be
+// written are kept, each with its own time, and written in order once the file takes them;
+// past the bound the newest are lost, and that is said once, after the kept rows.
+TEST(ValueLog, RowsAreKeptThroughAFullDiskAndWrittenInOrder) {
+  if (!std::filesystem::exists("/dev/full")) {
+    std::puts("skipped: no /dev/full here; the end-to-end test fills a disk");
+    GTEST_SKIP();
+  }
+  const std::string header = logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1);
+  struct Case {
+    const char* what;
+    std::size_t keep;
+    std::vector<std::string> lines;  // at the path once space is back
+    const char* lost;
+  } cases[] = {
+      {"within the bound", 8, {header, "t0,a\r", "t1,a\r", "t2,a\r", "t3,a\r"}, ""},
+      {"past the bound",
+       2,
+       {header, "t0,a\r", "t1,a\r"},
+       "Value log: 2 rows from t2 to t3 lost (more than 2 could not be written)"},
+  };
+  for (const auto& c : cases) {
+    LogFile file;
+    std::filesystem::create_symlink("/dev/full", file.path);
+    monitor::ValueLog::Kind kind = monitor::ValueLog::ValueLogKind();
+    kind.keep = c.keep;
+    std::string error;
+    auto log = monitor::ValueLog::Open(file.path, error, kind);
+    ASSERT_TRUE(log) << error;
+    for (int row = 0; row < 4; ++row) {
+      EXPECT_FALSE(log->Append("t" + std::to_string(row) + ",a\r\n")) << c.what;
+    }
+    EXPECT_EQ(log->error(), "No space left on device") << c.what;
+    EXPECT_EQ(log->TakeLost(), "") << c.what;  // not while rows are still kept
+    std::filesystem::remove(file.path);        // space again
+    EXPECT_TRUE(log->Flush()) << c.what;
+    EXPECT_EQ(file.Lines(), c.lines) << c.what;
+    EXPECT_EQ(log->TakeLost(), c.lost) << c.what;
+    EXPECT_EQ(log->TakeLost(), "") << c.what;  // once
+  }
+}
+
 TEST(Metrics, DecimalsShiftExactlyAndRoomNamesAreChecked) {
   struct Case {
     const char* number;

@@ -158,4 +158,31 @@ TEST_F(CountersTest, EscDuringTheRefreshsReads) {
   EXPECT_EQ(Row(19), "");  // nor row 19
 }
 
+// An outage in which only the counters and the timers are read (about 3 s of their reads)
+// is the link lost like any other: row 22 and the journal say so, and the first usable
+// reply after it says the link is back.
+TEST_F(CountersTest, AnOutageOfTheCounterReadsIsTheLinkLost) {
+  std::vector<std::string> journal;
+  monitor::Outputs out;
+  out.journal = [&](const std::string& said, monitor::Severity) { journal.push_back(said); };
+  monitor::Monitor watched(com, out);
+  Detect(watched, 1);
+  watched.MonitorPreparation();
+  for (const char* read : {"RD DM117", "RD DM118", "RD DM119", "RD DM120", "RD DM121", "RD DM122",
+                           "RD DM125", "RD DM126", "RD DM127", "RD DM128", "RD T106", "RD T107"}) {
+    overrides[read] = std::vector<std::string>(12, "");
+  }
+  const Ms start = clock.NowMs();
+  watched.RefreshCounters();
+  EXPECT_GE(clock.NowMs() - start, 3000ms);
+  EXPECT_EQ(Row(22).substr(0, 35), "No reply from the controller since ");
+  ASSERT_FALSE(journal.empty());
+  EXPECT_EQ(journal.back().substr(0, 35), "No reply from the controller since ");
+  overrides.clear();
+  clock.Advance(1100ms);  // past what the last attempts were owed
+  watched.ReadDmValue(1, 992, 'i');
+  EXPECT_EQ(Row(22), "");
+  EXPECT_EQ(journal.back(), "the controller replies again");
+}
+
 }  // namespace

@@ -1,3 +1,9 @@
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
 #include "MonitorFixture.h"
 
 namespace {
@@ -128,6 +134,72 @@ TEST_F(StartupTest, RunAsksForThePortAndShutsDownWithoutCQAfterEsc) {
   for (const auto& c : cmds) EXPECT_NE(c, "CQ");
   EXPECT_EQ(com.PortHandles[0].state, comLib3::PortSlot::State::kInvalid);  // closed
   EXPECT_EQ(con.screen().Attr(), 0x07);                                     // normal colours again
+}
+
+// A run's audit trail begins with its start, stamped when the run began: the link lost
+// during a silent start-up and a terminal line typed then come after it, each with its own
+// time, and the end says what ended the run (a fatal error too, after a start it had not
+// reached).
+TEST_F(StartupTest, TheTrailBeginsWithTheStartAndEndsWithWhatEndedTheRun) {
+  struct Case {
+    const char* what;
+    bool silent_at_start;  // the set points read at start get no reply: over 2 s
+    bool ends_with_esc;    // else a key is waited for that never comes
+    const char* events;
+    const char* end;
+  } cases[] = {
+      {"a healthy run", false, true, "start;end;", "ESC"},
+      {"a silent start-up", true, true, "start;link lost;link back;end;", "ESC"},
+      {"a fatal error in the start-up", true, false, "start;link lost;link back;end;",
+       "fatal error: ReadKey: no more scripted keys"},
+  };
+  for (const auto& c : cases) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("climon-audit-test-" + std::to_string(std::random_device{}()) + ".csv"))
+            .string();
+    std::string error;
+    auto audit = monitor::ValueLog::Open(path, error, monitor::ValueLog::AuditKind());
+    ASSERT_TRUE(audit) << error;
+    std::vector<std::string> journal;
+    monitor::Outputs out;
+    out.audit = audit.get();
+    out.journal = [&](const std::string& said, monitor::Severity) { journal.push_back(said); };
+    monitor::Monitor run(com, out);
+    if (c.silent_at_start) {
+      for (const char* dm : {"RD DM890", "RD DM893", "RD DM894", "RD DM39", "RD DM895"}) {
+        overrides[dm] = {"", "", "", "", plc.Handle(dm) + "\r\n"};
+      }
+    }
+    con.Type("1\r");
+    if (c.ends_with_esc) {
+      con.TypeCode(27, clock.NowMs() + 20000ms);
+      EXPECT_EQ(run.Run(), 0) << c.what;
+    } else {
+      con.Type("r", clock.NowMs() + 4000ms);  // and no answer: the console fails
+      EXPECT_THROW(run.Run(), std::runtime_error) << c.what;
+    }
+    audit.reset();
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream text;
+    text << f.rdbuf();
+    std::vector<logformat::AuditFields> rows;
+    ASSERT_TRUE(logformat::ReadAuditRows(text.str(), rows)) << text.str();
+    std::string events, last_time, end;
+    for (const auto& row : rows) {
+      events += row[logformat::kAuditEvent] + ";";
+      EXPECT_LE(last_time, row[logformat::kAuditTime]) << c.what;  // in time order
+      last_time = row[logformat::kAuditTime];
+      end = row[logformat::kAuditDetail];
+    }
+    EXPECT_EQ(events, c.events) << c.what;
+    EXPECT_EQ(end, c.end) << c.what;
+    EXPECT_EQ(journal.empty() ? "" : journal.front().substr(0, 8),
+              c.ends_with_esc ? "started:" : "No reply")
+        << c.what;
+    std::remove(path.c_str());
+    overrides.clear();
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixConsole.h"
 
+#include "platform/posix/SignalName.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/ioctl.h>
@@ -21,12 +23,16 @@ volatile sig_atomic_t g_active = 0;  // the terminal is ours: raw, to be restore
 volatile sig_atomic_t g_last_row = 0;
 volatile sig_atomic_t g_repaint = 0;  // set by a resize or a resumed stop
 volatile sig_atomic_t g_resized = 0;
+volatile sig_atomic_t g_stop_as_key = 0;  // the run has begun: a signal ends it as ESC
+volatile sig_atomic_t g_stop_signal = 0;  // the signal that asked for that end
+// How long a run may take to end as ESC ends it before the signal ends it at once.
+constexpr unsigned kStopBoundSeconds = 5;
 
 constexpr int kEndSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int kCrashSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 // Every signal the console takes, with what was there before: the way out puts it back.
-constexpr int kTaken[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,  SIGBUS, SIGFPE,
-                          SIGILL, SIGABRT, SIGTSTP, SIGCONT, SIGWINCH, SIGPIPE};
+constexpr int kTaken[] = {SIGINT, SIGTERM, SIGHUP,  SIGQUIT, SIGSEGV,  SIGBUS,  SIGFPE,
+                          SIGILL, SIGABRT, SIGTSTP, SIGCONT, SIGWINCH, SIGPIPE, SIGALRM};
 struct sigaction g_found[std::size(kTaken)];
 
 const struct sigaction* Found(int sig) {
@@ -75,10 +81,26 @@ bool InForeground() {
   return ::tcgetpgrp(STDIN_FILENO) == ::getpgrp();
 }
 
-void OnEndSignal(int sig) {
+void DieOf(int sig) {
   RestoreTerminal();
   ::signal(sig, SIG_DFL);
   ::raise(sig);
+}
+
+void OnEndSignal(int sig) {
+  // Once the run has begun, the first request ends it as ESC does, so that the record
+  // has its end; a second one, SIGQUIT, or a run that has not ended within the bound
+  // ends the program at once.
+  if (g_stop_as_key && g_stop_signal == 0 && sig != SIGQUIT) {
+    g_stop_signal = sig;
+    ::alarm(kStopBoundSeconds);
+    return;
+  }
+  DieOf(sig);
+}
+
+void OnAlarm(int) {
+  if (g_stop_signal != 0) DieOf(g_stop_signal);
 }
 
 void OnCrash(int sig) {
@@ -158,6 +180,8 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   g_last_row = 0;
   g_repaint = 0;
   g_resized = 0;
+  g_stop_as_key = 0;
+  g_stop_signal = 0;
   g_active = 1;
   for (std::size_t i = 0; i < std::size(kTaken); ++i) ::sigaction(kTaken[i], nullptr, &g_found[i]);
   for (int s : kEndSignals) Handle(s, OnEndSignal);
@@ -166,6 +190,7 @@ PosixConsole::PosixConsole(TermSize size) : Console(size.cols, size.rows) {
   Handle(SIGCONT, OnContinue);
   Handle(SIGWINCH, OnResize);
   Handle(SIGPIPE, SIG_IGN);
+  Handle(SIGALRM, OnAlarm);
   if (::pipe(wake_) == 0) {
     // The thread takes no signal: the handlers run on the program's own thread.
     sigset_t all, old;
@@ -221,6 +246,7 @@ void PosixConsole::Restore() {
   restored_ = true;
   StopInput();
   RestoreTerminal();
+  if (g_stop_signal != 0) ::alarm(0);
   for (std::size_t i = 0; i < std::size(kTaken); ++i) ::sigaction(kTaken[i], &g_found[i], nullptr);
   g_have_saved = 0;
 }
@@ -252,11 +278,42 @@ void PosixConsole::Flush() {
   Show(false);
 }
 
+bool PosixConsole::KeyPressed() {
+  return g_stop_signal != 0 ? stop_.Pressed() : keys_.KeyPressed();
+}
+
+bool PosixConsole::StopPending() {
+  return g_stop_signal != 0 || keys_.StopPending();
+}
+
 std::uint8_t PosixConsole::ReadKey() {
   // The operator waits on this key: show where the cursor is.
   RepaintIfAsked();
   Show(true);
-  return keys_.ReadKey();
+  // In short waits: a signal only sets a flag, and it ends the wait as the ESC key.
+  for (;;) {
+    if (g_stop_signal != 0) return stop_.Read();
+    if (keys_.KeyPressed() || !WaitForInput()) return keys_.ReadKey();
+  }
+}
+
+bool PosixConsole::WaitForInput() {
+  std::unique_lock<std::mutex> lock(input_mutex_);
+  input_came_.wait_for(lock, std::chrono::milliseconds(50),
+                       [this] { return !input_.empty() || input_ended_; });
+  return !input_.empty() || !input_ended_;
+}
+
+void PosixConsole::TakeStopRequests() {
+  g_stop_as_key = 1;
+}
+
+std::string PosixConsole::StopRequestedBy() const {
+  return g_stop_signal != 0 ? SignalName(g_stop_signal) : "";
+}
+
+int PosixConsole::StopSignal() const {
+  return g_stop_signal;
 }
 
 PosixConsole::TimePoint PosixConsole::Now() {

@@ -1,8 +1,9 @@
 // The console on a POSIX terminal: raw mode, the size measured once, the renderer and the
 // key decoder. The terminal is always restored: on normal exit, on a fatal error, on
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT, and on a crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL,
-// SIGABRT), which then goes on to the handler that was there before. A stop (SIGTSTP)
-// restores it too; SIGCONT makes it raw again and repaints, as does a resize. The normal
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT (once the run has begun, the first of SIGINT, SIGTERM
+// and SIGHUP ends it as ESC does, and the program then dies of it), and on a crash (SIGSEGV,
+// SIGBUS, SIGFPE, SIGILL, SIGABRT), which then goes on to the handler that was there before. A stop
+// (SIGTSTP) restores it too; SIGCONT makes it raw again and repaints, as does a resize. The normal
 // screen buffer is used, so the last screen stays visible after exit.
 #pragma once
 
@@ -15,6 +16,7 @@
 
 #include "console/Console.h"
 #include "console/Renderer.h"
+#include "console/StopKey.h"
 #include "console/TerminalKeys.h"
 
 namespace platform::posix {
@@ -32,9 +34,14 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   PosixConsole();
   ~PosixConsole() override;
 
-  bool KeyPressed() override { return keys_.KeyPressed(); }
-  bool StopPending() override { return keys_.StopPending(); }
+  bool KeyPressed() override;
+  bool StopPending() override;
   std::uint8_t ReadKey() override;
+  void TakeStopRequests() override;
+  std::string StopRequestedBy() const override;
+  // The signal that ended the run (0 if none did): once the files are closed, the
+  // program dies of it, as it would have at once.
+  int StopSignal() const;
   void Flush() override;
   // Leaves the terminal as it was found, with the prompt below the last written row.
   // Safe to call more than once.
@@ -54,6 +61,8 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   // and the key typed 30 ms after it are two keys, not Alt with that key).
   void TakeInput();
   void StopInput();
+  // Waits a moment for input; false once the input has ended and nothing is left.
+  bool WaitForInput();
 
   console::Renderer renderer_;
   std::mutex input_mutex_;
@@ -63,6 +72,7 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   int wake_[2] = {-1, -1};  // a pipe that ends the input thread
   std::thread reader_;
   console::TerminalKeys keys_{*this};
+  console::StopKey stop_;
   bool cursor_placed_ = false;
   bool restored_ = false;
 };

@@ -1,13 +1,15 @@
 #include "platform/posix/PosixHeadless.h"
 
+#include "platform/posix/SignalName.h"
+
 namespace platform::posix {
 namespace {
 
 constexpr int kStopSignals[] = {SIGTERM, SIGINT, SIGHUP};
 volatile sig_atomic_t g_stop = 0;
 
-void OnStop(int) {
-  g_stop = 1;
+void OnStop(int sig) {
+  g_stop = sig;
 }
 
 }  // namespace
@@ -32,6 +34,10 @@ void PosixHeadless::Restore() {
 
 bool PosixHeadless::StopRequested() {
   return g_stop != 0;
+}
+
+std::string PosixHeadless::StopRequestedBy() const {
+  return g_stop != 0 ? SignalName(g_stop) : "";
 }
 
 }  // namespace platform::posix

@@ -13,6 +13,7 @@ class PosixHeadless : public console::HeadlessConsole {
   PosixHeadless();  // only one may exist at a time
   ~PosixHeadless() override;
   void Restore() override;
+  std::string StopRequestedBy() const override;
 
  protected:
   bool StopRequested() override;

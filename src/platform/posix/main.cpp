@@ -1,4 +1,6 @@
 // climon on a POSIX terminal: the real terminal (or none, headless), serial ports and clock.
+#include <signal.h>
+
 #include "app/Program.h"
 #include "cli/Cli.h"
 #include "platform/posix/PosixClock.h"
@@ -25,5 +27,11 @@ int main(int argc, char** argv) {
     return app::Run(start, con, clock, ports);
   }
   platform::posix::PosixConsole con;
-  return app::Run(start, con, clock, ports);
+  const int status = app::Run(start, con, clock, ports);
+  if (const int sig = con.StopSignal(); sig != 0) {
+    start = app::Start{};  // the files closed: then as the signal would have ended it
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+  }
+  return status;
 }

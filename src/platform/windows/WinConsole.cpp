@@ -1,4 +1,5 @@
 #include "platform/windows/WinConsole.h"
+#include "platform/windows/ControlEvents.h"
 #include "platform/windows/WinText.h"
 
 #include <cstdlib>
@@ -18,6 +19,18 @@ WinConsole* g_console = nullptr;
 CRITICAL_SECTION g_lock;
 LPTOP_LEVEL_EXCEPTION_FILTER g_found_filter = nullptr;  // chained after the restore
 
+// Once the run has begun, the first control event ends it as ESC does, so that the record
+// has its end; the handler waits for that (Windows ends the process when a close, logoff or
+// shutdown handler returns, 5 s at the most after the event). A second event, one before
+// the run, or a run that has not ended within the bound ends the program at once.
+volatile LONG g_stop_as_key = 0;
+volatile LONG g_stop_event = -1;  // the event that asked for the end; -1: none
+volatile LONG g_ended = 0;        // the console was given back: the run is over
+
+LONG Load(volatile LONG& v) {
+  return InterlockedCompareExchange(&v, 0, 0);
+}
+
 BOOL WINAPI OnControl(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
@@ -25,6 +38,11 @@ BOOL WINAPI OnControl(DWORD event) {
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
+      if (Load(g_stop_as_key) != 0 &&
+          InterlockedCompareExchange(&g_stop_event, static_cast<LONG>(event), -1) == -1) {
+        for (int waited = 0; waited < 4500 && Load(g_ended) == 0; waited += 50) Sleep(50);
+        if (Load(g_ended) != 0) return TRUE;
+      }
       if (g_console != nullptr) g_console->Restore();
       // As the default handler ends a program on Ctrl-C.
       ExitProcess(static_cast<UINT>(STATUS_CONTROL_C_EXIT));
@@ -94,6 +112,9 @@ WinConsole::WinConsole(Measured size)
   }
   SetConsoleOutputCP(437);
   renderer_.SetViewport(size.cols, size.rows);
+  g_stop_as_key = 0;
+  g_stop_event = -1;
+  g_ended = 0;
   g_console = this;
   SetConsoleCtrlHandler(OnControl, TRUE);
   g_found_filter = SetUnhandledExceptionFilter(OnCrash);
@@ -130,6 +151,7 @@ void WinConsole::Restore() {
     }
     if (output_cp_ != 0) SetConsoleOutputCP(output_cp_);
   }
+  InterlockedExchange(&g_ended, 1);
   LeaveCriticalSection(&g_lock);
 }
 
@@ -222,26 +244,46 @@ bool WinConsole::TakeInput() {
 }
 
 bool WinConsole::KeyPressed() {
+  if (Load(g_stop_event) != -1) return stop_.Pressed();
   if (keys_.empty() && !input_gone_) TakeInput();
   return !keys_.empty();
 }
 
 bool WinConsole::StopPending() {
+  if (Load(g_stop_event) != -1) return true;
   if (!input_gone_) TakeInput();
   return console::HoldsEscKey(keys_);
 }
 
 std::uint8_t WinConsole::ReadKey() {
   Show(true);  // the operator waits on this key: show where the cursor is
+  // In short waits: a control event comes on another thread, and ends the wait as ESC.
   while (keys_.empty()) {
-    if (input_gone_ || WaitForSingleObject(in_, INFINITE) != WAIT_OBJECT_0 || !TakeInput()) {
+    if (Load(g_stop_event) != -1) return stop_.Read();
+    DWORD waited = input_gone_ ? WAIT_FAILED : WaitForSingleObject(in_, 50);
+    if (waited == WAIT_TIMEOUT) continue;
+    if (waited != WAIT_OBJECT_0 || !TakeInput()) {
       throw console::FatalError(console::kInputClosed, "console input closed");
     }
     if (keys_.empty()) Show(true);  // a resize repaints
   }
+  if (Load(g_stop_event) != -1) return stop_.Read();
   std::uint8_t k = keys_.front();
   keys_.pop_front();
   return k;
+}
+
+void WinConsole::TakeStopRequests() {
+  InterlockedExchange(&g_stop_as_key, 1);
+}
+
+std::string WinConsole::StopRequestedBy() const {
+  LONG event = Load(g_stop_event);
+  return event == -1 ? "" : ControlEventName(static_cast<DWORD>(event));
+}
+
+bool WinConsole::StoppedByControl() const {
+  return Load(g_stop_event) != -1;
 }
 
 }  // namespace platform::windows

@@ -3,7 +3,9 @@
 // processing on; where the console refuses that mode (before Windows 10), the changed
 // cells are written with WriteConsoleOutputW instead. Keys come from ReadConsoleInputW.
 // The modes and the output code page are saved at start and given back on every way out:
-// normal end, a fatal error, Ctrl-C, Ctrl-Break, the window closed, a crash.
+// normal end, a fatal error, Ctrl-C, Ctrl-Break, the window closed, a crash. Once the run
+// has begun, Ctrl-C, Ctrl-Break and the window closed end it as ESC does, so that the
+// record has its end.
 #pragma once
 
 #include <windows.h>
@@ -14,6 +16,7 @@
 
 #include "console/Console.h"
 #include "console/Renderer.h"
+#include "console/StopKey.h"
 
 namespace platform::windows {
 
@@ -31,6 +34,11 @@ class WinConsole : public console::Console {
   std::uint8_t ReadKey() override;
   void Flush() override;
   void Restore() override;
+  void TakeStopRequests() override;
+  std::string StopRequestedBy() const override;
+  // Whether a control event (Ctrl-C, a closed window...) ended the run: the program then
+  // exits as that event would have ended it.
+  bool StoppedByControl() const;
 
  private:
   struct Measured {
@@ -57,6 +65,7 @@ class WinConsole : public console::Console {
   bool have_shown_ = false;
   std::deque<std::uint8_t> keys_;
   bool input_gone_ = false;
+  console::StopKey stop_;
 };
 
 }  // namespace platform::windows

@@ -11,6 +11,7 @@ class WinHeadless : public console::HeadlessConsole {
   WinHeadless();  // only one may exist at a time
   ~WinHeadless() override;
   void Restore() override;
+  std::string StopRequestedBy() const override;
   // A stop asked from elsewhere (the service manager), as Ctrl-C asks it.
   static void RequestStop();
 

@@ -31,5 +31,6 @@ int main(int argc, char** argv) {
         [&events](const std::string& line, monitor::Severity s) { events.Write(line, s); });
   }
   platform::windows::WinConsole con;
-  return app::Run(start, con, clock, ports);
+  const int status = app::Run(start, con, clock, ports);
+  return con.StoppedByControl() ? static_cast<int>(STATUS_CONTROL_C_EXIT) : status;
 }
