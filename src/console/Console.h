@@ -66,7 +66,7 @@ class Console {
   virtual bool StopPending() { return false; }
   // From now on a request to end the program from outside (a signal, Ctrl-C, a closed
   // console window) is the ESC key, so that the run ends as ESC ends it and records its
-  // end. Before (at the port prompt) such a request ends the program at once.
+  // end. Until then such a request ends the program at once.
   virtual void TakeStopRequests() {}
   // What asked the program to stop from outside ("SIGTERM", "service stop"), for the
   // record; empty when nothing did.

@@ -25,9 +25,10 @@ int Monitor::Run(std::optional<std::string_view> port) {
       port);
   start_time_ = com_.clock().Wall();
   started_ = false;
-  // From here on a stop from outside (a signal, a closed console) ends the run as ESC
-  // does, so that the record has its end.
-  con.TakeStopRequests();
+  // With an audit trail, from here on a stop from outside (a signal, a closed console)
+  // ends the run as ESC does, so that the trail has its end; the plain program ends at
+  // once, as it always has.
+  if (out_.audit != nullptr) con.TakeStopRequests();
   try {
     PLC_Lib3::OpenPlcPort(com_, ComPort);
     ShortString reply;

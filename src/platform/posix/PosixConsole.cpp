@@ -23,7 +23,7 @@ volatile sig_atomic_t g_active = 0;  // the terminal is ours: raw, to be restore
 volatile sig_atomic_t g_last_row = 0;
 volatile sig_atomic_t g_repaint = 0;  // set by a resize or a resumed stop
 volatile sig_atomic_t g_resized = 0;
-volatile sig_atomic_t g_stop_as_key = 0;  // the run has begun: a signal ends it as ESC
+volatile sig_atomic_t g_stop_as_key = 0;  // stop requests taken: a signal ends the run as ESC
 volatile sig_atomic_t g_stop_signal = 0;  // the signal that asked for that end
 // How long a run may take to end as ESC ends it before the signal ends it at once.
 constexpr unsigned kStopBoundSeconds = 5;
@@ -88,7 +88,7 @@ void DieOf(int sig) {
 }
 
 void OnEndSignal(int sig) {
-  // Once the run has begun, the first request ends it as ESC does, so that the record
+  // Once stop requests are taken, the first ends the run as ESC does, so that the record
   // has its end; a second one, SIGQUIT, or a run that has not ended within the bound
   // ends the program at once.
   if (g_stop_as_key && g_stop_signal == 0 && sig != SIGQUIT) {

@@ -19,8 +19,8 @@ WinConsole* g_console = nullptr;
 CRITICAL_SECTION g_lock;
 LPTOP_LEVEL_EXCEPTION_FILTER g_found_filter = nullptr;  // chained after the restore
 
-// Once the run has begun, the first control event ends it as ESC does, so that the record
-// has its end; the handler waits for that (Windows ends the process when a close, logoff or
+// Once stop requests are taken, the first control event ends the run as ESC does, so that the
+// record has its end; the handler waits for that (Windows ends the process when a close, logoff or
 // shutdown handler returns, 5 s at the most after the event). A second event, one before
 // the run, or a run that has not ended within the bound ends the program at once.
 volatile LONG g_stop_as_key = 0;

@@ -3,9 +3,9 @@
 // processing on; where the console refuses that mode (before Windows 10), the changed
 // cells are written with WriteConsoleOutputW instead. Keys come from ReadConsoleInputW.
 // The modes and the output code page are saved at start and given back on every way out:
-// normal end, a fatal error, Ctrl-C, Ctrl-Break, the window closed, a crash. Once the run
-// has begun, Ctrl-C, Ctrl-Break and the window closed end it as ESC does, so that the
-// record has its end.
+// normal end, a fatal error, Ctrl-C, Ctrl-Break, the window closed, a crash. Once stop
+// requests are taken, Ctrl-C, Ctrl-Break and the window closed end the run as ESC does, so
+// that the record has its end.
 #pragma once
 
 #include <windows.h>
