@@ -21,6 +21,7 @@ int Refuse(const std::string& why) {
 int main(int argc, char** argv) {
   plot::PlotOptions o;
   if (auto status = plot::PlotCommandLine({argv + 1, argv + argc}, o)) return *status;
+  if (auto clash = files::OutputClash({o.out}, o.logs)) return Refuse(*clash);
   plot::Aggregator chart(plot::kPlotColumns);
   logread::Progress progress("climon-plot", files::IsTerminal(stderr));
   logread::SetRead read =

@@ -209,11 +209,17 @@ Record Builder::Finish() {
 }
 
 bool ReadAudit(const std::string& name, const std::string& text, Record& record,
-               const Period& period, std::string& room, std::string& error) {
+               const Period& period, std::string& room, std::string& error, std::string& damage) {
   std::vector<logformat::AuditFields> rows;
-  if (!logformat::ReadAuditRows(text, rows)) {
+  std::vector<std::size_t> torn;
+  if (!logformat::ReadAuditRows(text, rows, &torn)) {
     error = name + " is not a climon audit trail: its first line is not climon's audit header";
     return false;
+  }
+  if (!torn.empty()) {
+    damage += "\n  " + std::to_string(torn.size()) + " torn audit row" +
+              (torn.size() == 1 ? "" : "s") + ", the first on line " + std::to_string(torn[0]) +
+              " of " + name;
   }
   for (const logformat::AuditFields& f : rows) {
     Moment m;

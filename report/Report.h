@@ -128,9 +128,10 @@ class Builder {
 
 // The rows of an audit trail (climon --audit) whose time lies within the record's
 // period; false with the reason when the text is not an audit trail. `room` gets the
-// room the trail names, when it has none yet.
+// room the trail names, when it has none yet; `damage` a line on its torn rows, if any
+// (each is skipped, and the rows after it read).
 bool ReadAudit(const std::string& name, const std::string& text, Record& record,
-               const Period& period, std::string& room, std::string& error);
+               const Period& period, std::string& room, std::string& error, std::string& damage);
 
 // "2026-12-09", "14:02:11", "1:02:03" (a duration), a value to its decimals.
 std::string DateOf(std::int64_t day);

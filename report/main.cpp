@@ -41,12 +41,12 @@ bool Write(const std::string& path, const std::string& bytes) {
 
 // The audit trails' actions within the period; the room they name, if any.
 std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
-                       std::vector<std::string>& errors) {
+                       std::vector<std::string>& errors, std::string& damage) {
   std::string room, error;
   for (const std::string& path : o.audits) {
     std::string text;
     if (!logread::ReadAll(path, text, error) ||
-        !report::ReadAudit(path, text, record, o.period, room, error)) {
+        !report::ReadAudit(path, text, record, o.period, room, error, damage)) {
       errors.push_back(error);
     }
   }
@@ -58,6 +58,11 @@ std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
 int main(int argc, char** argv) {
   report::ReportOptions o;
   if (auto status = report::ReportCommandLine({argv + 1, argv + argc}, o)) return *status;
+  std::vector<std::string> inputs = o.logs;
+  inputs.insert(inputs.end(), o.audits.begin(), o.audits.end());
+  if (auto clash = files::OutputClash({o.out, o.csv}, inputs)) {
+    return cli::Refuse("climon-report", *clash, "");
+  }
   logread::LogSet logs(o.logs, o.period.Widened(kMarginMs));
   if (o.period.last) o.period = o.period.Resolved(logs.period().to->ms);
   report::Builder builder(o.settings, o.period);
@@ -78,9 +83,9 @@ int main(int argc, char** argv) {
         "the logs are of more than one room (" + read.mixed + "): report one room at a time", "");
   }
   report::Record record = builder.Finish();
-  std::string room = ReadAudits(o, record, errors);
-  Say(errors);
   std::string damage = logread::DamageReport(read);
+  std::string room = ReadAudits(o, record, errors, damage);
+  Say(errors);
   if (!damage.empty())
     std::fprintf(stderr, "climon-report: skipped damaged rows:%s\n", damage.c_str());
   report::Provenance p;

@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace files {
 
@@ -32,6 +34,15 @@ std::uint64_t SizeOf(std::FILE* f);
 // Writes a whole file (a chart, a report, the metrics); false with the reason (the
 // system's words, such as "No space left on device") in `why`.
 bool WriteAll(const std::string& path, std::string_view bytes, std::string& why);
+
+// Whether two paths name one file (by identity: a link or another spelling of the path
+// is the same file); false when either does not exist.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Why these outputs may not be written, if one of them is an input or two are one file
+// (so that an output never destroys what the program reads); nothing when all is well.
+std::optional<std::string> OutputClash(const std::vector<std::string>& outputs,
+                                       const std::vector<std::string>& inputs);
 
 // Whether `f` writes to a terminal (or a console), where a person watches it.
 bool IsTerminal(std::FILE* f);

@@ -239,18 +239,49 @@ std::string AuditRow(const LocalTime& when, const AuditEntry& e) {
 
 namespace {
 
+struct CsvRecord {
+  std::vector<std::string> fields;
+  std::size_t line = 0;  // where it begins, from 1
+  bool torn = false;     // a quote left open
+};
+
+// Whether a row begins at `at`: a time then a comma, as every row of climon's begins.
+bool RowStartsAt(std::string_view text, std::size_t at) {
+  const std::size_t comma = text.find(',', at);
+  if (comma == std::string_view::npos || comma - at > 40) return false;
+  std::int64_t ms = 0;
+  int offset = 0;
+  return ParseIsoTime(text.substr(at, comma - at), ms, offset);
+}
+
 // The fields of each record of an RFC 4180 text (quoted fields may hold commas, quotes and
-// line ends); false when a quote is left open.
-bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>& rows) {
-  std::vector<std::string> row(1);
+// line ends). A quote left open by a torn row ends at the next line that begins a row, so
+// that the rows after it are read.
+std::vector<CsvRecord> ParseCsv(std::string_view text) {
+  std::vector<CsvRecord> records;
+  CsvRecord row{{""}, 1, false};
+  std::size_t line = 1;
   bool quoted = false, any = false;
+  auto end_row = [&](bool torn) {
+    if (any || row.fields.size() > 1 || !row.fields[0].empty()) {
+      row.torn = torn;
+      records.push_back(std::move(row));
+    }
+    row = CsvRecord{{""}, line, false};
+    any = false;
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
     char c = text[i];
     if (quoted) {
-      if (c != '"') {
-        row.back() += c;
+      if (c == '\n' && RowStartsAt(text, i + 1)) {
+        ++line;
+        quoted = false;
+        end_row(true);
+      } else if (c != '"') {
+        if (c == '\n') ++line;
+        row.fields.back() += c;
       } else if (i + 1 < text.size() && text[i + 1] == '"') {
-        row.back() += '"';
+        row.fields.back() += '"';
         ++i;
       } else {
         quoted = false;
@@ -258,35 +289,36 @@ bool ParseCsv(std::string_view text, std::vector<std::vector<std::string>>& rows
     } else if (c == '"') {
       quoted = any = true;
     } else if (c == ',') {
-      row.emplace_back();
+      row.fields.emplace_back();
     } else if (c == '\n' || c == '\r') {
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
-      row.assign(1, "");
-      any = false;
+      ++line;
+      end_row(false);
     } else {
-      row.back() += c;
+      row.fields.back() += c;
       any = true;
     }
   }
-  if (any || row.size() > 1 || !row[0].empty()) rows.push_back(std::move(row));
-  return !quoted;
+  end_row(quoted);
+  return records;
 }
 
 }  // namespace
 
-bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows) {
-  std::vector<std::vector<std::string>> records;
+bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows,
+                   std::vector<std::size_t>* torn) {
   std::string header = AuditHeader();
   header.resize(header.size() - 2);
-  bool closed = ParseCsv(text, records);
-  if (records.empty() || SplitRow(header) != records[0]) return false;
-  // A last row torn by a power cut (a quote left open) is left out with the rest.
-  if (!closed) records.pop_back();
+  std::vector<CsvRecord> records = ParseCsv(text);
+  if (records.empty() || SplitRow(header) != records[0].fields) return false;
   for (std::size_t i = 1; i < records.size(); ++i) {
-    if (records[i].size() != kAuditColumns) continue;
+    CsvRecord& r = records[i];
+    if (r.torn || r.fields.size() != kAuditColumns) {
+      if (torn != nullptr) torn->push_back(r.line);
+      continue;
+    }
     AuditFields& f = rows.emplace_back();
-    std::move(records[i].begin(), records[i].end(), f.begin());
+    std::move(r.fields.begin(), r.fields.end(), f.begin());
   }
   return true;
 }

@@ -105,8 +105,9 @@ struct AuditEntry {
 };
 std::string AuditRow(const LocalTime& when, const AuditEntry& entry);
 // An audit trail read back: its rows after the header, each with its fields in the order
-// written (rows of another field count are left out); false when the text does not begin
-// with the audit header. A last row torn by a power cut (a quote left open) is left out.
+// written; false when the text does not begin with the audit header. A row torn by a power
+// cut or a full disk (a quote left open, another field count) is left out, and its line
+// is added to `torn` when given; every row after it is read.
 enum AuditCol : std::size_t {
   kAuditTime,
   kAuditPort,
@@ -118,7 +119,8 @@ enum AuditCol : std::size_t {
   kAuditColumns
 };
 using AuditFields = std::array<std::string, kAuditColumns>;
-bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows);
+bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows,
+                   std::vector<std::size_t>* torn = nullptr);
 std::string CsvField(std::string_view text);
 
 // The fields of one row, without its line end.

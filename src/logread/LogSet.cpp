@@ -1,7 +1,6 @@
 #include "logread/LogSet.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <limits>
 
 #include "files/Files.h"
@@ -48,11 +47,6 @@ Entry ReadHead(const std::string& path) {
     e.last = LastStamp(ReadAt(input.file(), from, kHeadBytes));
   }
   return e;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
 }
 
 // Rows of one room only: compared on each file's first row, then on every row read. Two
@@ -152,7 +146,7 @@ LogSet::LogSet(const std::vector<std::string>& paths, const record::Period& peri
   entries.reserve(paths.size());
   for (const std::string& path : paths) {
     bool again = std::any_of(entries.begin(), entries.end(), [&path](const Entry& e) {
-      return e.read.path == path || SameFile(e.read.path, path);
+      return e.read.path == path || files::SameFile(e.read.path, path);
     });
     if (!again) entries.push_back(ReadHead(path));  // named twice: read once
   }

@@ -7,6 +7,7 @@
 #include "ReportOptions.h"
 #include "RoomDay.h"
 #include "TempFiles.h"
+#include "files/Files.h"
 #include "logread/LogSet.h"
 
 namespace {
@@ -134,19 +135,26 @@ TEST(Report, AuditRowsCsvAndNoData) {
   Folder d;
   std::string whole = d.Write("room.csv", logformat::CsvHeader() + roomday::Rows());
   report::Record r = Build({whole}, Day(2026, 12, 9));
-  std::string room, error;
+  std::string room, error, damage;
+  // Torn inside a quoted field (a power cut or a full disk), then the next row on a line
+  // of its own: that row and every one after it are read; a multi-line reply is one field.
   std::string audit =
       logformat::AuditHeader() +
       "2026-12-08T23:59:00.000+01:00,1,Room 3,ana,terminal,\"WR DM890 140\",OK\r\n"
+      "2026-12-09T08:59:00.000+01:00,1,Room 3,ana,start,\"variant 1, mo\r\n"
       "2026-12-09T09:00:00.000+01:00,1,Room 3,ana,start,\"port 1, variant 1\",\r\n"
+      "2026-12-09T09:00:30.000+01:00,1,Room 3,ana,terminal,RD DM7,\"E1\r\nOK\"\r\n"
       "2026-12-09T09:01:00.000+01:00,1,Room 3,ana,reset,\"total 1, heater 2\",\"OK\"\r\n"
-      "2026-12-09T09:02:00.000+01:00,1,Room 3,ana,terminal,\"RD DM8";  // torn
-  ASSERT_TRUE(report::ReadAudit("a.csv", audit, r, Day(2026, 12, 9), room, error)) << error;
+      "2026-12-09T09:02:00.000+01:00,1,Room 3,ana,terminal,\"RD DM8";  // torn at the end
+  ASSERT_TRUE(report::ReadAudit("a.csv", audit, r, Day(2026, 12, 9), room, error, damage)) << error;
   EXPECT_EQ(room, "Room 3");
-  ASSERT_EQ(r.actions.size(), 2u);
-  EXPECT_EQ(r.actions[1].detail, "total 1, heater 2");
+  ASSERT_EQ(r.actions.size(), 3u);
+  EXPECT_EQ(r.actions[0].detail, "port 1, variant 1");
+  EXPECT_EQ(r.actions[1].reply, "E1\r\nOK");
+  EXPECT_EQ(r.actions[2].detail, "total 1, heater 2");
+  EXPECT_EQ(damage, "\n  2 torn audit rows, the first on line 3 of a.csv");
   EXPECT_FALSE(
-      report::ReadAudit("v.csv", logformat::CsvHeader(), r, Day(2026, 12, 9), room, error));
+      report::ReadAudit("v.csv", logformat::CsvHeader(), r, Day(2026, 12, 9), room, error, damage));
   EXPECT_EQ(error,
             "v.csv is not a climon audit trail: its first line is not climon's audit header");
 
@@ -163,6 +171,31 @@ TEST(Report, AuditRowsCsvAndNoData) {
   EXPECT_NE(html.find("no data"), std::string::npos);
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_EQ(html.find("http"), std::string::npos);  // nothing fetched
+}
+
+// An output never overwrites an input, however it is named, nor another output.
+TEST(ReportOptions, AnOutputMayNotBeAnInputOrAnotherOutput) {
+  Folder d;
+  const std::string log = d.Write("room.csv", logformat::CsvHeader());
+  const std::string audit = d.Write("audit.csv", logformat::AuditHeader());
+  std::filesystem::create_hard_link(log, d.dir + "/linked.csv");
+  struct Case {
+    std::vector<std::string> outputs;
+    const char* clash;  // the output named in the refusal; null: none
+  } cases[] = {
+      {{d.dir + "/report.html", d.dir + "/report.csv"}, nullptr},
+      {{log, ""}, "room.csv"},
+      {{"", d.dir + "/./audit.csv"}, "audit.csv"},
+      {{d.dir + "/linked.csv"}, "linked.csv"},
+      {{d.dir + "/r.html", d.dir + "/sub/../r.html"}, "r.html"},
+  };
+  for (const auto& c : cases) {
+    std::optional<std::string> clash = files::OutputClash(c.outputs, {log, audit});
+    EXPECT_EQ(clash.has_value(), c.clash != nullptr) << (clash ? *clash : "");
+    if (clash && c.clash != nullptr) {
+      EXPECT_NE(clash->find(c.clash), std::string::npos) << *clash;
+    }
+  }
 }
 
 TEST(ReportOptions, PeriodsBandsAndRefusals) {
