@@ -46,17 +46,26 @@ std::string BandText(const Settings& s, Value v) {
   return Number(b->below, 2) + unit + " below to " + Number(b->above, 2) + unit + " above";
 }
 
-// Whole seconds, so that inside + outside + without adds up on the page as in the record.
+// Whole seconds that add up to the covered time exactly, on the page as in the CSV: each
+// part rounded down, then the seconds left over given to the parts with the largest
+// remainders, so that a part of no time stays 0 (no false "not judged").
+std::int64_t CoveredSeconds(const Day& d) {
+  return (d.length + 500) / 1000;
+}
 struct Split {
-  std::int64_t inside, outside, unjudged, none;
+  std::int64_t inside, outside, unjudged, none, covered;
 };
 Split SplitOf(const Day& d, const ValueFigures& f) {
-  Split s;
-  s.inside = f.inside / 1000;
-  s.outside = f.outside / 1000;
-  s.unjudged = f.with / 1000 - s.inside - s.outside;
-  s.none = d.length / 1000 - f.with / 1000;
-  return s;
+  const std::int64_t ms[4] = {f.inside, f.outside, f.with - f.inside - f.outside,
+                              d.length - f.with};
+  std::int64_t s[4];
+  const std::int64_t covered = CoveredSeconds(d);
+  std::int64_t left = covered;
+  for (int i = 0; i < 4; ++i) left -= s[i] = ms[i] / 1000;
+  int order[4] = {0, 1, 2, 3};
+  std::stable_sort(order, order + 4, [&ms](int a, int b) { return ms[a] % 1000 > ms[b] % 1000; });
+  for (int i = 0; i < 4 && left > 0; ++i, --left) ++s[order[i]];
+  return {s[0], s[1], s[2], s[3], covered};
 }
 
 std::string Dur(std::int64_t seconds) {
@@ -180,7 +189,7 @@ std::vector<Value> Shown(const Record& r) {
 void DayHead(Writer& w, const Day& d, const Provenance& p) {
   w.Open("section", {{"class", "day"}}).Line();
   w.Element("h2", {}, DateOf(d.day) + " \u2014 " + p.room).Line();
-  Para(w, "Covered by the period: " + DurationOf(d.length) +
+  Para(w, "Covered by the period: " + Dur(CoveredSeconds(d)) +
               (d.offset_changed ? " (the log's UTC offset changed this day: summer time)" : "") +
               "; " + std::to_string(d.rows) + " rows.");
   if (d.rows == 0) {
@@ -225,7 +234,7 @@ void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   }
   End(w);
   Para(w,
-       "For each judged value, inside + outside + without a value = " + DurationOf(d.length) +
+       "For each judged value, inside + outside + without a value = " + Dur(CoveredSeconds(d)) +
            ", the part of the day the period covers. A departure shorter than " +
            DurationOf(p.settings.delay_ms) +
            " is counted in the time outside but not listed as an excursion.",
@@ -434,7 +443,7 @@ std::string Csv(const Record& r, const Settings& settings) {
              (f.low ? iso(f.low_at) : "") + "," + (f.high ? Number(*f.high, dec) : "") + "," +
              (f.high ? iso(f.high_at) : "") + "," + (f.Mean() ? Number(*f.Mean(), dec) : "") + "," +
              judged_only(s.inside) + "," + judged_only(s.outside) + "," + std::to_string(s.none) +
-             "," + std::to_string(d.length / 1000) + "," + judged_only(n) + "," +
+             "," + std::to_string(s.covered) + "," + judged_only(n) + "," +
              judged_only(f.departures) + "\r\n";
     }
   }

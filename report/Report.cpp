@@ -20,6 +20,12 @@ bool Outside(double x, double set, const Band& b) {
   return x > set + b.above + kEdge || (b.has_below && x < set - b.below - kEdge);
 }
 
+// The first moment of the lowest and of the highest value.
+void Extremes(ValueFigures& f, double x, const Moment& at) {
+  if (!f.low || x < *f.low) f.low = x, f.low_at = at;
+  if (!f.high || x > *f.high) f.high = x, f.high_at = at;
+}
+
 }  // namespace
 
 const std::array<ValueInfo, kValueCount> kValues = {{
@@ -79,7 +85,13 @@ void Builder::Add(const logread::Row& row) {
   }
   const std::int64_t day = LocalDay(t, off);
   if (period_.Holds({t, off})) {
-    ++DayOf(day).rows;
+    Day& d = DayOf(day);
+    ++d.rows;
+    // Every reading is in the lowest and highest, whatever time it holds for: the last
+    // one before a stop holds for none, and is the one the record most needs.
+    for (std::size_t v = 0; v < kValueCount; ++v) {
+      if (const auto& x = row.values[kValues[v].series]) Extremes(d.values[v], *x, {t, off});
+    }
     ++r_.rows;
     r_.port = row.port;
     if (row.variant != 0) r_.variant = row.variant;
@@ -121,8 +133,7 @@ void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day
     ValueFigures& f = d.values[v];
     f.with += ms;
     f.sum += *x * static_cast<double>(ms);
-    if (!f.low || *x < *f.low) f.low = x, f.low_at = {a, offset};
-    if (!f.high || *x > *f.high) f.high = x, f.high_at = {a, offset};
+    Extremes(f, *x, {a, offset});
     const std::optional<Band>& band = settings_.bands[v];
     if (!band || !set_[v]) continue;  // not judged
     const double set = *set_[v];

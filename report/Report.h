@@ -5,8 +5,10 @@
 //
 // Time is accounted between rows: a row's values hold until the next row when it comes
 // within record::kHoldMs; a longer gap is climon not running, and counts as time without a
-// value. A day is the calendar day in the log's own UTC offset, from its midnight at the
-// offset then in force to the next: a day on which summer time begins is 23 hours long.
+// value. Every reading is in the lowest and highest; one that holds for no time (the last
+// before a stop or at the log's end) weighs nothing in the mean and the durations. A day is the
+// calendar day in the log's own UTC offset, from its midnight at the offset then in force to the
+// next: a day on which summer time begins is 23 hours long.
 #pragma once
 
 #include <array>

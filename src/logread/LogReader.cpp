@@ -42,9 +42,11 @@ bool Split(std::string_view line, std::array<std::string_view, logformat::kColum
   }
 }
 
-// A value of the log: "-12.48" and its like are read at once (the integer of the digits
-// over a power of ten, each exact in a double, so the quotient is the correctly rounded
-// value that from_chars gives too); any other form goes to from_chars.
+// A value of the log: a plain decimal, as climon writes it ("-12.48"), and nothing else:
+// an exponent, an infinity or a NaN makes the row damaged, never a day's highest. Up to 15
+// digits and 9 decimals it is read at once (the integer of the digits over a power of
+// ten, each exact in a double, so the quotient is the correctly rounded value that
+// from_chars gives too); a longer one goes to from_chars.
 bool ParseValue(std::string_view text, double& v) {
   static constexpr double kPowers[] = {1, 10, 100, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9};
   std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0;
@@ -62,12 +64,14 @@ bool ParseValue(std::string_view text, double& v) {
       break;
     }
   }
-  if (i == text.size() && count > 0 && count <= 15 && decimals != 0 && decimals <= 9) {
+  if (i != text.size() || count == 0 || decimals == 0) return false;
+  if (count <= 15 && decimals <= 9) {
     v = static_cast<double>(digits) / kPowers[decimals < 0 ? 0 : decimals];
     if (text[0] == '-') v = -v;
     return true;
   }
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), v, std::chars_format::fixed);
   return ec == std::errc() && end == text.data() + text.size();
 }
 

@@ -15,7 +15,9 @@ struct Attr {
 };
 using Attrs = std::initializer_list<Attr>;
 
-// & < > and " as entities.
+// & < > and " as entities, and always valid UTF-8: a byte that is not UTF-8 becomes
+// U+FFFD, a control character its picture (NUL as U+2400), and a C1 control or a
+// bidirectional control (an override that would turn the text around) its code, "[U+202E]".
 std::string Escaped(std::string_view text);
 
 class Writer {

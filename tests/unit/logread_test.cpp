@@ -81,6 +81,10 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
        Damage::kBadValue, 3},
       {Header() + Row(At(0), "1e16") + Row(At(1), "10000000000000002") + good, 2, Damage::kBadValue,
        2},
+      // Only plain decimals, as climon writes them: an exponent is no reading of 1,000,000.
+      {Header() + good + Row(At(2), "1e6") + Row(At(3), "12.") + Row(At(4), "+5") +
+           Row(At(5), "0x10") + Row(At(6), "123456.1234567890"),
+       3, Damage::kBadValue, 4},
       {Header() + good + Row("9999-12-31T00:00:00+00:00", "1") + Row(At(3), "12.3"), 3,
        Damage::kBadTime, 1},
       {Header() + good + std::string(100000, 'x') + "\r\n" + Row(At(3), "12.3"), 3,

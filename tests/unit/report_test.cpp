@@ -9,6 +9,7 @@
 #include "TempFiles.h"
 #include "files/Files.h"
 #include "logread/LogSet.h"
+#include "markup/Markup.h"
 
 namespace {
 
@@ -46,6 +47,13 @@ TEST(Report, ADaysFiguresToTheSecond) {
     spring += roomday::Row(t, m < 120 ? 60 : 120, "12.50", "12.50");
   }
   std::string dst = d.Write("spring.csv", spring);
+  // The last reading before the stop (20:00) and the log's last (23:59) hold for no time:
+  // they are still the day's highest.
+  std::string stop = d.Write(
+      "stop.csv", header + roomday::Rows(0, 1200) +
+                      roomday::Row(roomday::kMidnight + 1200 * 60000LL, 60, "19.00", "10.00") +
+                      roomday::Rows(1320, 1439) +
+                      roomday::Row(roomday::kMidnight + 1439 * 60000LL, 60, "20.00", "10.00"));
   report::Period span;  // 12:00 to 18:00 at +01:00
   span.from = {roomday::kMidnight + 12 * 3600000LL, false};
   span.to = {roomday::kMidnight + 18 * 3600000LL, false};
@@ -74,6 +82,17 @@ TEST(Report, ADaysFiguresToTheSecond) {
        12.5},
       {"span", {whole}, span, kTemp, 21600, 18900, 2700, 0, 10.1508, 8.8, 11.8},
       {"summer time", {dst}, Day(2026, 3, 29), kTemp, 82800, 82740, 0, 60, 12.5, 12.5, 12.5},
+      {"the last before a stop",
+       {stop},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       76320,
+       2700,
+       7380,
+       10.95,
+       8.8,
+       20.0},
       {"no rows", {whole}, Day(2026, 12, 10), kTemp, 86400, 0, 0, 86400, {}, {}, {}},
   };
   for (const auto& c : cases) {
@@ -171,6 +190,49 @@ TEST(Report, AuditRowsCsvAndNoData) {
   EXPECT_NE(html.find("no data"), std::string::npos);
   EXPECT_EQ(html.find("<script"), std::string::npos);
   EXPECT_EQ(html.find("http"), std::string::npos);  // nothing fetched
+}
+
+// Inside + outside + without a value add up to the covered time, to the second, in the CSV
+// and on the page, whatever the holds' fractions; and no false "not judged" from rounding.
+TEST(Report, TheThreeDurationsAddUpToTheCoveredTime) {
+  Folder d;
+  std::string rows = logformat::CsvHeader();
+  for (int i = 0; i <= 12; ++i) {  // 6 holds of 1.1 s inside, 6 outside, one of none
+    rows += roomday::Row(roomday::kMidnight + 36000000LL + i * 1100, 60, i < 6 ? "10.00" : "12.00",
+                         "10.00");
+  }
+  report::Record r = Build({d.Write("short.csv", rows)}, Day(2026, 12, 9));
+  std::string csv = report::Csv(r, report::Settings{});
+  EXPECT_NE(csv.find("2026-12-09,Temperature,13,10.00,2026-12-09T10:00:00.000+01:00,12.00,"
+                     "2026-12-09T10:00:06.600+01:00,11.00,7,6,86387,86400,0,1\r\n"),
+            std::string::npos)
+      << csv;
+  EXPECT_EQ(report::Html(r, report::Provenance{}).find("not judged."), std::string::npos);
+}
+
+// Text from the files reaches the page as valid UTF-8, with what could hide or turn it
+// made visible.
+TEST(Report, HostileTextIsShownNotApplied) {
+  struct Case {
+    std::string text, shown;
+  } cases[] = {
+      {"Room <3> & \"4\"", "Room &lt;3&gt; &amp; &quot;4&quot;"},
+      {"caf\xC3\xA9 12 \xC2\xB0"
+       "C",
+       "caf\xC3\xA9 12 \xC2\xB0"
+       "C"},  // UTF-8 as it is
+      {std::string("a\0b\x1B[2Jc\x7F", 9),
+       "a\xE2\x90\x80"
+       "b\xE2\x90\x9B[2Jc\xE2\x90\xA1"},
+      {"ab\xE2\x80\xAE"
+       "cd",
+       "ab[U+202E]cd"},                                // right-to-left override
+      {"\xC2\x85x\xE2\x81\xA6", "[U+0085]x[U+2066]"},  // C1 control, isolate
+      {"\xFF\xC0\xAFok\xED\xA0\x80\xE2\x82",
+       "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBDok"
+       "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(markup::Escaped(c.text), c.shown) << c.text;
 }
 
 // An output never overwrites an input, however it is named, nor another output.
