@@ -37,6 +37,13 @@ std::string When(const Moment& m) {
       .replace(10, 1, " ");
 }
 
+// A moment with its offset, where the day's other rows may be at another: "2026-10-25
+// 02:10:00 +02:00".
+std::string Stamp(const Moment& m) {
+  std::string iso = logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset));
+  return iso.substr(0, 10) + " " + iso.substr(11, 8) + " " + iso.substr(iso.size() - 6);
+}
+
 std::string BandText(const Settings& s, Value v) {
   const auto& b = s.bands[v];
   if (!b) return "not judged";
@@ -360,6 +367,35 @@ void SummaryDays(Writer& w, const Record& r) {
   End(w);
 }
 
+// Where the clock was set back: its rows are placed by their own time, between the rows
+// stamped before and after them.
+void ClockSteps(Writer& w, const Record& r, const Provenance& p) {
+  if (p.steps_seen == 0 && r.set_aside == 0) return;
+  w.Element("h3", {}, "Clock set back").Line();
+  ListTable(
+      w, {"Where", "First row after the step", "Set back by"}, p.steps,
+      [](const logread::ClockStep&) { return true; },
+      [&w](const logread::ClockStep& s) {
+        Cell(w, s.at, "t");
+        Cell(w, Stamp({s.utc_ms, s.utc_offset_minutes}));
+        Cell(w, DurationOf(s.back_ms));
+      },
+      NoneFound);
+  std::string more;
+  if (p.steps_seen > p.steps.size()) {
+    more = std::to_string(p.steps_seen - p.steps.size()) + " more steps not listed. ";
+  }
+  if (r.set_aside > 0) {
+    more += std::to_string(r.set_aside) + " rows stamped more than " + DurationOf(kReorderMs) +
+            " before rows already accounted were set aside (not counted twice).";
+  }
+  Para(w,
+       "The rows after a step are placed by their own time, among the rows stamped before and "
+       "after them. " +
+           more,
+       more.empty() ? "note" : "out");
+}
+
 // The files read, what could not be read and what was skipped, and the version.
 void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
   w.Element("h3", {}, "Provenance").Line();
@@ -370,13 +406,11 @@ void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
       ++skipped;
       continue;
     }
-    auto at = [&r](const std::optional<std::int64_t>& ms) {
-      return ms ? When({*ms, r.from.offset}) : std::string("\u2014");
-    };
+    auto at = [](const std::optional<Moment>& m) { return m ? Stamp(*m) : std::string("\u2014"); };
     w.Open("tr");
     Cell(w, f.path + (f.compressed ? " (gzip)" : ""), "t");
-    Cell(w, at(f.first_ms));
-    Cell(w, at(f.last_ms));
+    Cell(w, at(f.first));
+    Cell(w, at(f.last));
     Cell(w, std::to_string(f.rows));
     w.Close("tr").Line();
   }
@@ -392,12 +426,9 @@ void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
          "note");
   }
   for (const std::string& e : p.errors) Para(w, "Not read: " + e, "out");
+  ClockSteps(w, r, p);
   Para(w,
        (p.damage.empty() ? std::string("No damaged rows.") : "Damaged rows skipped:" + p.damage) +
-           (r.out_of_order > 0 ? " " + std::to_string(r.out_of_order) +
-                                     " rows not later than the row before (repeated, or a clock "
-                                     "set back) left out."
-                               : std::string()) +
            " Made by climon-report " + p.version + " on " + p.made_at + ".",
        "note");
 }

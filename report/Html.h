@@ -16,9 +16,11 @@ struct Provenance {
   std::string room, period, version, made_at;
   Settings settings;
   std::vector<logread::FileRead> logs;
-  std::vector<std::string> audits;  // the audit trails read
-  std::vector<std::string> errors;  // files that could not be read, or not wholly
-  std::string damage;               // the damaged rows by kind, a line each
+  std::vector<std::string> audits;        // the audit trails read
+  std::vector<std::string> errors;        // files that could not be read, or not wholly
+  std::string damage;                     // the damaged rows by kind, a line each
+  std::vector<logread::ClockStep> steps;  // the clock's steps back, the first few
+  std::uint64_t steps_seen = 0;
 };
 
 std::string Html(const Record& r, const Provenance& p);

@@ -54,11 +54,27 @@ Day& Builder::DayOf(std::int64_t day) {
 
 void Builder::Add(const logread::Row& row) {
   const std::int64_t t = row.utc_ms;
-  const int off = row.utc_offset_minutes;
-  if (prev_ && t <= prev_->utc_ms) {
-    ++r_.out_of_order;  // a repeated row or a clock set back: its time is already counted
+  if (prev_ && t < prev_->utc_ms) {
+    ++r_.set_aside;  // before time already accounted: it would count that time twice
     return;
   }
+  const auto by_time = [](const logread::Row& a, const logread::Row& b) {
+    return a.utc_ms < b.utc_ms;
+  };
+  if (waiting_.empty() || t >= waiting_.back().utc_ms) {
+    waiting_.push_back(row);  // in order, as nearly every row is
+  } else {
+    waiting_.insert(std::upper_bound(waiting_.begin(), waiting_.end(), row, by_time), row);
+  }
+  while (waiting_.front().utc_ms < t - kReorderMs) {
+    Take(waiting_.front());
+    waiting_.pop_front();
+  }
+}
+
+void Builder::Take(const logread::Row& row) {
+  const std::int64_t t = row.utc_ms;
+  const int off = row.utc_offset_minutes;
   if (!prev_) {
     r_.from = {period_.Start(off, t), off};
     if (r_.from.ms < t) {
@@ -185,6 +201,8 @@ void Builder::AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind
 }
 
 Record Builder::Finish() {
+  for (const logread::Row& row : waiting_) Take(row);
+  waiting_.clear();
   if (prev_) {
     const std::int64_t last = prev_->utc_ms;
     const int off = prev_->utc_offset_minutes;

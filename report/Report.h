@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -93,12 +94,19 @@ struct Record {
   std::vector<Outage> outages;
   std::vector<Action> actions;
   Moment from, to;  // the period as accounted
-  std::uint64_t rows = 0, out_of_order = 0;
+  std::uint64_t rows = 0;
+  // Rows stamped further before rows already accounted than the rows are held to be put
+  // in order (a clock set back by more than kReorderMs): set aside, not counted twice.
+  std::uint64_t set_aside = 0;
   std::int32_t port = 0, variant = 0;
   bool evaporator = false;  // some row has the evaporator's temperature
 };
 
-// Rows in, in time order (a row not later than the one before is counted and left out).
+// Rows arriving out of time order (a clock set back) are put in order when they come
+// within this of the newest row read.
+inline constexpr std::int64_t kReorderMs = 6 * 3600000LL;
+
+// Rows in, in the logs' order; each is placed by its own time.
 class Builder {
  public:
   Builder(const Settings& settings, const Period& period);
@@ -106,6 +114,8 @@ class Builder {
   Record Finish();
 
  private:
+  // The next row in time order.
+  void Take(const logread::Row& row);
   struct Open {
     bool on = false;
     Excursion e;
@@ -121,7 +131,8 @@ class Builder {
   Settings settings_;
   Period period_;
   Record r_;
-  std::optional<logread::Row> prev_;
+  std::deque<logread::Row> waiting_;  // in time order, up to kReorderMs before the newest
+  std::optional<logread::Row> prev_;  // the last row taken
   std::array<std::optional<double>, kValueCount> set_;  // the set point in force
   std::optional<Moment> link_down_;
   std::array<Open, kValueCount> open_;

@@ -98,6 +98,8 @@ int main(int argc, char** argv) {
   p.audits = o.audits;
   p.errors = errors;
   p.damage = damage;
+  p.steps = read.steps;
+  p.steps_seen = read.steps_seen;
   if (!Write(o.out, o.out.empty() ? "" : report::Html(record, p)) ||
       !Write(o.csv, o.csv.empty() ? "" : report::Csv(record, o.settings)))
     return 2;

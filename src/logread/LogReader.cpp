@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "logformat/LogFormat.h"
+#include "record/Period.h"
 
 namespace logread {
 namespace {
@@ -18,6 +19,13 @@ constexpr std::int64_t kLoneJumpMs = 2LL * 86400 * 1000;
 
 bool Far(std::int64_t a, std::int64_t b) {
   return a - b > kLoneJumpMs || b - a > kLoneJumpMs;
+}
+
+// Two rows that do not follow each other as a pass follows the one before: further apart than
+// a row's values hold, or at another UTC offset.
+bool Apart(const Row& a, const Row& b) {
+  return a.utc_ms - b.utc_ms > record::kHoldMs || b.utc_ms - a.utc_ms > record::kHoldMs ||
+         a.utc_offset_minutes != b.utc_offset_minutes;
 }
 
 const std::string& Header() {
@@ -107,6 +115,8 @@ const char* DamageName(Damage kind) {
       return "with a value that is not a sane number";
     case Damage::kTooLong:
       return "far too long to be a row";
+    case Damage::kLoneTime:
+      return "with a time far from the rows around it (a clock wrong for that row)";
     case Damage::kKinds:
       break;
   }
@@ -139,8 +149,12 @@ void LogReader::Hold(const Row& next) {
   if (held_) {
     bool far_next = Far(held_->utc_ms, next.utc_ms);
     // The first row has no row before it: far from the next, it is the one that is out.
-    bool far_previous = previous_ms_ ? Far(held_->utc_ms, *previous_ms_) : far_next;
-    Release(far_previous && far_next);
+    bool far_previous = previous_ ? Far(held_->utc_ms, previous_->utc_ms) : far_next;
+    // Between two rows that follow each other, a row apart from both is the one that is out
+    // (an hour ahead, or at -12:00 for one pass); a stop or a step leaves no such pair.
+    bool stray =
+        previous_ && Apart(*held_, *previous_) && Apart(*held_, next) && !Apart(*previous_, next);
+    Release((far_previous && far_next) || stray);
   }
   held_ = next;
   held_line_ = Here();
@@ -148,10 +162,15 @@ void LogReader::Hold(const Row& next) {
 
 void LogReader::Release(bool lone) {
   if (lone) {
-    Count(Damage::kBadTime, held_line_);
+    Count(Damage::kLoneTime, held_line_);
   } else {
+    if (previous_ && held_->utc_ms < previous_->utc_ms && steps_seen_++ < kMaxSteps) {
+      steps_.push_back(
+          {(resumed_ ? "the line at byte " : "line ") + std::to_string(held_line_) + " of " + name_,
+           held_->utc_ms, held_->utc_offset_minutes, previous_->utc_ms - held_->utc_ms});
+    }
     ++rows_;
-    previous_ms_ = held_->utc_ms;
+    previous_ = held_;
     sink_(*held_);
   }
   held_.reset();
@@ -195,7 +214,7 @@ void LogReader::Finish() {
   pending_.clear();
   too_long_ = false;
   // The last row has no row after it: far from the one before, it is the one that is out.
-  if (held_) Release(previous_ms_ && Far(held_->utc_ms, *previous_ms_));
+  if (held_) Release(previous_ && Far(held_->utc_ms, previous_->utc_ms));
   if (refusal_.empty() && !header_seen_) refusal_ = NotALog(name_, std::nullopt);
 }
 

@@ -2,8 +2,9 @@
 // is kept once it has been handed on, so memory does not grow with the log. Rows that are damaged
 // (torn by a power cut, the wrong field count, a repeated header, a field that is not a sane
 // number, a line too long to be a row) are skipped and counted by kind. So is a row whose time
-// stands alone, days away from the rows before and after it: a clock that was wrong for one pass
-// would otherwise stretch the chart over years.
+// stands alone, away from the rows before and after it while they follow each other: a clock that
+// was wrong for one pass would otherwise stretch the chart over years or the report's day past its
+// length. A clock set back for good is no damage: its rows are handed on and the step is told.
 #pragma once
 
 #include <array>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logformat/LogFormat.h"
 
@@ -31,7 +33,23 @@ struct Row {
   std::array<std::optional<double>, kSeriesCount> values;  // absent: not read
 };
 
-enum class Damage { kFieldCount, kRepeatedHeader, kBadTime, kBadValue, kTooLong, kKinds };
+enum class Damage {
+  kFieldCount,
+  kRepeatedHeader,
+  kBadTime,
+  kBadValue,
+  kTooLong,
+  kLoneTime,
+  kKinds
+};
+
+// A row stamped before the row handed on before it: the clock was set back.
+struct ClockStep {
+  std::string at;  // "line 12 of a.csv"
+  std::int64_t utc_ms = 0;
+  int utc_offset_minutes = 0;  // the first row after the step
+  std::int64_t back_ms = 0;    // how far before the row before it
+};
 
 struct DamageCount {
   std::uint64_t rows = 0;
@@ -65,6 +83,10 @@ class LogReader {
     return damage_;
   }
   std::uint64_t rows() const { return rows_; }
+  // The clock's steps back, the first kMaxSteps of them; steps_seen() counts them all.
+  static constexpr std::size_t kMaxSteps = 20;
+  const std::vector<ClockStep>& steps() const { return steps_; }
+  std::uint64_t steps_seen() const { return steps_seen_; }
 
  private:
   void Line(std::string_view line);
@@ -89,7 +111,9 @@ class LogReader {
   bool header_seen_ = false;
   std::optional<Row> held_;
   std::uint64_t held_line_ = 0;
-  std::optional<std::int64_t> previous_ms_;  // the last row handed on
+  std::optional<Row> previous_;  // the last row handed on
+  std::vector<ClockStep> steps_;
+  std::uint64_t steps_seen_ = 0;
   std::string refusal_;
   std::array<DamageCount, static_cast<std::size_t>(Damage::kKinds)> damage_;
 };

@@ -209,8 +209,8 @@ SetRead LogSet::Read(const Sink& sink) {
     LogReader reader(f.path, [&](const Row& row) {
       if (!p.Holds({row.utc_ms, row.utc_offset_minutes})) return;
       room.See(Stamp{row.utc_ms, row.port, row.variant}, f.path);
-      if (!f.first_ms) f.first_ms = row.utc_ms;
-      f.last_ms = row.utc_ms;
+      if (!f.first) f.first = record::Moment{row.utc_ms, row.utc_offset_minutes};
+      f.last = record::Moment{row.utc_ms, row.utc_offset_minutes};
       ++f.rows;
       sink.row(row);
     });
@@ -233,6 +233,10 @@ SetRead LogSet::Read(const Sink& sink) {
       const DamageCount& d = reader.damage()[k];
       if (d.rows > 0 && out.damage[k].rows == 0) out.damage[k].first_at = d.first_at;
       out.damage[k].rows += d.rows;
+    }
+    out.steps_seen += reader.steps_seen();
+    for (const ClockStep& s : reader.steps()) {
+      if (out.steps.size() < LogReader::kMaxSteps) out.steps.push_back(s);
     }
     out.rows += f.rows;
     out.files.push_back(std::move(f));

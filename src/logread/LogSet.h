@@ -22,8 +22,8 @@ namespace logread {
 struct FileRead {
   std::string path;
   bool compressed = false;
-  bool skipped = false;                           // wholly outside the period: not read
-  std::optional<std::int64_t> first_ms, last_ms;  // of its rows that were handed on
+  bool skipped = false;                       // wholly outside the period: not read
+  std::optional<record::Moment> first, last;  // of its rows that were handed on
   std::uint64_t rows = 0;
   // Why the file could not be read, or not to its end; the rows before are kept.
   std::string error;
@@ -35,6 +35,8 @@ struct SetRead {
   // Not empty when the rows come from more than one port or device variant: which.
   std::string mixed;
   std::uint64_t rows = 0;
+  std::vector<ClockStep> steps;  // the clock's steps back, the first few
+  std::uint64_t steps_seen = 0;  // of all of them
   // Each file that could not be read (or not wholly), one line each.
   std::vector<std::string> Errors() const;
 };

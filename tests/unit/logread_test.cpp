@@ -18,7 +18,8 @@ using logtext::At, logtext::Header, logtext::Row;
 struct Read {
   std::vector<logread::Row> rows;
   std::string refusal;
-  std::array<std::uint64_t, 5> damage{};
+  std::array<std::uint64_t, static_cast<std::size_t>(Damage::kKinds)> damage{};
+  std::uint64_t steps = 0;
 };
 
 Read ReadText(const std::string& text, std::size_t piece = 7) {
@@ -29,7 +30,8 @@ Read ReadText(const std::string& text, std::size_t piece = 7) {
     reader.Feed(std::string_view(text).substr(i, piece));
   reader.Finish();
   r.refusal = reader.refusal();
-  for (std::size_t k = 0; k < 5; ++k) r.damage[k] = reader.damage()[k].rows;
+  for (std::size_t k = 0; k < r.damage.size(); ++k) r.damage[k] = reader.damage()[k].rows;
+  r.steps = reader.steps_seen();
   return r;
 }
 
@@ -69,6 +71,7 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
     Damage kind;  // kKinds: none
     std::uint64_t skipped;
     std::string refusal = "";
+    std::uint64_t steps = 0;  // the clock set back
   } cases[] = {
       {Header() + good, 2, Damage::kKinds, 0},
       {"\xEF\xBB\xBF" + Header() + good, 2, Damage::kKinds, 0},  // a spreadsheet's BOM
@@ -86,7 +89,18 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
            Row(At(5), "0x10") + Row(At(6), "123456.1234567890"),
        3, Damage::kBadValue, 4},
       {Header() + good + Row("9999-12-31T00:00:00+00:00", "1") + Row(At(3), "12.3"), 3,
-       Damage::kBadTime, 1},
+       Damage::kLoneTime, 1},
+      // One row of a wrong clock between two that follow each other: an hour or a day
+      // ahead, or at -12:00 with the same clock.
+      {Header() + good + Row(At(3600), "1") + Row(At(3), "12.3"), 3, Damage::kLoneTime, 1},
+      {Header() + good + Row(At(86400), "1") + Row(At(3), "12.3"), 3, Damage::kLoneTime, 1},
+      {Header() + good + Row("2026-12-09T10:00:02-12:00", "1") + Row(At(3), "12.3"), 3,
+       Damage::kLoneTime, 1},
+      // A stop, a run of one row, a stop: no pair around it follows each other, so it stays.
+      {Header() + good + Row(At(600), "1") + Row(At(1200), "12.3"), 4, Damage::kKinds, 0},
+      // The clock set back ten minutes for good: every row kept, the step told.
+      {Header() + Row(At(900), "1") + Row(At(901), "2") + Row(At(300), "3") + Row(At(301), "4"), 4,
+       Damage::kKinds, 0, "", 1},
       {Header() + good + std::string(100000, 'x') + "\r\n" + Row(At(3), "12.3"), 3,
        Damage::kTooLong, 1},
       // Summer time begins between two rows: another offset, the same clock.
@@ -100,10 +114,11 @@ TEST(LogReader, DamagedRowsAreSkippedAndCountedAndTheRestRead) {
     Read r = ReadText(c.text);
     EXPECT_EQ(r.refusal, c.refusal) << c.text.substr(0, 80);
     EXPECT_EQ(r.rows.size(), c.rows) << c.text.substr(0, 80);
-    for (std::size_t k = 0; k < 5; ++k) {
+    for (std::size_t k = 0; k < r.damage.size(); ++k) {
       EXPECT_EQ(r.damage[k], k == static_cast<std::size_t>(c.kind) ? c.skipped : 0u)
           << c.text.substr(0, 80) << " kind " << k;
     }
+    EXPECT_EQ(r.steps, c.steps) << c.text.substr(0, 80);
   }
 }
 

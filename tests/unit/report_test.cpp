@@ -54,6 +54,23 @@ TEST(Report, ADaysFiguresToTheSecond) {
                       roomday::Row(roomday::kMidnight + 1200 * 60000LL, 60, "19.00", "10.00") +
                       roomday::Rows(1320, 1439) +
                       roomday::Row(roomday::kMidnight + 1439 * 60000LL, 60, "20.00", "10.00"));
+  // Wrong clocks: one row an hour ahead, a day ahead, or at -12:00 (all 30.00 °C, so that
+  // taking one shows); the clock set back 10 minutes at 16:40 for good, its first row 12.70.
+  auto lone = [&](const char* name, std::int64_t ms, int offset) {
+    return d.Write(name, header + roomday::Rows(0, 601) +
+                             roomday::Row(ms, offset, "30.00", "10.00") + roomday::Rows(601, 1440));
+  };
+  const std::int64_t ten = roomday::kMidnight + 600 * 60000LL;
+  std::string hour = lone("hour.csv", ten + 3600000, 60);
+  std::string ahead = lone("ahead.csv", ten + 86400000, 60);
+  std::string west = lone("west.csv", ten + 30000, -720);
+  std::string back = header + roomday::Rows(0, 1000);
+  for (int m = 1000; m < 1440; ++m) {
+    if (m > 1200 && m < 1320) continue;  // climon stopped, as in the day
+    back += roomday::Row(roomday::kMidnight + (m - 10) * 60000LL, 60, m == 1000 ? "12.70" : "10.00",
+                         "10.00");
+  }
+  back = d.Write("back.csv", back);
   report::Period span;  // 12:00 to 18:00 at +01:00
   span.from = {roomday::kMidnight + 12 * 3600000LL, false};
   span.to = {roomday::kMidnight + 18 * 3600000LL, false};
@@ -94,6 +111,51 @@ TEST(Report, ADaysFiguresToTheSecond) {
        8.8,
        20.0},
       {"no rows", {whole}, Day(2026, 12, 10), kTemp, 86400, 0, 0, 86400, {}, {}, {}},
+      {"a row an hour ahead",
+       {hour},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       76320,
+       2700,
+       7380,
+       10.95,
+       8.8,
+       12.5},
+      {"a row a day ahead",
+       {ahead},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       76320,
+       2700,
+       7380,
+       10.95,
+       8.8,
+       12.5},
+      {"a row at -12:00",
+       {west},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       76320,
+       2700,
+       7380,
+       10.95,
+       8.8,
+       12.5},
+      // Every row placed by its time: 12.70 holds a minute (outside), the day ends 11 min early.
+      {"the clock set back",
+       {back},
+       Day(2026, 12, 9),
+       kTemp,
+       86400,
+       75660,
+       2760,
+       7980,
+       10.959,
+       8.8,
+       12.7},
   };
   for (const auto& c : cases) {
     report::Record r = Build(c.files, c.period);
