@@ -86,7 +86,7 @@ const char* HowText(const Excursion& e) {
     case Excursion::kBrokenOff:
       return "record broken off (climon not running or the link lost)";
     case Excursion::kStillGoing:
-      return "still going at the period's end";
+      return "still going at the last row read";
   }
   return "";
 }
@@ -187,6 +187,32 @@ bool InDay(const Moment& m, std::int64_t day) {
   return LocalDay(m.ms, m.offset) == day;
 }
 
+std::int64_t FirstDay(const Excursion& e) {
+  return LocalDay(e.start.ms, e.start.offset);
+}
+std::int64_t LastDay(const Excursion& e) {
+  return LocalDay(e.end.ms > e.start.ms ? e.end.ms - 1 : e.end.ms, e.end.offset);
+}
+
+// An excursion is listed on every day it touches, and counted once: on its first day in
+// the record.
+bool Touches(const Excursion& e, std::int64_t day) {
+  return FirstDay(e) <= day && day <= LastDay(e);
+}
+bool CountedOn(const Excursion& e, const Record& r, std::int64_t day) {
+  return std::max(FirstDay(e), r.days.empty() ? FirstDay(e) : r.days.front().day) == day;
+}
+int Counted(const Record& r, std::int64_t day, std::optional<Value> v = std::nullopt) {
+  return static_cast<int>(std::count_if(
+      r.excursions.begin(), r.excursions.end(),
+      [&r, day, v](const Excursion& e) { return (!v || e.value == *v) && CountedOn(e, r, day); }));
+}
+
+std::string Sides(const Excursion& e) {
+  if (e.both) return e.above ? "above, then below" : "below, then above";
+  return e.above ? "above" : "below";
+}
+
 std::vector<Value> Shown(const Record& r) {
   std::vector<Value> v = {kTemp, kHumidity, kCo2};
   if (r.evaporator) v.push_back(kEvap);
@@ -252,17 +278,21 @@ void DayExcursions(Writer& w, const Record& r, const Day& d) {
   w.Element("h3", {}, "Excursions").Line();
   ListTable(
       w, {"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"},
-      r.excursions, [&d](const Excursion& e) { return InDay(e.start, d.day); },
-      [&w](const Excursion& e) {
+      r.excursions, [&d](const Excursion& e) { return Touches(e, d.day); },
+      [&w, &r, &d](const Excursion& e) {
         Cell(w, kValues[e.value].name);
-        Cell(w, ClockOf(e.start) +
-                    (e.at_period_start ? " (already outside at the period's start)" : ""));
-        Cell(w, When(e.end));
+        if (FirstDay(e) < d.day) {
+          Cell(w, When(e.start) + " (continues from the day before)");
+        } else {
+          Cell(w,
+               ClockOf(e.start) + (e.start.ms < r.from.ms ? " (before the period's start)" : ""));
+        }
+        Cell(w, When(e.end) + (LastDay(e) > d.day ? " (continues into the next day)" : ""));
         Cell(w, DurationOf(e.end.ms - e.start.ms));
         ValueCell(w, e.peak, e.value, true, "out");
         Cell(w, ClockOf(e.peak_at));
         ValueCell(w, e.set_point, e.value);
-        Cell(w, std::string(e.above ? "above" : "below") + "; " + HowText(e), "t");
+        Cell(w, Sides(e) + "; " + HowText(e), "t");
       },
       NoneFound);
 }
@@ -359,9 +389,7 @@ void SummaryDays(Writer& w, const Record& r) {
       Split s = SplitOf(d, f);
       Cell(w, Dur(s.outside), s.outside > 0 ? "out" : nullptr);
     }
-    Cell(w,
-         std::to_string(std::count_if(r.excursions.begin(), r.excursions.end(),
-                                      [&d](const Excursion& e) { return InDay(e.start, d.day); })));
+    Cell(w, std::to_string(Counted(r, d.day)));
     w.Close("tr").Line();
   }
   End(w);
@@ -465,8 +493,7 @@ std::string Csv(const Record& r, const Settings& settings) {
       auto iso = [](const Moment& m) {
         return logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset));
       };
-      int n = 0;
-      for (const Excursion& e : r.excursions) n += e.value == v && InDay(e.start, d.day) ? 1 : 0;
+      const int n = Counted(r, d.day, v);
       const bool judged = settings.bands[v].has_value();
       auto judged_only = [judged](std::int64_t x) { return judged ? std::to_string(x) : ""; };
       out += DateOf(d.day) + "," + logformat::CsvField(kValues[v].name) + "," +

@@ -116,6 +116,8 @@ void Builder::Take(const logread::Row& row) {
 }
 
 void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row) {
+  if (a >= b) return;
+  Judge(a, offset, row);
   if (!period_.Days()) {
     a = std::max(a, period_.Start(offset, a));
     b = std::min(b, period_.End(offset, b));
@@ -128,6 +130,37 @@ void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Ro
   }
 }
 
+void Builder::Judge(std::int64_t a, int offset, const logread::Row* row) {
+  for (std::size_t i = 0; i < kValueCount; ++i) {
+    const Value v = static_cast<Value>(i);
+    std::optional<double> x = row != nullptr ? row->values[kValues[v].series] : std::nullopt;
+    Open& o = open_[v];
+    if (!x) {
+      // A failed read does not end an excursion; no record (climon stopped, the link
+      // lost) does: what the value did then is not known.
+      if (row == nullptr && o.on) Close(v, a, offset, Excursion::kBrokenOff);
+      continue;
+    }
+    const std::optional<Band>& band = settings_.bands[v];
+    if (!band || !set_[v]) continue;  // not judged
+    const double set = *set_[v];
+    if (!Outside(*x, set, *band)) {
+      if (o.on) Close(v, a, offset, Excursion::kBack);
+      continue;
+    }
+    Excursion& e = o.e;
+    if (!o.on) {
+      o.on = true;
+      e = Excursion{v, {a, offset}, {}, *x, set, {a, offset}, *x > set};
+    } else if (std::fabs(*x - set) > std::fabs(e.peak - e.set_point)) {
+      e.peak = *x;
+      e.set_point = set;
+      e.peak_at = {a, offset};
+    }
+    e.both = e.both || (*x > set) != e.above;
+  }
+}
+
 void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day,
                     const logread::Row* row) {
   Day& d = DayOf(day);
@@ -135,45 +168,17 @@ void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day
   if (d.length == 0) d.offset = offset;
   d.offset_changed = d.offset_changed || offset != d.offset;
   d.length += ms;
-  const bool first = !first_piece_;
-  if (first) first_piece_ = a;
-  for (std::size_t i = 0; i < kValueCount; ++i) {
-    const Value v = static_cast<Value>(i);
-    std::optional<double> x = row != nullptr ? row->values[kValues[v].series] : std::nullopt;
-    if (!x) {
-      // A failed read does not end an excursion; no record (climon stopped, the link
-      // lost) does: what the value did then is not known.
-      if (row == nullptr && open_[v].on) Close(v, a, offset, Excursion::kBrokenOff);
-      continue;
-    }
+  if (row == nullptr) return;
+  for (std::size_t v = 0; v < kValueCount; ++v) {
+    std::optional<double> x = row->values[kValues[v].series];
+    if (!x) continue;
     ValueFigures& f = d.values[v];
     f.with += ms;
     f.sum += *x * static_cast<double>(ms);
     Extremes(f, *x, {a, offset});
     const std::optional<Band>& band = settings_.bands[v];
     if (!band || !set_[v]) continue;  // not judged
-    const double set = *set_[v];
-    if (!Outside(*x, set, *band)) {
-      f.inside += ms;
-      if (open_[v].on) Close(v, a, offset, Excursion::kBack);
-      continue;
-    }
-    f.outside += ms;
-    Excursion& e = open_[v].e;
-    if (!open_[v].on) {
-      open_[v].on = true;
-      e = Excursion{};
-      e.value = v;
-      e.start = {a, offset};
-      e.set_point = set;
-      e.peak = *x;
-      e.peak_at = {a, offset};
-      e.at_period_start = first;
-    } else if (std::fabs(*x - e.set_point) > std::fabs(e.peak - e.set_point)) {
-      e.peak = *x;
-      e.peak_at = {a, offset};
-    }
-    e.above = e.peak > e.set_point;
+    (Outside(*x, *set_[v], *band) ? f.outside : f.inside) += ms;
   }
 }
 
@@ -182,12 +187,17 @@ void Builder::Close(Value v, std::int64_t at, int offset, Excursion::How how) {
   o.on = false;
   o.e.end = {at, offset};
   o.e.how = how;
+  // Only what reaches into the period; the whole of it, for the delay.
+  const std::int64_t from = std::max(o.e.start.ms, period_.Start(o.e.start.offset, o.e.start.ms));
+  if (from >= std::min(at, period_.End(offset, at))) return;
   const std::int64_t ms = at - o.e.start.ms;
   if (ms >= settings_.delay_ms) {
     r_.excursions.push_back(o.e);
     return;
   }
-  ValueFigures& f = DayOf(LocalDay(o.e.start.ms, o.e.start.offset)).values[v];
+  const std::int64_t day = LocalDay(from, o.e.start.offset);
+  if (!period_.HoldsDay(day)) return;
+  ValueFigures& f = DayOf(day).values[v];
   ++f.departures;
   f.departure_ms += ms;
 }
@@ -215,7 +225,8 @@ Record Builder::Finish() {
     }
     r_.to = {std::max(end, r_.from.ms), off};
     for (std::size_t v = 0; v < kValueCount; ++v) {
-      if (open_[v].on) Close(static_cast<Value>(v), r_.to.ms, off, Excursion::kStillGoing);
+      if (open_[v].on)
+        Close(static_cast<Value>(v), std::max(last, r_.to.ms), off, Excursion::kStillGoing);
     }
   } else {
     r_.from = {period_.Start(0, 0), 0};

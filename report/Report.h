@@ -68,14 +68,17 @@ struct Day {
   std::array<ValueFigures, kValueCount> values;
 };
 
+// A departure from the band, judged over every row read (the margins around the period
+// too), so that one across midnight or the period's edge is one excursion, whole.
 struct Excursion {
   Value value = kTemp;
   Moment start, end;
-  double peak = 0, set_point = 0;
+  double peak = 0;       // the furthest from its set point
+  double set_point = 0;  // in force at the peak
   Moment peak_at;
-  bool above = true;
+  bool above = true;  // the side it left the band on
+  bool both = false;  // and it crossed to the other side before it came back
   enum How { kBack, kBrokenOff, kStillGoing } how = kBack;
-  bool at_period_start = false;  // already outside when the period began
 };
 
 struct Outage {
@@ -120,9 +123,10 @@ class Builder {
     bool on = false;
     Excursion e;
   };
-  // Time from `a` to `b` at `offset`, of `row`'s values (null: no record), split at the
-  // local days and clipped to the period.
+  // Time from `a` to `b` at `offset`, of `row`'s values (null: no record): judged whole,
+  // then split at the local days and clipped to the period for the figures.
   void Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row);
+  void Judge(std::int64_t a, int offset, const logread::Row* row);
   void Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day, const logread::Row* row);
   void Close(Value v, std::int64_t at, int offset, Excursion::How how);
   void AddOutage(std::int64_t a, std::int64_t b, int offset, Outage::Kind kind);
@@ -136,7 +140,6 @@ class Builder {
   std::array<std::optional<double>, kValueCount> set_;  // the set point in force
   std::optional<Moment> link_down_;
   std::array<Open, kValueCount> open_;
-  std::optional<std::int64_t> first_piece_;
 };
 
 // The rows of an audit trail (climon --audit) whose time lies within the record's

@@ -204,10 +204,109 @@ TEST(Report, ExcursionsDeparturesAndOutages) {
   to_1420.from = {roomday::kMidnight + 13 * 3600000LL, false};
   to_1420.to = {roomday::kMidnight + 14 * 3600000LL + 20 * 60000, false};
   EXPECT_EQ(Build({whole}, Day(2026, 12, 9), short_delay).excursions.size(), 2u);
+  // Across the period's end the excursion is judged whole, from the rows after it.
   report::Record open = Build({whole}, to_1420);
   ASSERT_EQ(open.excursions.size(), 1u);
-  EXPECT_EQ(open.excursions[0].how, report::Excursion::kStillGoing);
-  EXPECT_EQ(open.excursions[0].end.ms - open.excursions[0].start.ms, 20 * 60000);
+  EXPECT_EQ(open.excursions[0].how, report::Excursion::kBack);
+  EXPECT_EQ(open.excursions[0].end.ms - open.excursions[0].start.ms, 40 * 60000);
+}
+
+// Excursions of known shape, a row a minute from 2026-12-09 22:00 (+01:00) with the set
+// point at 10.00 but where a case says: each is one excursion, whole, with its peak beside
+// the set point in force at the peak, whichever day or days are asked for.
+TEST(Report, AnExcursionIsOneWholeAndToldAsItWent) {
+  struct Step {
+    int minute;  // from 22:00 on the 9th
+    const char *temp, *set;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;  // each holds until the next
+    report::Period period;
+    std::string start, end, sides, peak_set;  // "" where no excursion is listed
+    int departures_9th = 0;                   // short departures counted
+  } cases[] = {
+      {"23:50 to 00:10, the 9th",
+       {{0, "10.00", "10.00"}, {110, "12.00", "10.00"}, {130, "10.00", "10.00"}},
+       Day(2026, 12, 9),
+       "23:50:00",
+       "00:10:00",
+       "above",
+       "10.00"},
+      {"23:50 to 00:10, the 10th",
+       {{0, "10.00", "10.00"}, {110, "12.00", "10.00"}, {130, "10.00", "10.00"}},
+       Day(2026, 12, 10),
+       "23:50:00",
+       "00:10:00",
+       "above",
+       "10.00"},
+      {"a set-point step inside",
+       {{0, "17.00", "17.00"},
+        {10, "15.50", "17.00"},
+        {20, "12.00", "14.00"},
+        {30, "14.00", "14.00"}},
+       Day(2026, 12, 9),
+       "22:10:00",
+       "22:30:00",
+       "below",
+       "14.00"},
+      {"below, then above",
+       {{0, "10.00", "10.00"},
+        {10, "8.50", "10.00"},
+        {20, "11.50", "10.00"},
+        {30, "10.00", "10.00"}},
+       Day(2026, 12, 9),
+       "22:10:00",
+       "22:30:00",
+       "below, then above",
+       "10.00"},
+      {"short, across midnight",
+       {{0, "10.00", "10.00"}, {118, "12.00", "10.00"}, {122, "10.00", "10.00"}},
+       Day(2026, 12, 9),
+       "",
+       "",
+       "",
+       "",
+       1},
+  };
+  for (const auto& c : cases) {
+    Folder d;
+    std::string rows = logformat::CsvHeader();
+    std::size_t k = 0;
+    for (int m = 0; m < 240; ++m) {
+      while (k + 1 < c.steps.size() && c.steps[k + 1].minute <= m) ++k;
+      rows += roomday::Row(roomday::kMidnight + (22 * 60 + m) * 60000LL, 60, c.steps[k].temp,
+                           c.steps[k].set);
+    }
+    report::Record r = Build({d.Write("x.csv", rows)}, c.period);
+    ASSERT_EQ(r.excursions.size(), c.start.empty() ? 0u : 1u) << c.what;
+    EXPECT_EQ(r.days[0].values[kTemp].departures, c.departures_9th) << c.what;
+    if (c.start.empty()) continue;
+    const report::Excursion& e = r.excursions[0];
+    EXPECT_EQ(report::ClockOf(e.start), c.start) << c.what;
+    EXPECT_EQ(report::ClockOf(e.end), c.end) << c.what;
+    EXPECT_EQ(report::Number(e.set_point, 2), c.peak_set) << c.what;
+    std::string html = report::Html(r, report::Provenance{});
+    EXPECT_NE(html.find(c.sides + "; back in band"), std::string::npos) << c.what;
+  }
+  // Asked for both days, the excursion across midnight is listed on both pages (marked as
+  // continuing) and counted once, on the 9th.
+  Folder d;
+  std::string rows = logformat::CsvHeader();
+  for (int m = 0; m < 240; ++m) {
+    rows += roomday::Row(roomday::kMidnight + (22 * 60 + m) * 60000LL, 60,
+                         m >= 110 && m < 130 ? "12.00" : "10.00", "10.00");
+  }
+  report::Period both = Day(2026, 12, 9);
+  both.last_day = *both.first_day + 1;
+  report::Record r = Build({d.Write("x.csv", rows)}, both);
+  std::string html = report::Html(r, report::Provenance{});
+  EXPECT_NE(html.find("(continues into the next day)"), std::string::npos);
+  EXPECT_NE(html.find("(continues from the day before)"), std::string::npos);
+  std::string csv = report::Csv(r, report::Settings{});
+  EXPECT_NE(csv.find("2026-12-09,Temperature,120,"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",1,0\r\n2026-12-09,Humidity"), std::string::npos) << csv;
+  EXPECT_NE(csv.find(",0,0\r\n2026-12-10,Humidity"), std::string::npos) << csv;
 }
 
 // The audit trail's rows within the period, a quoted field with a comma among them; the
