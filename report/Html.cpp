@@ -37,11 +37,24 @@ std::string When(const Moment& m) {
       .replace(10, 1, " ");
 }
 
-// A moment with its offset, where the day's other rows may be at another: "2026-10-25
-// 02:10:00 +02:00".
-std::string Stamp(const Moment& m) {
+// "+02:00".
+std::string OffsetOf(const Moment& m) {
   std::string iso = logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset));
-  return iso.substr(0, 10) + " " + iso.substr(11, 8) + " " + iso.substr(iso.size() - 6);
+  return iso.substr(iso.size() - 6);
+}
+
+// A moment with its offset, where other rows may be at another: "2026-10-25 02:10:00 +02:00".
+std::string Stamp(const Moment& m) {
+  return When(m) + " " + OffsetOf(m);
+}
+
+// A time on a day's page; on the day the offset changed (summer time), with its offset,
+// so that the repeated hour's times are told apart.
+std::string At(const Day& d, const Moment& m) {
+  return ClockOf(m) + (d.offset_changed ? " " + OffsetOf(m) : "");
+}
+std::string WhenAt(const Day& d, const Moment& m) {
+  return d.offset_changed ? Stamp(m) : When(m);
 }
 
 std::string BandText(const Settings& s, Value v) {
@@ -244,9 +257,9 @@ void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
     w.Open("tr");
     Cell(w, kValues[v].name);
     ValueCell(w, f.low, v);
-    Cell(w, f.low ? ClockOf(f.low_at) : "");
+    Cell(w, f.low ? At(d, f.low_at) : "");
     ValueCell(w, f.high, v);
-    Cell(w, f.high ? ClockOf(f.high_at) : "");
+    Cell(w, f.high ? At(d, f.high_at) : "");
     ValueCell(w, f.Mean(), v);
     Cell(w, judged ? Dur(s.inside) : "\u2014");
     Cell(w, judged ? Dur(s.outside) : "\u2014", s.outside > 0 ? "out" : nullptr);
@@ -282,15 +295,14 @@ void DayExcursions(Writer& w, const Record& r, const Day& d) {
       [&w, &r, &d](const Excursion& e) {
         Cell(w, kValues[e.value].name);
         if (FirstDay(e) < d.day) {
-          Cell(w, When(e.start) + " (continues from the day before)");
+          Cell(w, WhenAt(d, e.start) + " (continues from the day before)");
         } else {
-          Cell(w,
-               ClockOf(e.start) + (e.start.ms < r.from.ms ? " (before the period's start)" : ""));
+          Cell(w, At(d, e.start) + (e.start.ms < r.from.ms ? " (before the period's start)" : ""));
         }
-        Cell(w, When(e.end) + (LastDay(e) > d.day ? " (continues into the next day)" : ""));
+        Cell(w, WhenAt(d, e.end) + (LastDay(e) > d.day ? " (continues into the next day)" : ""));
         Cell(w, DurationOf(e.end.ms - e.start.ms));
         ValueCell(w, e.peak, e.value, true, "out");
-        Cell(w, ClockOf(e.peak_at));
+        Cell(w, At(d, e.peak_at));
         ValueCell(w, e.set_point, e.value);
         Cell(w, Sides(e) + "; " + HowText(e), "t");
       },
@@ -302,9 +314,9 @@ void DayOutages(Writer& w, const Record& r, const Day& d) {
   ListTable(
       w, {"From", "To", "Duration", "What"}, r.outages,
       [&d](const Outage& o) { return InDay(o.from, d.day); },
-      [&w](const Outage& o) {
-        Cell(w, ClockOf(o.from));
-        Cell(w, When(o.to));
+      [&w, &d](const Outage& o) {
+        Cell(w, At(d, o.from));
+        Cell(w, WhenAt(d, o.to));
         Cell(w, DurationOf(o.to.ms - o.from.ms));
         Cell(w, OutageText(o.kind), "t");
       },
@@ -316,8 +328,8 @@ void DayActions(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   ListTable(
       w, {"Time", "User", "Action", "Detail", "Reply"}, r.actions,
       [&d](const Action& a) { return InDay(a.when, d.day); },
-      [&w](const Action& a) {
-        Cell(w, ClockOf(a.when));
+      [&w, &d](const Action& a) {
+        Cell(w, At(d, a.when));
         for (const std::string* f : {&a.user, &a.event, &a.detail, &a.reply}) Cell(w, *f, "t");
       },
       p.audits.empty() ? +[](Writer& x) { Para(x, "No audit trail was given.", "none"); }
@@ -346,7 +358,9 @@ void SummaryHead(Writer& w, const Record& r, const Provenance& p) {
   w.Open("section", {{"class", "summary"}}).Line();
   w.Element("h1", {}, "Room record: " + p.room).Line();
   w.Open("p").Element("b", {}, p.period);
-  w.Text(": " + When(r.from) + " to " + When(r.to) + " (the log's local time). Serial port " +
+  const bool offsets = r.from.offset != r.to.offset;
+  w.Text(": " + (offsets ? Stamp(r.from) : When(r.from)) + " to " +
+         (offsets ? Stamp(r.to) : When(r.to)) + " (the log's local time). Serial port " +
          std::to_string(r.port) + ", device variant " +
          (r.variant != 0 ? std::to_string(r.variant) : "not known") + ".");
   w.Close("p").Line();

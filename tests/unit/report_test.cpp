@@ -309,6 +309,37 @@ TEST(Report, AnExcursionIsOneWholeAndToldAsItWent) {
   EXPECT_NE(csv.find(",0,0\r\n2026-12-10,Humidity"), std::string::npos) << csv;
 }
 
+// The day summer time ends has 25 hours: each time in its repeated hour carries its
+// offset on the page and in the files read, so two excursions there are told apart.
+TEST(Report, TheLongDaysRepeatedHourCarriesItsOffsets) {
+  Folder d;
+  const std::int64_t midnight = logformat::DaysFromCivil(2026, 10, 25) * 86400000LL - 7200000;
+  std::string rows = logformat::CsvHeader();
+  for (int m = 0; m < 25 * 60; ++m) {  // 02:00-02:25 at +02:00, 02:10-02:35 at +01:00
+    const bool out = (m >= 120 && m < 145) || (m >= 190 && m < 215);
+    rows +=
+        roomday::Row(midnight + m * 60000LL, m < 180 ? 120 : 60, out ? "14.00" : "12.00", "12.00");
+  }
+  const std::string path = d.Write("autumn.csv", rows);
+  report::Settings settings;
+  settings.delay_ms = 20 * 60000;
+  report::Builder b(settings, Day(2026, 10, 25));
+  report::Provenance p;
+  p.logs = logread::LogSet({path}, {})
+               .Read({[&b](const logread::Row& row) { b.Add(row); }, {}, {}})
+               .files;
+  report::Record r = b.Finish();
+  ASSERT_EQ(r.days.size(), 1u);
+  EXPECT_EQ(r.days[0].length, 25 * 3600000LL);
+  ASSERT_EQ(r.excursions.size(), 2u);
+  std::string html = report::Html(r, p);
+  for (const char* shown : {">02:00:00 +02:00<", ">2026-10-25 02:25:00 +02:00<",
+                            ">02:10:00 +01:00<", ">2026-10-25 02:35:00 +01:00<",
+                            ">2026-10-25 00:00:00 +02:00<", ">2026-10-25 23:59:00 +01:00<"}) {
+    EXPECT_NE(html.find(shown), std::string::npos) << shown;
+  }
+}
+
 // The audit trail's rows within the period, a quoted field with a comma among them; the
 // CSV's day rows; a value never read is "no data" on the page, never 0.
 TEST(Report, AuditRowsCsvAndNoData) {
