@@ -1,4 +1,5 @@
 // The monitor preparation and the monitor cycle with the climate rows 3 to 7.
+#include "logformat/SetPointWords.h"
 #include "monitor/Metrics.h"
 #include "monitor/Monitor.h"
 
@@ -44,17 +45,21 @@ struct ClimateRow {
 const ClimateRow kClimateRows[] = {
     {3, 992, "Temp.        ", " C", 2,
      [](long double w, bool high) { return high ? w / 320 - 50 : w / 40; }, kTempSet,
-     [](long double b) { return b / 10; }, logformat::kTemp, logformat::kTempSet,
+     [](long double b) { return logformat::kSetPointWords[kTempSet].Value(b); }, logformat::kTemp,
+     logformat::kTempSet,
      &Monitor::TempCtlIndicator, false},
     {4, 993, "Humidity     ", " %", 2,
      [](long double w, bool high) { return w / (high ? 320 : 40); }, kHumiditySet,
-     [](long double b) { return b / 10; }, logformat::kHumidity, logformat::kHumiditySet,
+     [](long double b) { return logformat::kSetPointWords[kHumiditySet].Value(b); },
+     logformat::kHumidity, logformat::kHumiditySet,
      &Monitor::FloorHtrIndicator, false},
     {5, 984, "CO2          ", " %", 3, [](long double w, bool) { return w / 100; }, kCo2Set,
-     [](long double b) { return b / 100; }, logformat::kCo2, logformat::kCo2Set,
+     [](long double b) { return logformat::kSetPointWords[kCo2Set].Value(b); }, logformat::kCo2,
+     logformat::kCo2Set,
      &Monitor::TempModeIndicator, false},
     {6, 995, "Evap.Temp.   ", " C", 2, [](long double w, bool) { return w / 20 - 50; }, kEvapSet,
-     [](long double b) { return b / 20 - 50; }, logformat::kEvap, logformat::kEvapSet, nullptr,
+     [](long double b) { return logformat::kSetPointWords[kEvapSet].Value(b); }, logformat::kEvap,
+     logformat::kEvapSet, nullptr,
      true},
 };
 

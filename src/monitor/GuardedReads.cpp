@@ -2,6 +2,7 @@
 // monitor: the indicators step and the keyboard is polled for the single-key commands.
 #include "ZUL_Lib3/ZUL_Lib3.h"
 #include "console/KeyCodes.h"
+#include "logformat/SetPointWords.h"
 #include "monitor/Monitor.h"
 
 namespace monitor {
@@ -45,7 +46,8 @@ void Monitor::Audit(std::string_view event, std::string_view detail, std::string
 void Monitor::Audit(const comLib3::WallTime& at, std::string_view event, std::string_view detail,
                     std::string_view reply) {
   if (out_.audit == nullptr) return;
-  logformat::AuditEntry e{ComPort, Room(), out_.user, event, detail, reply};
+  const std::string room = Room();  // the entry holds views: the room must outlive it
+  logformat::AuditEntry e{ComPort, room, out_.user, event, detail, reply};
   std::string row = logformat::AuditRow(at, e);
   if (!started_) {
     early_rows_.push_back(std::move(row));
@@ -105,7 +107,7 @@ Monitor::Reading<std::int32_t> Monitor::ReadWord(std::int32_t port, std::uint16_
   PLC_Lib3::IntResult r = PLC_Lib3::TextToInt(reply);
   Reading<std::int32_t> read{r.value, r.ok() ? Got::kRead : Got::kNoReply};
   NoteLink(read.ok());
-  if (kind == 'i' && read.value > 32768) read.value -= 65536;
+  if (kind == 'i') read.value = logformat::SignedWord(read.value);
   VentIndicator(false);
   if (ReadCount <= 50) {
     ++ReadCount;
