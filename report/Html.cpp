@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "logformat/LogFormat.h"
+#include "logformat/SetPointWords.h"
 #include "markup/Markup.h"
 
 namespace report {
@@ -22,7 +23,7 @@ h3{font-size:10.5pt;margin:1em 0 .3em}p{margin:.3em 0}
 table{border-collapse:collapse;width:100%;margin:.3em 0}
 th,td{border:1px solid #aaa;padding:.12em .35em;text-align:right;vertical-align:top;white-space:nowrap}
 td.t{white-space:normal}
-th:first-child,td:first-child,td.t{text-align:left}thead th{background:#e8e8e8}
+th:first-child,td:first-child,th.t,td.t{text-align:left}thead th{background:#e8e8e8}
 .note{font-size:9pt;color:#444}.out{color:#a00;font-weight:bold}.none{color:#666;font-style:italic}
 section{margin-bottom:2.5em}
 .sign{display:flex;gap:2em;margin-top:1.2em}.sign div{flex:1;border-top:1px solid #000;margin-top:2.8em;padding-top:.2em;font-size:9pt}
@@ -150,11 +151,17 @@ void ValueCell(Writer& w, std::optional<double> v, Value which, bool unit = true
 }
 
 // A table's start, its head row of `cells` (a line end in a cell breaks its line), up to
-// its body.
-void Head(Writer& w, std::initializer_list<std::string_view> cells) {
+// its body; the cells from `text_from` on head text, set left as their text is.
+void Head(Writer& w, std::initializer_list<std::string_view> cells,
+          std::size_t text_from = std::string_view::npos) {
   w.Open("table").Open("thead").Open("tr");
+  std::size_t i = 0;
   for (std::string_view cell : cells) {
-    w.Open("th");
+    if (i++ >= text_from) {
+      w.Open("th", {{"class", "t"}});
+    } else {
+      w.Open("th");
+    }
     for (std::size_t nl; (nl = cell.find('\n')) != std::string_view::npos;) {
       w.Text(cell.substr(0, nl)).Raw("<br>");
       cell.remove_prefix(nl + 1);
@@ -179,10 +186,10 @@ void Para(Writer& w, std::string_view text, const char* cls = nullptr) {
 // The items that `keep` takes, a row each, under `head`; the paragraph `none` when there
 // are none.
 template <typename T, typename Keep, typename WriteRow>
-void ListTable(Writer& w, std::initializer_list<std::string_view> head, const std::vector<T>& items,
-               Keep keep, WriteRow row, void (*none)(Writer&)) {
+void ListTable(Writer& w, std::initializer_list<std::string_view> head, std::size_t text_from,
+               const std::vector<T>& items, Keep keep, WriteRow row, void (*none)(Writer&)) {
   if (std::none_of(items.begin(), items.end(), keep)) return none(w);
-  Head(w, head);
+  Head(w, head, text_from);
   for (const T& item : items) {
     if (!keep(item)) continue;
     w.Open("tr");
@@ -290,7 +297,7 @@ void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
 void DayExcursions(Writer& w, const Record& r, const Day& d) {
   w.Element("h3", {}, "Excursions").Line();
   ListTable(
-      w, {"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"},
+      w, {"Value", "Start", "End", "Duration", "Peak", "at", "Set point", "Band left, end"}, 7,
       r.excursions, [&d](const Excursion& e) { return Touches(e, d.day); },
       [&w, &r, &d](const Excursion& e) {
         Cell(w, kValues[e.value].name);
@@ -312,7 +319,7 @@ void DayExcursions(Writer& w, const Record& r, const Day& d) {
 void DayOutages(Writer& w, const Record& r, const Day& d) {
   w.Element("h3", {}, "Outages").Line();
   ListTable(
-      w, {"From", "To", "Duration", "What"}, r.outages,
+      w, {"From", "To", "Duration", "What"}, 3, r.outages,
       [&d](const Outage& o) { return InDay(o.from, d.day); },
       [&w, &d](const Outage& o) {
         Cell(w, At(d, o.from));
@@ -323,14 +330,36 @@ void DayOutages(Writer& w, const Record& r, const Day& d) {
       NoneFound);
 }
 
+// What an action did, in an auditor's words, where climon knows them: a write to a set
+// point ("WR DM890 180": the temperature set point to 18.00 °C) and a reset; "" otherwise.
+std::string InWords(const Action& a) {
+  if (a.event == "reset") return "operating-time counters set to 0";
+  if (a.event != "terminal") return "";
+  unsigned dm = 0, word = 0;
+  char end = 0;
+  if (std::sscanf(a.detail.c_str(), "WR DM%u %u%c", &dm, &word, &end) != 2 || word > 65535 ||
+      a.detail != "WR DM" + std::to_string(dm) + " " + std::to_string(word)) {
+    return "";
+  }
+  for (const logformat::SetPointWord& s : logformat::kSetPointWords) {
+    if (s.dm != dm) continue;
+    const long double v = s.Value(logformat::SignedWord(static_cast<std::int32_t>(word)));
+    return std::string("set the ") + s.name + " to " + Number(static_cast<double>(v), s.decimals) +
+           s.unit;
+  }
+  return "";
+}
+
 void DayActions(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   w.Element("h3", {}, "Operator actions").Line();
   ListTable(
-      w, {"Time", "User", "Action", "Detail", "Reply"}, r.actions,
+      w, {"Time", "User", "Action", "Detail", "In words", "Reply"}, 1, r.actions,
       [&d](const Action& a) { return InDay(a.when, d.day); },
       [&w, &d](const Action& a) {
         Cell(w, At(d, a.when));
-        for (const std::string* f : {&a.user, &a.event, &a.detail, &a.reply}) Cell(w, *f, "t");
+        for (const std::string* f : {&a.user, &a.event, &a.detail}) Cell(w, *f, "t");
+        Cell(w, InWords(a), "t");
+        Cell(w, a.reply, "t");
       },
       p.audits.empty() ? +[](Writer& x) { Para(x, "No audit trail was given.", "none"); }
                        : NoneFound);
@@ -377,29 +406,37 @@ void SummaryHead(Writer& w, const Record& r, const Provenance& p) {
        "note");
 }
 
-// A row a day: the mean, range and time outside of each value, and the excursions.
+// A row a day: the time without a value, each value's mean, set points in force, range
+// and time outside, and the excursions.
 void SummaryDays(Writer& w, const Record& r) {
   auto head = [](Value v) {
     return std::string(kValues[v].name) + "," + kValues[v].unit + "\nmean";
   };
-  Head(w, {"Day", "Rows", head(kTemp), "\nlowest\u2013highest", "\noutside", head(kHumidity),
-           "\nlowest\u2013highest", "\noutside", head(kCo2), "\nlowest\u2013highest", "\noutside",
-           "Excursions"});
+  Head(w, {"Day", "Rows", "Without\na value", head(kTemp), "\nset point", "\nlowest\u2013highest",
+           "\noutside", head(kHumidity), "\nset point", "\nlowest\u2013highest", "\noutside",
+           head(kCo2), "\nset point", "\nlowest\u2013highest", "\noutside", "Excursions"});
+  auto range = [&w](const std::optional<double>& low, const std::optional<double>& high, int dec) {
+    w.Open("td");
+    if (!low) {
+      NoData(w);
+    } else if (Number(*low, dec) == Number(*high, dec)) {
+      w.Text(Number(*low, dec));
+    } else {
+      w.Text(Number(*low, dec) + "\u2013" + Number(*high, dec));
+    }
+    w.Close("td");
+  };
   for (const Day& d : r.days) {
     w.Open("tr");
     Cell(w, DateOf(d.day));
     Cell(w, std::to_string(d.rows));
+    Cell(w, DurationOf(d.unrecorded), d.unrecorded > 0 ? "out" : nullptr);
     for (Value v : {kTemp, kHumidity, kCo2}) {
       const ValueFigures& f = d.values[v];
       const int dec = kValues[v].decimals;
       ValueCell(w, f.Mean(), v, false);
-      w.Open("td");
-      if (f.low) {
-        w.Text(Number(*f.low, dec) + "\u2013" + Number(*f.high, dec));
-      } else {
-        NoData(w);
-      }
-      w.Close("td");
+      range(f.set_low, f.set_high, dec);
+      range(f.low, f.high, dec);
       Split s = SplitOf(d, f);
       Cell(w, Dur(s.outside), s.outside > 0 ? "out" : nullptr);
     }
@@ -407,6 +444,10 @@ void SummaryDays(Writer& w, const Record& r) {
     w.Close("tr").Line();
   }
   End(w);
+  Para(w,
+       "Without a value: climon not running or the link lost. Set point: the lowest and "
+       "highest in force that day.",
+       "note");
 }
 
 // Where the clock was set back: its rows are placed by their own time, between the rows
@@ -415,7 +456,7 @@ void ClockSteps(Writer& w, const Record& r, const Provenance& p) {
   if (p.steps_seen == 0 && r.set_aside == 0) return;
   w.Element("h3", {}, "Clock set back").Line();
   ListTable(
-      w, {"Where", "First row after the step", "Set back by"}, p.steps,
+      w, {"Where", "First row after the step", "Set back by"}, 3, p.steps,
       [](const logread::ClockStep&) { return true; },
       [&w](const logread::ClockStep& s) {
         Cell(w, s.at, "t");

@@ -168,11 +168,18 @@ void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day
   if (d.length == 0) d.offset = offset;
   d.offset_changed = d.offset_changed || offset != d.offset;
   d.length += ms;
-  if (row == nullptr) return;
+  if (row == nullptr) {
+    d.unrecorded += ms;
+    return;
+  }
   for (std::size_t v = 0; v < kValueCount; ++v) {
+    ValueFigures& f = d.values[v];
+    if (const auto& set = set_[v]) {
+      if (!f.set_low || *set < *f.set_low) f.set_low = set;
+      if (!f.set_high || *set > *f.set_high) f.set_high = set;
+    }
     std::optional<double> x = row->values[kValues[v].series];
     if (!x) continue;
-    ValueFigures& f = d.values[v];
     f.with += ms;
     f.sum += *x * static_cast<double>(ms);
     Extremes(f, *x, {a, offset});
@@ -236,7 +243,7 @@ Record Builder::Finish() {
   if (period_.Days()) {
     for (std::int64_t day = *period_.first_day; day <= *period_.last_day; ++day) {
       Day& d = DayOf(day);
-      if (d.length == 0) d.length = kDayMs;
+      if (d.length == 0) d.length = d.unrecorded = kDayMs;
     }
   }
   std::sort(r_.days.begin(), r_.days.end(),

@@ -52,6 +52,7 @@ using record::kDayMs, record::kHoldMs, record::LocalDay, record::Moment, record:
 struct ValueFigures {
   std::optional<double> low, high;
   Moment low_at, high_at;
+  std::optional<double> set_low, set_high;         // the set points in force
   double sum = 0;                                  // value × ms, for the mean
   std::int64_t with = 0, inside = 0, outside = 0;  // ms with a value; of those, judged
   int departures = 0;                              // outside for less than the delay
@@ -60,8 +61,9 @@ struct ValueFigures {
 };
 
 struct Day {
-  std::int64_t day = 0;     // days since 1970, local
-  std::int64_t length = 0;  // ms of the day that the period covers
+  std::int64_t day = 0;         // days since 1970, local
+  std::int64_t length = 0;      // ms of the day that the period covers
+  std::int64_t unrecorded = 0;  // of those, ms without a row (not running, the link lost)
   std::uint64_t rows = 0;
   int offset = 0;               // the log's UTC offset at the day's start
   bool offset_changed = false;  // and another later (summer time began or ended)

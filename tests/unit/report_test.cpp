@@ -384,6 +384,47 @@ TEST(Report, AuditRowsCsvAndNoData) {
   EXPECT_EQ(html.find("http"), std::string::npos);  // nothing fetched
 }
 
+// An operator's write to a set point is told in words beside the raw line; anything else
+// climon cannot name stays raw only. The summary shows the set points in force and the
+// time without a value.
+TEST(Report, ActionsInWordsAndTheSummary) {
+  Folder d;
+  report::Record r =
+      Build({d.Write("room.csv", logformat::CsvHeader() + roomday::Rows())}, Day(2026, 12, 9));
+  struct Case {
+    std::string event, detail, words;
+  } cases[] = {
+      {"terminal", "WR DM890 180", "set the temperature set point to 18.00 \u00B0C"},
+      {"terminal", "WR DM890 65336", "set the temperature set point to -20.00 \u00B0C"},
+      {"terminal", "WR DM893 850", "set the humidity set point to 85.00 %"},
+      {"terminal", "WR DM894 50", "set the CO2 set point to 0.500 %"},
+      {"terminal", "WR DM39 900", "set the evaporator temperature set point to -5.00 \u00B0C"},
+      {"reset", "counters before: 1,2", "operating-time counters set to 0"},
+      {"terminal", "WR DM891 5", ""},
+      {"terminal", "WR DM890 180 9", ""},
+      {"terminal", "WR DM890 99999", ""},
+      {"terminal", "RD DM890", ""},
+  };
+  for (const auto& c : cases) {
+    report::Record one = r;
+    one.actions = {{{roomday::kMidnight + 3600000, 60}, "ana", c.event, c.detail, "OK"}};
+    report::Provenance p;
+    p.audits = {"a.csv"};
+    std::string html = report::Html(one, p);
+    EXPECT_NE(html.find("<td class=\"t\">" + c.detail + "</td><td class=\"t\">" + c.words +
+                        "</td><td class=\"t\">OK</td>"),
+              std::string::npos)
+        << c.detail;
+    EXPECT_NE(html.find("<th class=\"t\">In words</th>"), std::string::npos);
+  }
+  std::string html = report::Html(r, report::Provenance{});
+  // 2 hours stopped and the minute after the last row; the set point 12.50, then 10.00.
+  EXPECT_NE(html.find("<td>2026-12-09</td><td>1321</td><td class=\"out\">2:01:00</td><td>10.95</td>"
+                      "<td>10.00\u201312.50</td><td>8.80\u201312.50</td>"),
+            std::string::npos)
+      << html.substr(html.find("<td>2026-12-09</td>"), 300);
+}
+
 // Inside + outside + without a value add up to the covered time, to the second, in the CSV
 // and on the page, whatever the holds' fractions; and no false "not judged" from rounding.
 TEST(Report, TheThreeDurationsAddUpToTheCoveredTime) {
