@@ -378,7 +378,11 @@ void Document(Writer& w, const Provenance& p) {
   w.Raw("<!DOCTYPE html>\n").Open("html", {{"lang", "en"}}).Line().Open("head").Line();
   w.Raw("<meta charset=\"utf-8\">\n");
   w.Element("title", {}, "Room record: " + p.room + ", " + p.period).Line();
-  w.Open("style").Line().Raw(kStyle).Close("style").Line().Close("head").Line();
+  // Every printed page names the document and its place in it.
+  std::string pages = "@page{@bottom-left{content:" + markup::CssString(p.identity) +
+                      ";font:7.5pt sans-serif;color:#444}@bottom-right{content:\"Page \" "
+                      "counter(page) \" of \" counter(pages);font:7.5pt sans-serif}}\n";
+  w.Open("style").Line().Raw(kStyle).Raw(pages).Close("style").Line().Close("head").Line();
   w.Open("body").Line();
 }
 
@@ -394,6 +398,8 @@ void SummaryHead(Writer& w, const Record& r, const Provenance& p) {
          (r.variant != 0 ? std::to_string(r.variant) : "not known") + ".");
   w.Close("p").Line();
   Para(w, kStatement);
+  Para(w, "Document: " + p.identity + ". Each printed page carries this line and its number.",
+       "note");
   Para(w,
        "Allowed bands, following the set point in force at each moment: temperature " +
            BandText(p.settings, kTemp) + "; humidity " + BandText(p.settings, kHumidity) +

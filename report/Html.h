@@ -14,6 +14,7 @@ namespace report {
 // Where the record comes from and how it was judged.
 struct Provenance {
   std::string room, period, version, made_at;
+  std::string identity;  // the room, the period and a digest of the files read
   Settings settings;
   std::vector<logread::FileRead> logs;
   std::vector<std::string> audits;        // the audit trails read

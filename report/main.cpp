@@ -1,4 +1,6 @@
 // climon-report: the room's record for a period, as HTML to read and print, and as CSV.
+#include <zlib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -39,9 +41,10 @@ bool Write(const std::string& path, const std::string& bytes) {
   return false;
 }
 
-// The audit trails' actions within the period; the room they name, if any.
+// The audit trails' actions within the period; the room they name, if any. `crc` goes on
+// over their text.
 std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
-                       std::vector<std::string>& errors, std::string& damage) {
+                       std::vector<std::string>& errors, std::string& damage, std::uint32_t& crc) {
   std::string room, error;
   for (const std::string& path : o.audits) {
     std::string text;
@@ -49,8 +52,18 @@ std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
         !report::ReadAudit(path, text, record, o.period, room, error, damage)) {
       errors.push_back(error);
     }
+    crc = static_cast<std::uint32_t>(
+        crc32_z(crc, reinterpret_cast<const Bytef*>(text.data()), text.size()));
   }
   return room;
+}
+
+// What names the document on every page: the room, the period and the CRC-32 of the text
+// read, so that a page filed alone can be tied to the signed summary.
+std::string Identity(const std::string& room, const std::string& period, std::uint32_t crc) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", crc);
+  return room + " \u00B7 " + period + " \u00B7 files read CRC-32 " + hex;
 }
 
 }  // namespace
@@ -84,13 +97,15 @@ int main(int argc, char** argv) {
   }
   report::Record record = builder.Finish();
   std::string damage = logread::DamageReport(read);
-  std::string room = ReadAudits(o, record, errors, damage);
+  std::uint32_t crc = read.crc;
+  std::string room = ReadAudits(o, record, errors, damage, crc);
   Say(errors);
   if (!damage.empty())
     std::fprintf(stderr, "climon-report: skipped damaged rows:%s\n", damage.c_str());
   report::Provenance p;
   p.room = !o.room.empty() ? o.room : !room.empty() ? room : "port " + std::to_string(record.port);
   p.period = o.period.text;
+  p.identity = Identity(p.room, p.period, crc);
   p.version = CLIMON_VERSION;
   p.made_at = Now();
   p.settings = o.settings;

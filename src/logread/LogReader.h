@@ -83,6 +83,9 @@ class LogReader {
     return damage_;
   }
   std::uint64_t rows() const { return rows_; }
+  // The CRC-32 of every byte fed, going on from `crc` (of the inputs read before it).
+  void ContinueCrc(std::uint32_t crc) { crc_ = crc; }
+  std::uint32_t crc() const { return crc_; }
   // The clock's steps back, the first kMaxSteps of them; steps_seen() counts them all.
   static constexpr std::size_t kMaxSteps = 20;
   const std::vector<ClockStep>& steps() const { return steps_; }
@@ -113,6 +116,7 @@ class LogReader {
   std::uint64_t held_line_ = 0;
   std::optional<Row> previous_;  // the last row handed on
   std::vector<ClockStep> steps_;
+  std::uint32_t crc_ = 0;
   std::uint64_t steps_seen_ = 0;
   std::string refusal_;
   std::array<DamageCount, static_cast<std::size_t>(Damage::kKinds)> damage_;

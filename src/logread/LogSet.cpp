@@ -214,6 +214,7 @@ SetRead LogSet::Read(const Sink& sink) {
       ++f.rows;
       sink.row(row);
     });
+    reader.ContinueCrc(out.crc);
     const Fed fed = [&] {
       if (sink.progress) sink.progress(i + 1, state_->entries.size(), read_rows + reader.rows());
     };
@@ -234,6 +235,7 @@ SetRead LogSet::Read(const Sink& sink) {
       if (d.rows > 0 && out.damage[k].rows == 0) out.damage[k].first_at = d.first_at;
       out.damage[k].rows += d.rows;
     }
+    out.crc = reader.crc();
     out.steps_seen += reader.steps_seen();
     for (const ClockStep& s : reader.steps()) {
       if (out.steps.size() < LogReader::kMaxSteps) out.steps.push_back(s);

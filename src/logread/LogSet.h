@@ -37,6 +37,7 @@ struct SetRead {
   std::uint64_t rows = 0;
   std::vector<ClockStep> steps;  // the clock's steps back, the first few
   std::uint64_t steps_seen = 0;  // of all of them
+  std::uint32_t crc = 0;         // of the text read, every file's in the order read
   // Each file that could not be read (or not wholly), one line each.
   std::vector<std::string> Errors() const;
 };

@@ -1,6 +1,7 @@
 #include "markup/Markup.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace markup {
 
@@ -48,7 +49,7 @@ bool Bidirectional(char32_t c) {
 
 }  // namespace
 
-std::string Escaped(std::string_view text) {
+std::string Visible(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
@@ -73,7 +74,22 @@ std::string Escaped(std::string_view text) {
       continue;
     }
     ++i;
-    switch (b) {
+    if ((b < 0x20 && b != '\t' && b != '\n' && b != '\r') || b == 0x7F) {
+      // A control character as its picture (NUL as U+2400), DEL as U+2421.
+      PutUtf8(out, b == 0x7F ? 0x2421 : 0x2400 + b);
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+  return out;
+}
+
+std::string Escaped(std::string_view text) {
+  const std::string shown = Visible(text);
+  std::string out;
+  out.reserve(shown.size());
+  for (char c : shown) {
+    switch (c) {
       case '&':
         out += "&amp;";
         break;
@@ -86,21 +102,25 @@ std::string Escaped(std::string_view text) {
       case '"':
         out += "&quot;";
         break;
-      case '\t':
-      case '\n':
-      case '\r':
-        out += static_cast<char>(b);
-        break;
       default:
-        // A control character as its picture (NUL as U+2400), DEL as U+2421.
-        if (b < 0x20 || b == 0x7F) {
-          PutUtf8(out, b == 0x7F ? 0x2421 : 0x2400 + b);
-        } else {
-          out += static_cast<char>(b);
-        }
+        out += c;
     }
   }
   return out;
+}
+
+std::string CssString(std::string_view text) {
+  std::string out = "\"";
+  for (char c : Visible(text)) {
+    if (std::strchr("\"\\<>&\t\n\r", c) != nullptr && c != 0) {
+      char code[16];
+      std::snprintf(code, sizeof code, "\\%06X", static_cast<unsigned>(c));
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
 }
 
 void Writer::Start(const char* name, Attrs attrs) {

@@ -19,6 +19,11 @@ using Attrs = std::initializer_list<Attr>;
 // U+FFFD, a control character its picture (NUL as U+2400), and a C1 control or a
 // bidirectional control (an override that would turn the text around) its code, "[U+202E]".
 std::string Escaped(std::string_view text);
+// The same text as valid UTF-8 with control and bidirectional characters made visible, the
+// rest as it is.
+std::string Visible(std::string_view text);
+// The text as a quoted CSS string (for generated content), safe inside a <style> element.
+std::string CssString(std::string_view text);
 
 class Writer {
  public:

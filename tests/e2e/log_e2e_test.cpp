@@ -432,6 +432,18 @@ TEST(Report, PrintedByABrowser) {
                            "20:00:00", "total 1, heater 2", "Checked by", "certified"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
+  // Every page names the document and its place in it, so that a page filed alone can be
+  // tied to the signed summary.
+  std::size_t start = r.out.find("Room record");
+  for (int page = 1; page <= 3; ++page) {
+    std::size_t end = r.out.find('\f', start);
+    std::string text = r.out.substr(start, end - start);
+    EXPECT_NE(text.find("Page " + std::to_string(page) + " of 3"), std::string::npos) << text;
+    EXPECT_NE(text.find("Room 3 \u00B7 from 2026-12-08 to 2026-12-09 \u00B7 files read CRC-32 "),
+              std::string::npos)
+        << text;
+    start = end + 1;
+  }
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 

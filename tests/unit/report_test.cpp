@@ -466,6 +466,10 @@ TEST(Report, HostileTextIsShownNotApplied) {
        "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
   };
   for (const auto& c : cases) EXPECT_EQ(markup::Escaped(c.text), c.shown) << c.text;
+  // In the printed pages' CSS string, nothing can end the string or the style element.
+  EXPECT_EQ(markup::CssString("R\"3\\</style>\n\xE2\x80\xAE"),
+            "\"R\\000022"
+            "3\\00005C\\00003C/style\\00003E\\00000A[U+202E]\"");
 }
 
 // An output never overwrites an input, however it is named, nor another output.
