@@ -25,10 +25,11 @@ th,td{border:1px solid #aaa;padding:.12em .35em;text-align:right;vertical-align:
 td.t{white-space:normal}
 th:first-child,td:first-child,th.t,td.t{text-align:left}thead th{background:#e8e8e8}
 .note{font-size:9pt;color:#444}.out{color:#a00;font-weight:bold}.none{color:#666;font-style:italic}
-section{margin-bottom:2.5em}
+section{margin-bottom:2.5em}.summary th{white-space:normal}
 .sign{display:flex;gap:2em;margin-top:1.2em}.sign div{flex:1;border-top:1px solid #000;margin-top:2.8em;padding-top:.2em;font-size:9pt}
 @page{size:A4;margin:14mm 12mm}
 @media print{body{max-width:none;margin:0;padding:0;font-size:9pt}section{margin:0}
+.summary td,.summary th{font-size:7.5pt;padding:.1em .2em}
 .day{break-before:page}thead{display:table-header-group}tr{break-inside:avoid}}
 )";
 

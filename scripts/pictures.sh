@@ -61,3 +61,12 @@ sleep 1
 "$build/climon-plot" "$dir/values.csv" -o docs/trend.svg
 head -n 4 "$dir/values.csv" >docs/values-example.csv
 echo "pictures: docs/monitor.svg, docs/trend.svg and docs/values-example.csv made"
+
+# A day's report as printed: its summary page and its day page.
+python3 scripts/report_example.py docs/values-example.csv "$dir"
+(cd "$dir" && "$build/climon-report" room.csv --audit audit.csv --day 2026-12-09 -o r.html &&
+  chromium --headless --no-sandbox --disable-gpu --no-pdf-header-footer --print-to-pdf=r.pdf \
+    r.html 2>/dev/null && pdftoppm -png -r 100 r.pdf page)
+cp "$dir/page-1.png" docs/report-summary.png
+cp "$dir/page-2.png" docs/report-day.png
+echo "pictures: docs/report-summary.png and docs/report-day.png made"
