@@ -85,7 +85,8 @@ int main(int argc, char** argv) {
                  {},
                  [&progress](std::size_t file, std::size_t files, std::uint64_t rows) {
                    progress.Show(file, files, rows);
-                 }});
+                 },
+                 true});
   progress.Clear();
   std::vector<std::string> errors = read.Errors();
   if (!read.mixed.empty() || errors.size() == read.files.size()) {

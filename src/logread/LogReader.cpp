@@ -179,8 +179,10 @@ void LogReader::Release(bool lone) {
 }
 
 void LogReader::Feed(std::string_view bytes) {
-  crc_ = static_cast<std::uint32_t>(
-      crc32_z(crc_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+  if (digest_) {
+    crc_ = static_cast<std::uint32_t>(
+        crc32_z(crc_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+  }
   while (!bytes.empty() && refusal_.empty()) {
     std::size_t nl = bytes.find('\n');
     std::string_view part = bytes.substr(0, nl);

@@ -83,8 +83,12 @@ class LogReader {
     return damage_;
   }
   std::uint64_t rows() const { return rows_; }
-  // The CRC-32 of every byte fed, going on from `crc` (of the inputs read before it).
-  void ContinueCrc(std::uint32_t crc) { crc_ = crc; }
+  // The CRC-32 of every byte fed from now on, going on from `crc` (of the inputs read
+  // before it); only when asked, as it costs a pass over the bytes.
+  void ContinueCrc(std::uint32_t crc) {
+    crc_ = crc;
+    digest_ = true;
+  }
   std::uint32_t crc() const { return crc_; }
   // The clock's steps back, the first kMaxSteps of them; steps_seen() counts them all.
   static constexpr std::size_t kMaxSteps = 20;
@@ -117,6 +121,7 @@ class LogReader {
   std::optional<Row> previous_;  // the last row handed on
   std::vector<ClockStep> steps_;
   std::uint32_t crc_ = 0;
+  bool digest_ = false;
   std::uint64_t steps_seen_ = 0;
   std::string refusal_;
   std::array<DamageCount, static_cast<std::size_t>(Damage::kKinds)> damage_;

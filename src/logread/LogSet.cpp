@@ -214,7 +214,7 @@ SetRead LogSet::Read(const Sink& sink) {
       ++f.rows;
       sink.row(row);
     });
-    reader.ContinueCrc(out.crc);
+    if (sink.crc) reader.ContinueCrc(out.crc);
     const Fed fed = [&] {
       if (sink.progress) sink.progress(i + 1, state_->entries.size(), read_rows + reader.rows());
     };

@@ -37,7 +37,7 @@ struct SetRead {
   std::uint64_t rows = 0;
   std::vector<ClockStep> steps;  // the clock's steps back, the first few
   std::uint64_t steps_seen = 0;  // of all of them
-  std::uint32_t crc = 0;         // of the text read, every file's in the order read
+  std::uint32_t crc = 0;         // of the text read, every file's in the order read (Sink::crc)
   // Each file that could not be read (or not wholly), one line each.
   std::vector<std::string> Errors() const;
 };
@@ -48,6 +48,7 @@ struct Sink {
   // After each block read: in file `file` (from 1) of `files`, `rows` rows read in all (of
   // every row, the period's or not); may be empty.
   std::function<void(std::size_t file, std::size_t files, std::uint64_t rows)> progress;
+  bool crc = false;  // SetRead::crc wanted
 };
 
 // A set of logs opened: each file's first row read (and a plain log's last), the files put
