@@ -1,6 +1,4 @@
 // climon-report: the room's record for a period, as HTML to read and print, and as CSV.
-#include <zlib.h>
-
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -52,8 +50,7 @@ std::string ReadAudits(const report::ReportOptions& o, report::Record& record,
         !report::ReadAudit(path, text, record, o.period, room, error, damage)) {
       errors.push_back(error);
     }
-    crc = static_cast<std::uint32_t>(
-        crc32_z(crc, reinterpret_cast<const Bytef*>(text.data()), text.size()));
+    crc = logread::Crc32(crc, text);
   }
   return room;
 }

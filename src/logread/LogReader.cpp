@@ -87,6 +87,11 @@ bool ParseValue(std::string_view text, double& v) {
 
 }  // namespace
 
+std::uint32_t Crc32(std::uint32_t crc, std::string_view bytes) {
+  return static_cast<std::uint32_t>(
+      crc32_z(crc, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
+}
+
 std::string_view WithoutCr(std::string_view line) {
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return line;
@@ -140,10 +145,14 @@ void LogReader::EndLine() {
   line_length_ = 0;
 }
 
+std::string LogReader::Place(std::uint64_t here) const {
+  return (resumed_ ? "the line at byte " : "line ") + std::to_string(here) + " of " + name_;
+}
+
 void LogReader::Count(Damage kind, std::uint64_t here) {
   DamageCount& d = damage_[static_cast<std::size_t>(kind)];
   if (d.rows++ == 0) {
-    d.first_at = (resumed_ ? "the line at byte " : "line ") + std::to_string(here) + " of " + name_;
+    d.first_at = Place(here);
   }
 }
 
@@ -167,9 +176,8 @@ void LogReader::Release(bool lone) {
     Count(Damage::kLoneTime, held_line_);
   } else {
     if (previous_ && held_->utc_ms < previous_->utc_ms && steps_seen_++ < kMaxSteps) {
-      steps_.push_back(
-          {(resumed_ ? "the line at byte " : "line ") + std::to_string(held_line_) + " of " + name_,
-           held_->utc_ms, held_->utc_offset_minutes, previous_->utc_ms - held_->utc_ms});
+      steps_.push_back({Place(held_line_), held_->utc_ms, held_->utc_offset_minutes,
+                        previous_->utc_ms - held_->utc_ms});
     }
     ++rows_;
     previous_ = held_;
@@ -179,10 +187,7 @@ void LogReader::Release(bool lone) {
 }
 
 void LogReader::Feed(std::string_view bytes) {
-  if (digest_) {
-    crc_ = static_cast<std::uint32_t>(
-        crc32_z(crc_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
-  }
+  if (digest_) crc_ = Crc32(crc_, bytes);
   while (!bytes.empty() && refusal_.empty()) {
     std::size_t nl = bytes.find('\n');
     std::string_view part = bytes.substr(0, nl);

@@ -56,6 +56,9 @@ struct DamageCount {
   std::string first_at;  // "line 12 of a.csv", or "the line at byte 4096 of a.csv"
 };
 
+// The CRC-32 of `bytes` going on from `crc`, that of the bytes before them.
+std::uint32_t Crc32(std::uint32_t crc, std::string_view bytes);
+
 // A line without the CR of a CR LF line end.
 std::string_view WithoutCr(std::string_view line);
 // True for climon's header line (without its line end), a byte-order mark allowed.
@@ -102,6 +105,8 @@ class LogReader {
   // The current line: its number, or its byte when resumed.
   std::uint64_t Here() const { return resumed_ ? line_byte_ : line_; }
   void Count(Damage kind, std::uint64_t here);
+  // "line 12 of a.csv", or "the line at byte 4096 of a.csv" when resumed.
+  std::string Place(std::uint64_t here) const;
   // Hands on the row before `next` unless its time stands alone.
   void Hold(const Row& next);
   // Hands on the row held, or counts it when its time stands alone.

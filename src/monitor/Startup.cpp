@@ -65,9 +65,11 @@ void Monitor::Started(bool ran) {
 void Monitor::Ended(const std::string& cause) {
   // A fatal error in the start-up: the trail has the run's start and end, the journal the
   // error that ended it.
-  const bool ran = started_;
-  if (!ran) Started(false);
-  if (ran) Journal("ended");
+  if (started_) {
+    Journal("ended");
+  } else {
+    Started(false);
+  }
   Audit("end", cause);
 }
 

@@ -2,10 +2,10 @@
 // key decoder. The terminal is always restored: on normal exit, on a fatal error, on
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT (once stop requests are taken, the first of SIGINT,
 // SIGTERM and SIGHUP ends the run as ESC does, and the program then dies of it), and on a
-// crash (SIGSEGV,
-// SIGBUS, SIGFPE, SIGILL, SIGABRT), which then goes on to the handler that was there before. A stop
-// (SIGTSTP) restores it too; SIGCONT makes it raw again and repaints, as does a resize. The normal
-// screen buffer is used, so the last screen stays visible after exit.
+// crash (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT), which then goes on to the handler that
+// was there before. A stop (SIGTSTP) restores it too; SIGCONT makes it raw again and
+// repaints, as does a resize. The normal screen buffer is used, so the last screen stays
+// visible after exit.
 #pragma once
 
 #include <condition_variable>

@@ -282,8 +282,4 @@ std::string WinConsole::StopRequestedBy() const {
   return event == -1 ? "" : ControlEventName(static_cast<DWORD>(event));
 }
 
-bool WinConsole::StoppedByControl() const {
-  return Load(g_stop_event) != -1;
-}
-
 }  // namespace platform::windows

@@ -36,9 +36,6 @@ class WinConsole : public console::Console {
   void Restore() override;
   void TakeStopRequests() override;
   std::string StopRequestedBy() const override;
-  // Whether a control event (Ctrl-C, a closed window...) ended the run: the program then
-  // exits as that event would have ended it.
-  bool StoppedByControl() const;
 
  private:
   struct Measured {

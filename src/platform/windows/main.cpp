@@ -32,5 +32,5 @@ int main(int argc, char** argv) {
   }
   platform::windows::WinConsole con;
   const int status = app::Run(start, con, clock, ports);
-  return con.StoppedByControl() ? static_cast<int>(STATUS_CONTROL_C_EXIT) : status;
+  return !con.StopRequestedBy().empty() ? static_cast<int>(STATUS_CONTROL_C_EXIT) : status;
 }
