@@ -1,5 +1,7 @@
 #include "Html.h"
 
+#include "TrendSvg.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <initializer_list>
@@ -25,7 +27,7 @@ th,td{border:1px solid #aaa;padding:.12em .35em;text-align:right;vertical-align:
 td.t{white-space:normal}
 th:first-child,td:first-child,th.t,td.t{text-align:left}thead th{background:#e8e8e8}
 .note{font-size:9pt;color:#444}.out{color:#a00;font-weight:bold}.none{color:#666;font-style:italic}
-section{margin-bottom:2.5em}.summary th{white-space:normal}
+section{margin-bottom:2.5em}.day svg{display:block;width:100%;height:auto;max-height:11cm;margin:.4em 0}.summary th{white-space:normal}
 .sign{display:flex;gap:2em;margin-top:1.2em}.sign div{flex:1;border-top:1px solid #000;margin-top:2.8em;padding-top:.2em;font-size:9pt}
 @page{size:A4;margin:14mm 12mm}
 @media print{body{max-width:none;margin:0;padding:0;font-size:9pt}section{margin:0}
@@ -366,9 +368,17 @@ void DayActions(Writer& w, const Record& r, const Day& d, const Provenance& p) {
                        : NoneFound);
 }
 
+// The day's values and set points over the day, as climon-plot draws them, inline.
+void DayChart(Writer& w, const Day& d) {
+  if (d.rows == 0) return;
+  const std::string svg = plot::TrendSvg(d.chart);
+  w.Raw(std::string_view(svg).substr(svg.find("<svg"))).Line();
+}
+
 void DayPage(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   DayHead(w, d, p);
   DayFigures(w, r, d, p);
+  DayChart(w, d);
   DayExcursions(w, r, d);
   DayOutages(w, r, d);
   DayActions(w, r, d, p);

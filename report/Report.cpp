@@ -12,6 +12,9 @@ namespace {
 
 using record::Midnight;
 
+// A day's chart: a column of M4 every 5 minutes, spikes kept.
+constexpr int kChartColumns = 288;
+
 // A value this close to its band's edge is on the edge: inside. The log's values have
 // at most three decimals, far coarser than the sums' rounding.
 constexpr double kEdge = 1e-9;
@@ -103,6 +106,7 @@ void Builder::Take(const logread::Row& row) {
   if (period_.Holds({t, off})) {
     Day& d = DayOf(day);
     ++d.rows;
+    charts_.try_emplace(day, kChartColumns).first->second.Add(row);
     // Every reading is in the lowest and highest, whatever time it holds for: the last
     // one before a stop holds for none, and is the one the record most needs.
     for (std::size_t v = 0; v < kValueCount; ++v) {
@@ -245,6 +249,14 @@ Record Builder::Finish() {
       Day& d = DayOf(day);
       if (d.length == 0) d.length = d.unrecorded = kDayMs;
     }
+  }
+  for (Day& d : r_.days) {
+    auto chart = charts_.find(d.day);
+    if (chart == charts_.end()) continue;
+    d.chart = chart->second.Finish();
+    // The part of the day the period covers, whenever its rows.
+    d.chart.t0 = std::max(Midnight(d.day, d.offset), r_.from.ms);
+    d.chart.t1 = d.chart.t0 + d.length;
   }
   std::sort(r_.days.begin(), r_.days.end(),
             [](const Day& a, const Day& b) { return a.day < b.day; });

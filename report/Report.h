@@ -14,10 +14,12 @@
 #include <array>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "Aggregate.h"
 #include "logread/LogReader.h"
 #include "record/Period.h"
 
@@ -68,6 +70,7 @@ struct Day {
   int offset = 0;               // the log's UTC offset at the day's start
   bool offset_changed = false;  // and another later (summer time began or ended)
   std::array<ValueFigures, kValueCount> values;
+  plot::Chart chart;  // the day's rows as climon-plot draws them, over the whole day
 };
 
 // A departure from the band, judged over every row read (the margins around the period
@@ -142,6 +145,7 @@ class Builder {
   std::array<std::optional<double>, kValueCount> set_;  // the set point in force
   std::optional<Moment> link_down_;
   std::array<Open, kValueCount> open_;
+  std::map<std::int64_t, plot::Aggregator> charts_;  // by local day
 };
 
 // The rows of an audit trail (climon --audit) whose time lies within the record's

@@ -442,6 +442,11 @@ TEST(Report, PrintedByABrowser) {
     EXPECT_NE(text.find("Room 3 \u00B7 from 2026-12-08 to 2026-12-09 \u00B7 files read CRC-32 "),
               std::string::npos)
         << text;
+    // The day with rows has its chart; the day without has none.
+    EXPECT_EQ(text.find("climon trend, COM1: 2026-12-09 00:00:00 to 2026-12-10 00:00:00") !=
+                  std::string::npos,
+              page == 3)
+        << text;
     start = end + 1;
   }
   std::system(("rm -rf " + Quote(dir)).c_str());
