@@ -106,7 +106,8 @@ void Builder::Take(const logread::Row& row) {
   if (period_.Holds({t, off})) {
     Day& d = DayOf(day);
     ++d.rows;
-    charts_.try_emplace(day, kChartColumns).first->second.Add(row);
+    DrawBefore(day);
+    drawing_.try_emplace(day, kChartColumns).first->second.Add(row);
     // Every reading is in the lowest and highest, whatever time it holds for: the last
     // one before a stop holds for none, and is the one the record most needs.
     for (std::size_t v = 0; v < kValueCount; ++v) {
@@ -117,6 +118,15 @@ void Builder::Take(const logread::Row& row) {
     if (row.variant != 0) r_.variant = row.variant;
   }
   prev_ = row;
+}
+
+void Builder::DrawBefore(std::int64_t day) {
+  for (auto it = drawing_.begin(); it != drawing_.end() && it->first < day;) {
+    plot::Chart& chart = charts_[it->first];
+    plot::Chart drawn = it->second.Finish();
+    if (drawn.rows > chart.rows) chart = std::move(drawn);  // a day come back to keeps its most
+    it = drawing_.erase(it);
+  }
 }
 
 void Builder::Span(std::int64_t a, std::int64_t b, int offset, const logread::Row* row) {
@@ -250,10 +260,11 @@ Record Builder::Finish() {
       if (d.length == 0) d.length = d.unrecorded = kDayMs;
     }
   }
+  DrawBefore(std::numeric_limits<std::int64_t>::max());
   for (Day& d : r_.days) {
     auto chart = charts_.find(d.day);
     if (chart == charts_.end()) continue;
-    d.chart = chart->second.Finish();
+    d.chart = std::move(chart->second);
     // The part of the day the period covers, whenever its rows.
     d.chart.t0 = std::max(Midnight(d.day, d.offset), r_.from.ms);
     d.chart.t1 = d.chart.t0 + d.length;

@@ -145,7 +145,11 @@ class Builder {
   std::array<std::optional<double>, kValueCount> set_;  // the set point in force
   std::optional<Moment> link_down_;
   std::array<Open, kValueCount> open_;
-  std::map<std::int64_t, plot::Aggregator> charts_;  // by local day
+  // The days' charts by local day: drawing while the day's rows come, drawn once a later
+  // day's come (so that a month holds one day's bins at a time).
+  std::map<std::int64_t, plot::Aggregator> drawing_;
+  std::map<std::int64_t, plot::Chart> charts_;
+  void DrawBefore(std::int64_t day);
 };
 
 // The rows of an audit trail (climon --audit) whose time lies within the record's
