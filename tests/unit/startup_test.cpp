@@ -1,10 +1,8 @@
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
-#include <random>
 #include <sstream>
 
 #include "MonitorFixture.h"
+#include "TempFiles.h"
 
 namespace {
 
@@ -153,11 +151,9 @@ TEST_F(StartupTest, TheTrailBeginsWithTheStartAndEndsWithWhatEndedTheRun) {
       {"a fatal error in the start-up", true, false, "start;link lost;link back;end;",
        "fatal error: ReadKey: no more scripted keys"},
   };
+  Folder d;
   for (const auto& c : cases) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("climon-audit-test-" + std::to_string(std::random_device{}()) + ".csv"))
-            .string();
+    const std::string path = d.dir + "/" + c.what + ".csv";
     std::string error;
     auto audit = monitor::ValueLog::Open(path, error, monitor::ValueLog::AuditKind());
     ASSERT_TRUE(audit) << error;
@@ -197,7 +193,6 @@ TEST_F(StartupTest, TheTrailBeginsWithTheStartAndEndsWithWhatEndedTheRun) {
     EXPECT_EQ(journal.empty() ? "" : journal.front().substr(0, 8),
               c.ends_with_esc ? "started:" : "No reply")
         << c.what;
-    std::remove(path.c_str());
     overrides.clear();
   }
 }
