@@ -242,12 +242,24 @@ std::vector<Value> Shown(const Record& r) {
   return v;
 }
 
+// A seal as the page prints it: short enough to read aloud, with the row it closes.
+std::string SealText(const SealMark& m, const std::string& at) {
+  return seal::Short(m.head.link) + " (the value log's row " + std::to_string(m.head.rows) + ", " +
+         at + ")";
+}
+
 void DayHead(Writer& w, const Day& d, const Provenance& p) {
   w.Open("section", {{"class", "day"}}).Line();
   w.Element("h2", {}, DateOf(d.day) + " \u2014 " + p.room).Line();
   Para(w, "Covered by the period: " + Dur(CoveredSeconds(d)) +
               (d.offset_changed ? " (the log's UTC offset changed this day: summer time)" : "") +
               "; " + std::to_string(d.rows) + " rows.");
+  auto seal = p.seals.days.find(d.day);
+  if (seal != p.seals.days.end()) {
+    Para(w, "Closing seal of the day: " + SealText(seal->second, At(d, seal->second.at)) + ".");
+  } else if (d.rows > 0) {
+    Para(w, "No seal this day: its rows are not sealed, or no link of them checked out.", "out");
+  }
   if (d.rows == 0) {
     Para(w,
          "No rows for this day: climon did not run, or its log was not given. Nothing is "
@@ -526,6 +538,15 @@ void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
          "note");
   }
   for (const std::string& e : p.errors) Para(w, "Not read: " + e, "out");
+  if (p.seals.period) {
+    const SealMark& m = *p.seals.period;
+    Para(w, "Seal of the period: " + SealText(m, Stamp(m.at)) + ". climon-report --verify --seal " +
+                seal::Hex(m.head.link).substr(0, 16) +
+                " with the same files tells later whether they still lead to it.");
+  }
+  for (const std::string& line : p.seals.found) {
+    Para(w, "Seals: " + line, line.starts_with("CHANGED") ? "out" : "note");
+  }
   ClockSteps(w, r, p);
   Para(w,
        (p.damage.empty() ? std::string("No damaged rows.") : "Damaged rows skipped:" + p.damage) +

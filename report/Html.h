@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Report.h"
+#include "Seals.h"
 #include "logread/LogSet.h"
 
 namespace report {
@@ -22,6 +23,7 @@ struct Provenance {
   std::string damage;                     // the damaged rows by kind, a line each
   std::vector<logread::ClockStep> steps;  // the clock's steps back, the first few
   std::uint64_t steps_seen = 0;
+  Seals seals;
 };
 
 std::string Html(const Record& r, const Provenance& p);

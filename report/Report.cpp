@@ -1,4 +1,5 @@
 #include "Report.h"
+#include "seal/Chain.h"
 
 #include <algorithm>
 #include <cmath>
@@ -295,7 +296,9 @@ bool ReadAudit(const std::string& name, const std::string& text, Record& record,
     Moment m;
     if (!logformat::ParseIsoTime(f[logformat::kAuditTime], m.ms, m.offset)) continue;
     if (room.empty()) room = f[logformat::kAuditRoom];
-    if (period.Holds(m)) {
+    // The value log's chain at a run's end is for the seals' check, not an action.
+    if (period.Holds(m) && !(f[logformat::kAuditEvent] == seal::kLogSealEvent &&
+                             seal::LogSealOf(f[logformat::kAuditDetail]))) {
       record.actions.push_back(Action{m, f[logformat::kAuditUser], f[logformat::kAuditEvent],
                                       f[logformat::kAuditDetail], f[logformat::kAuditReply]});
     }

@@ -15,7 +15,16 @@ struct ReportOptions {
   std::string out, csv, room;
   record::Period period;  // its text: "2026-12-09", "2026-12", "the last 7 days"
   Settings settings;
+  bool verify = false;   // the seals' verdict asked for, in the exit status
+  std::string seal;      // a printed seal the files must lead to: lower-case hex digits
+  std::string seal_key;  // the file of the seals' key
+  // Only the seals are checked: every row of every file read, no report written.
+  bool VerifyOnly() const { return verify && out.empty() && csv.empty(); }
 };
+
+// climon-report --verify's exit status beyond 0 (intact) and 2 (a file or the command
+// line wrong): a change found, or nothing that could be checked.
+inline constexpr int kChanged = 1, kUnchecked = 3;
 
 // The longest period of one report.
 inline constexpr std::int64_t kMaxDays = 400;

@@ -21,7 +21,7 @@ const cli::Program kProgram = {
     "climon",
     kVersion,
     "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
-    "              [--audit FILE] [--headless]\n"
+    "              [--audit FILE] [--seal-key FILE] [--headless]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n",
@@ -73,6 +73,10 @@ std::vector<cli::Option> Table(Options& o) {
        "append a CSV row to FILE for each thing done to the controller\n"
        "(a terminal line, a counter reset) and each start, end and\n"
        "link loss"},
+      {"--seal-key", "a file name", cli::Store(o.seal_key), "FILE",
+       "seal the rows of the log and the audit trail with\n"
+       "the key in FILE (HMAC-SHA-256): only its holder\n"
+       "can make seals that check out"},
       {"--headless", nullptr, cli::Set(o.headless), nullptr,
        "run as a service: no screen, no keys (needs --port)"},
       {nullptr, nullptr, {}, nullptr, "Windows:"},
@@ -92,6 +96,8 @@ std::string Check(const Options& o) {
   if (services > 1) return "--service, --install-service and --remove-service go one at a time";
   if (!o.install_service.empty() && (!o.port || o.room.empty() || o.metrics.empty()))
     return "option --install-service needs --port, --room and --metrics: the room it runs";
+  if (!o.seal_key.empty() && o.log.empty() && o.audit.empty())
+    return "option --seal-key needs --log or --audit: the rows it seals";
   if ((o.headless || !o.service.empty()) && !o.port) {
     return std::string("option ") + (o.headless ? "--headless" : "--service") +
            " needs --port: no one is there to type it";

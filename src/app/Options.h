@@ -16,6 +16,7 @@ struct Options {
   std::string metrics;              // --metrics FILE; empty for none
   std::string audit;                // --audit FILE; empty for none
   std::string room;                 // --room NAME; empty: COMn
+  std::string seal_key;             // --seal-key FILE; empty: the seals are plain SHA-256
   bool headless = false;            // no console: a service
   // Windows: run under the service manager as climon-NAME (headless), or install or
   // remove that service; empty for none.

@@ -11,6 +11,7 @@
 #include "console/FatalError.h"
 #include "files/Files.h"
 #include "monitor/Monitor.h"
+#include "seal/Chain.h"
 
 namespace app {
 namespace {
@@ -37,9 +38,13 @@ std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also)
   std::string error;
   const Options& o = start.options;
   if (!o.install_service.empty() || !o.remove_service.empty()) return std::nullopt;
-  if ((!o.log.empty() && !(start.log = monitor::ValueLog::Open(o.log, error))) ||
-      (!o.audit.empty() &&
-       !(start.audit = monitor::ValueLog::Open(o.audit, error, monitor::ValueLog::AuditKind()))) ||
+  // A key asked for and not there: no unkeyed seals in its place.
+  std::string key;
+  if ((!o.seal_key.empty() && !seal::ReadKey(o.seal_key, key, error)) ||
+      (!o.log.empty() && !(start.log = monitor::ValueLog::Open(
+                               o.log, error, monitor::ValueLog::ValueLogKind(key)))) ||
+      (!o.audit.empty() && !(start.audit = monitor::ValueLog::Open(
+                                 o.audit, error, monitor::ValueLog::AuditKind(key)))) ||
       (!o.metrics.empty() &&
        !(start.metrics = monitor::MetricsFile::Open(o.metrics, kVersion, error)))) {
     std::fprintf(stderr, "climon: %s\n", error.c_str());

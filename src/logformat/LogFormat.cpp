@@ -239,12 +239,6 @@ std::string AuditRow(const LocalTime& when, const AuditEntry& e) {
 
 namespace {
 
-struct CsvRecord {
-  std::vector<std::string> fields;
-  std::size_t line = 0;  // where it begins, from 1
-  bool torn = false;     // a quote left open
-};
-
 // Whether a row begins at `at`: a time then a comma, as every row of climon's begins.
 bool RowStartsAt(std::string_view text, std::size_t at) {
   const std::size_t comma = text.find(',', at);
@@ -254,20 +248,22 @@ bool RowStartsAt(std::string_view text, std::size_t at) {
   return ParseIsoTime(text.substr(at, comma - at), ms, offset);
 }
 
-// The fields of each record of an RFC 4180 text (quoted fields may hold commas, quotes and
-// line ends). A quote left open by a torn row ends at the next line that begins a row, so
-// that the rows after it are read.
+}  // namespace
+
 std::vector<CsvRecord> ParseCsv(std::string_view text) {
   std::vector<CsvRecord> records;
   CsvRecord row{{""}, 1, false};
   std::size_t line = 1;
   bool quoted = false, any = false;
-  auto end_row = [&](bool torn) {
+  auto end_row = [&](bool torn, std::size_t end, std::size_t next) {
+    if (end > row.begin && text[end - 1] == '\r') --end;
     if (any || row.fields.size() > 1 || !row.fields[0].empty()) {
       row.torn = torn;
+      row.end = end;
       records.push_back(std::move(row));
     }
     row = CsvRecord{{""}, line, false};
+    row.begin = next;
     any = false;
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -276,7 +272,7 @@ std::vector<CsvRecord> ParseCsv(std::string_view text) {
       if (c == '\n' && RowStartsAt(text, i + 1)) {
         ++line;
         quoted = false;
-        end_row(true);
+        end_row(true, i, i + 1);
       } else if (c != '"') {
         if (c == '\n') ++line;
         row.fields.back() += c;
@@ -291,34 +287,40 @@ std::vector<CsvRecord> ParseCsv(std::string_view text) {
     } else if (c == ',') {
       row.fields.emplace_back();
     } else if (c == '\n' || c == '\r') {
+      const std::size_t end = i;
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       ++line;
-      end_row(false);
+      end_row(false, end, i + 1);
     } else {
       row.fields.back() += c;
       any = true;
     }
   }
-  end_row(quoted);
+  end_row(quoted, text.size(), text.size());
   return records;
 }
-
-}  // namespace
 
 bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows,
                    std::vector<std::size_t>* torn) {
   std::string header = AuditHeader();
   header.resize(header.size() - 2);
   std::vector<CsvRecord> records = ParseCsv(text);
-  if (records.empty() || SplitRow(header) != records[0].fields) return false;
+  if (records.empty()) return false;
+  // With or without the seal column: its last.
+  std::vector<std::string> columns = SplitRow(header);
+  const std::vector<std::string>& first = records[0].fields;
+  const bool sealed = first.size() == columns.size() + 1 &&
+                      (first.back() == kSealColumn || first.back() == kKeyedSealColumn);
+  if (sealed) columns.push_back(first.back());
+  if (columns != first) return false;
   for (std::size_t i = 1; i < records.size(); ++i) {
     CsvRecord& r = records[i];
-    if (r.torn || r.fields.size() != kAuditColumns) {
+    if (r.torn || r.fields.size() != columns.size()) {
       if (torn != nullptr) torn->push_back(r.line);
       continue;
     }
     AuditFields& f = rows.emplace_back();
-    std::move(r.fields.begin(), r.fields.end(), f.begin());
+    std::move(r.fields.begin(), r.fields.begin() + kAuditColumns, f.begin());
   }
   return true;
 }

@@ -123,6 +123,21 @@ bool ReadAuditRows(std::string_view text, std::vector<AuditFields>& rows,
                    std::vector<std::size_t>* torn = nullptr);
 std::string CsvField(std::string_view text);
 
+// The seal column, last in a sealed value log or audit trail: its name tells the kind.
+inline constexpr std::string_view kSealColumn = "seal", kKeyedSealColumn = "keyed_seal";
+
+// The records of an RFC 4180 text (quoted fields may hold commas, quotes and line ends),
+// each with its fields and its bytes' place in the text (without its line end). A quote
+// left open by a torn row ends at the next line that begins a row, so that the rows after
+// it are read.
+struct CsvRecord {
+  std::vector<std::string> fields;
+  std::size_t line = 0;  // where it begins, from 1
+  bool torn = false;     // a quote left open
+  std::size_t begin = 0, end = 0;
+};
+std::vector<CsvRecord> ParseCsv(std::string_view text);
+
 // The fields of one row, without its line end.
 std::vector<std::string> SplitRow(std::string_view line);
 

@@ -39,7 +39,7 @@ const std::string& Header() {
 }
 
 // The fields of a line; false when there are more than `out` holds.
-bool Split(std::string_view line, std::array<std::string_view, logformat::kColumnCount>& out,
+bool Split(std::string_view line, std::array<std::string_view, logformat::kColumnCount + 1>& out,
            std::size_t& count) {
   count = 0;
   std::size_t start = 0;
@@ -97,10 +97,14 @@ std::string_view WithoutCr(std::string_view line) {
   return line;
 }
 
-bool IsHeader(std::string_view line) {
+std::optional<seal::Kind> HeaderKind(std::string_view line) {
   // Some spreadsheets save a CSV with a byte-order mark first.
   if (line.starts_with(kBom)) line.remove_prefix(kBom.size());
-  return line == Header();
+  return seal::HeaderKind(line, Header());
+}
+
+bool IsHeader(std::string_view line) {
+  return HeaderKind(line).has_value();
 }
 
 std::string NotALog(const std::string& name, std::optional<std::string_view> first_line) {
@@ -133,9 +137,13 @@ const char* DamageName(Damage kind) {
 LogReader::LogReader(std::string name, std::function<void(const Row&)> sink)
     : name_(std::move(name)), sink_(std::move(sink)) {}
 
-void LogReader::ResumeAt(std::uint64_t at) {
+void LogReader::ResumeAt(std::uint64_t at, seal::Kind kind) {
   resumed_ = header_seen_ = true;
   next_line_byte_ = at;
+  kind_ = kind;
+  if (follow_ != nullptr) {
+    follow_->File(name_, kind_, false);
+  }
 }
 
 void LogReader::EndLine() {
@@ -236,19 +244,27 @@ void LogReader::Line(std::string_view line) {
     refusal_ = NotALog(name_, line);
     if (!refusal_.empty()) return;
     header_seen_ = true;
+    kind_ = *HeaderKind(line);
+    if (follow_ != nullptr) {
+      follow_->File(name_, kind_, true);
+    }
     return;
   }
   if (line.empty()) return;
-  if (line == Header()) return Count(Damage::kRepeatedHeader, Here());
-  std::array<std::string_view, logformat::kColumnCount> f;
+  if (IsHeader(line)) return Count(Damage::kRepeatedHeader, Here());
+  std::array<std::string_view, logformat::kColumnCount + 1> f;
   std::size_t n = 0;
-  if (!Split(line, f, n) || n != logformat::kColumnCount) {
+  const std::size_t fields = logformat::kColumnCount + (kind_ == seal::Kind::kNone ? 0 : 1);
+  if (!Split(line, f, n) || n != fields) {
+    if (follow_ != nullptr) follow_->Torn();
     return Count(Damage::kFieldCount, Here());
   }
   Row row;
-  if (!logformat::ParseIsoTime(f[0], row.utc_ms, row.utc_offset_minutes)) {
-    return Count(Damage::kBadTime, Here());
-  }
+  const bool timed = logformat::ParseIsoTime(f[0], row.utc_ms, row.utc_offset_minutes);
+  // Every row whole is in the chain, a damaged one too: climon never writes one.
+  if (follow_ != nullptr)
+    follow_->Row(line, Here(), timed ? row.utc_ms : 0, row.utc_offset_minutes);
+  if (!timed) return Count(Damage::kBadTime, Here());
   std::from_chars(f[1].data(), f[1].data() + f[1].size(), row.port);
   std::from_chars(f[2].data(), f[2].data() + f[2].size(), row.variant);
   // Series s is value column s, after time, port and variant.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "logformat/LogFormat.h"
+#include "seal/Chain.h"
 
 namespace logread {
 
@@ -61,8 +62,10 @@ std::uint32_t Crc32(std::uint32_t crc, std::string_view bytes);
 
 // A line without the CR of a CR LF line end.
 std::string_view WithoutCr(std::string_view line);
-// True for climon's header line (without its line end), a byte-order mark allowed.
+// True for climon's header line (without its line end), a byte-order mark allowed, with or
+// without a seal column; and how the rows under it are sealed.
 bool IsHeader(std::string_view line);
+std::optional<seal::Kind> HeaderKind(std::string_view line);
 // Why the file `name` is not a climon value log, from its first line (without its line
 // end; a CR is allowed): none when the file is empty. "" when it is one.
 std::string NotALog(const std::string& name, std::optional<std::string_view> first_line);
@@ -72,9 +75,12 @@ class LogReader {
   // `sink` gets each good row; `name` names the input in reports.
   LogReader(std::string name, std::function<void(const Row&)> sink);
 
+  // Each row (whole, damaged or not) goes to `follow` too, to check the seals.
+  void FollowSeals(seal::Follow* follow) { follow_ = follow; }
   // The input goes on from byte `at` of the file, at the start of a line, its header
-  // already read: lines are then named by their byte, not their number.
-  void ResumeAt(std::uint64_t at);
+  // (of rows sealed as `kind` says) already read: lines are then named by their byte, not
+  // their number.
+  void ResumeAt(std::uint64_t at, seal::Kind kind);
   // The next bytes of the input, in any pieces.
   void Feed(std::string_view bytes);
   // The end of the input: a last line without its line end is read too.
@@ -121,6 +127,8 @@ class LogReader {
   // The byte at which the current line starts, and the next one; the current line's length.
   std::uint64_t line_byte_ = 0, next_line_byte_ = 0, line_length_ = 0;
   bool header_seen_ = false;
+  seal::Kind kind_ = seal::Kind::kNone;
+  seal::Follow* follow_ = nullptr;
   std::optional<Row> held_;
   std::uint64_t held_line_ = 0;
   std::optional<Row> previous_;  // the last row handed on

@@ -18,6 +18,7 @@ struct Entry {
   std::uint64_t rows_start = 0;      // the byte after its header
   std::optional<Stamp> first, last;  // last: a plain log's, from its end
   std::uint64_t size = 0;            // a plain log's
+  seal::Kind kind = seal::Kind::kNone;
 };
 
 Entry ReadHead(const std::string& path) {
@@ -39,6 +40,7 @@ Entry ReadHead(const std::string& path) {
                          : std::optional<std::string_view>(std::string_view(head).substr(0, nl)));
   if (!e.read.error.empty()) return e;
   e.ok = true;
+  e.kind = *HeaderKind(WithoutCr(std::string_view(head).substr(0, nl)));
   e.rows_start = nl == std::string::npos ? head.size() : nl + 1;
   if (auto s = FirstStamp(std::string_view(head).substr(e.rows_start), true)) e.first = s->second;
   if (!e.read.compressed) {
@@ -89,8 +91,8 @@ void FeedCompressed(Input& input, LogReader& reader, const Fed& fed) {
 }
 
 // The rows of a plain file from the byte where the period may begin to where it surely
-// ends.
-void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader& reader,
+// ends; false when that is before the file's end.
+bool FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader& reader,
                const Fed& fed) {
   std::FILE* file = input.file();
   std::uint64_t from = 0, to = e.size;
@@ -100,7 +102,7 @@ void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader&
   if (auto b = p.LatestUtc(); e.first && b) {
     to = SeekTo(file, e.rows_start, e.first->ms, e.size, *b + kSeekSlackMs);
   }
-  if (from > 0) reader.ResumeAt(from);
+  if (from > 0) reader.ResumeAt(from, e.kind);
   files::SeekTo(file, from);
   std::vector<char> block(kBlock);
   for (std::uint64_t at = from; at < to && reader.refusal().empty();) {
@@ -111,6 +113,7 @@ void FeedPlain(Input& input, const Entry& e, const record::Period& p, LogReader&
     fed();
     at += n;
   }
+  return to >= e.size;
 }
 
 }  // namespace
@@ -202,6 +205,7 @@ SetRead LogSet::Read(const Sink& sink) {
     }
     Input input;
     if (!e.ok || f.skipped || !input.Open(f.path, f.error)) {
+      if (sink.follow != nullptr) sink.follow->Lose();
       out.files.push_back(std::move(f));
       continue;
     }
@@ -215,16 +219,19 @@ SetRead LogSet::Read(const Sink& sink) {
       sink.row(row);
     });
     if (sink.crc) reader.ContinueCrc(out.crc);
+    reader.FollowSeals(sink.follow);
+    bool whole = true;
     const Fed fed = [&] {
       if (sink.progress) sink.progress(i + 1, state_->entries.size(), read_rows + reader.rows());
     };
     if (input.compressed()) {
       FeedCompressed(input, reader, fed);
     } else {
-      FeedPlain(input, e, p, reader, fed);
+      whole = FeedPlain(input, e, p, reader, fed);
     }
     read_rows += reader.rows();
     reader.Finish();
+    if (sink.follow != nullptr && (!whole || !input.error().empty())) sink.follow->Lose();
     if (!input.error().empty()) {
       f.error = input.error() + (f.rows > 0 ? "; the rows before it are read" : "");
     } else if (!reader.refusal().empty()) {

@@ -49,6 +49,8 @@ struct Sink {
   // every row, the period's or not); may be empty.
   std::function<void(std::size_t file, std::size_t files, std::uint64_t rows)> progress;
   bool crc = false;  // SetRead::crc wanted
+  // Checks the seals of the rows read, where given.
+  seal::Follow* follow = nullptr;
 };
 
 // A set of logs opened: each file's first row read (and a plain log's last), the files put

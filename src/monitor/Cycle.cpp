@@ -253,8 +253,11 @@ void Monitor::PublishLink() {
 }
 
 PassState Monitor::State(const comLib3::WallTime& now) const {
-  return {pass_, now, last_reply_, !link_down_, model_known_ ? VentRelay : std::uint16_t{0},
-          Room()};
+  PassState s{pass_, now, last_reply_, !link_down_, model_known_ ? VentRelay : std::uint16_t{0},
+              Room()};
+  if (out_.log != nullptr) s.log_seal = out_.log->last_seal();
+  if (out_.audit != nullptr) s.audit_seal = out_.audit->last_seal();
+  return s;
 }
 
 void Monitor::ShowOutput(const std::string& text, bool notice) {

@@ -223,6 +223,27 @@ std::string MetricsFile::Exposition(const PassState& pass) const {
            "When the controller last gave a usable reply.");
     sample("climon_last_reply_timestamp_seconds", "", Seconds(UnixSeconds(*pass.last_reply)));
   }
+  // A copy of the seals kept on another machine, as numbers: a label would make a series
+  // of every link.
+  std::pair<const char*, const std::optional<seal::Head>*> seals[] = {{"log", &pass.log_seal},
+                                                                      {"audit", &pass.audit_seal}};
+  for (const char* name : {"climon_seal_rows", "climon_seal_head"}) {
+    bool any = false;
+    for (const auto& [record, head] : seals) {
+      if (!*head || (*head)->rows == 0) continue;
+      if (!any) {
+        family(name, "gauge",
+               name == std::string("climon_seal_rows")
+                   ? "The seal chain's row at its last link written, per record."
+                   : "The first 12 hexadecimal digits of the last link written, as a number.");
+      }
+      any = true;
+      std::uint64_t digits = 0;
+      for (std::size_t i = 0; i < 6; ++i) digits = digits << 8 | (*head)->link[i];
+      sample(name, std::string(",record=\"") + record + "\"",
+             std::to_string(name == std::string("climon_seal_rows") ? (*head)->rows : digits));
+    }
+  }
   family("climon_last_pass_timestamp_seconds", "gauge", "When the last monitor pass ended.");
   sample("climon_last_pass_timestamp_seconds", "", Seconds(UnixSeconds(pass.now)));
   family("climon_info", "gauge", "The port, device variant, controller model and version.");

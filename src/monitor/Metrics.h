@@ -14,6 +14,7 @@
 #include "comLib3/Clock.h"
 #include "logformat/LogFormat.h"
 #include "monitor/Pass.h"
+#include "seal/Chain.h"
 
 namespace monitor {
 
@@ -25,6 +26,8 @@ struct PassState {
   bool link_up;
   std::uint16_t model;  // the first indicator relay, which tells the controller model
   std::string room;
+  // The last link written into the value log and the audit trail, where they are sealed.
+  std::optional<seal::Head> log_seal = std::nullopt, audit_seal = std::nullopt;
 };
 
 // Seconds since 1970 (UTC) of a local time, to the millisecond.

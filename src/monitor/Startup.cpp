@@ -60,6 +60,14 @@ void Monitor::Started(bool ran) {
   Audit(start_time_, "start", what + ", version " + out_.version);
   for (const std::string& row : early_rows_) out_.audit->Append(row);
   early_rows_.clear();
+  // How each record's seal chain was taken up, where that is worth a row of its own.
+  for (ValueLog* record : {out_.log, out_.audit}) {
+    if (record == nullptr) continue;
+    if (std::string said = record->TakeChainNotice(); !said.empty()) {
+      Journal(said, Severity::kWarning);
+      Audit(start_time_, seal::kLogSealEvent, said);
+    }
+  }
 }
 
 void Monitor::Ended(const std::string& cause) {
@@ -69,6 +77,11 @@ void Monitor::Ended(const std::string& cause) {
     Journal("ended");
   } else {
     Started(false);
+  }
+  // The value log's chain where the run leaves it: its last rows, which no link written
+  // covers yet, are covered here, and a log cut short is told from one that ended.
+  if (out_.log != nullptr && out_.log->head().rows > 0) {
+    Audit(seal::kLogSealEvent, seal::LogSealDetail(out_.log->head(), out_.log->path()));
   }
   Audit("end", cause);
 }

@@ -16,6 +16,7 @@ struct Folder {
     dir = (std::filesystem::temp_directory_path() /
            (std::string("climon-") + test->test_suite_name() + "-" + test->name()))
               .string();
+    std::filesystem::remove_all(dir);  // what a crashed run left
     std::filesystem::create_directories(dir);
   }
   ~Folder() { std::filesystem::remove_all(dir); }

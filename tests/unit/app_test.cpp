@@ -1,6 +1,7 @@
 // The command line, and the value log's rows from the monitor's passes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "app/Service.h"
 #include "console/HeadlessConsole.h"
 #include "monitor/Metrics.h"
+#include "seal/Chain.h"
 
 namespace {
 
@@ -153,24 +155,85 @@ struct LogFile {
   }
 };
 
-TEST(ValueLog, AHeaderOnceThenAppendedNeverTruncated) {
-  LogFile file;
-  for (int run = 0; run < 2; ++run) {
-    std::string error;
-    auto log = monitor::ValueLog::Open(file.path, error);
-    ASSERT_TRUE(log) << error;
-    EXPECT_TRUE(log->Append("row" + std::to_string(run) + "\r\n"));
+// Rows as climon writes them, a second apart from 08:00:00.
+std::string PassRow(int second) {
+  comLib3::WallTime t{2026, 12, 9, 8, second / 60, second % 60, 60, 0};
+  logformat::LogRow v;
+  v.port = 1;
+  v.fields[logformat::kTemp] = std::to_string(second);
+  return logformat::CsvRow(t, v);
+}
+const std::string kHeader = logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 2);
+const std::string kSealedHeader = kHeader + ",seal";
+
+// A header once, rows only appended; each run goes on with the chain where the file's end
+// leaves it, says where it goes on from, and writes a link once a minute; every run's rows
+// check out. A file without a seal column is written as it is; one sealed with a key is
+// not written without it.
+TEST(ValueLog, AHeaderOnceThenAppendedAndTheChainTakenUpAtEachStart) {
+  struct Case {
+    const char* what;
+    std::string before;  // the file's text at start
+    std::string key;     // of both runs
+    int seals;           // the links written
+    const char* notice;  // the chain's, at the second start
+  } cases[] = {
+      {"a new file", "", "", 4, ""},
+      {"with a key", "", "k3y", 4, ""},
+      {"a log of before the seals", kHeader + "\r\n" + PassRow(0), "", 0,
+       " has no seal column: its rows are not sealed until it is rotated"},
+      {"no link at the end", kSealedHeader + "\r\n" + "x,y\r\n", "", 4,
+       "a new seal chain begins: no link could be read at the end of "},
+      {"sealed with a key, none given", kHeader + ",keyed_seal\r\n", "", 0,
+       " is sealed with a key"},
+  };
+  for (const auto& c : cases) {
+    LogFile file;
+    if (!c.before.empty()) std::ofstream(file.path, std::ios::binary) << c.before;
+    std::string notice;
+    for (int run = 0; run < 2; ++run) {
+      std::string error;
+      auto log = monitor::ValueLog::Open(file.path, error, monitor::ValueLog::ValueLogKind(c.key));
+      if (!log) {
+        EXPECT_NE(error.find(c.notice), std::string::npos) << c.what << ": " << error;
+        break;
+      }
+      std::string said = log->TakeChainNotice();
+      if (run == 0) notice = said;
+      for (int second = run * 90; second < run * 90 + 90; ++second) {
+        EXPECT_TRUE(log->Append(PassRow(second))) << c.what;
+      }
+    }
+    if (c.seals > 0 || c.before.starts_with(kSealedHeader)) {
+      EXPECT_NE(notice.find(c.notice), std::string::npos) << c.what << ": " << notice;
+    }
+    auto lines = file.Lines();
+    seal::Follow follow{seal::Hasher(c.key)};
+    int seals = 0;
+    follow.on_seal = [&seals](std::int64_t, int, const seal::Head&) { ++seals; };
+    std::ifstream f(file.path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const std::size_t nl = text.find('\n');
+    follow.File(file.path, c.key.empty() ? seal::Kind::kPlain : seal::Kind::kKeyed, true);
+    seal::FollowText(follow, text.substr(nl + 1), 2, logformat::kColumnCount + 1);
+    follow.End();
+    EXPECT_EQ(seals, c.seals) << c.what;
+    EXPECT_FALSE(follow.changed()) << c.what;
+    if (c.seals > 0) {
+      EXPECT_EQ(std::count(lines.begin(), lines.end(), lines[0]), 1) << c.what;
+      EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                              [](const std::string& l) { return l.find(",from:") != l.npos; }),
+                2)
+          << c.what;
+    }
   }
-  auto lines = file.Lines();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0] + "\n", logformat::CsvHeader());
-  EXPECT_EQ(lines[1], "row0\r");
-  EXPECT_EQ(lines[2], "row1\r");
 }
 
 // A row torn by a power cut stays alone on its line; a log rotated or deleted while
 // climon runs goes on at its path, header first, and says so once.
 TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
+  // The new file's first row goes on from the chain after row0.
+  const std::string kRow1 = "row1," + seal::FromField(seal::Hasher().Next({}, "row0")) + "\r";
   struct Case {
     const char* what;
     std::string before;                                // the file's text at start
@@ -186,12 +249,12 @@ TEST(ValueLog, ATornRowStaysApartAndARotatedLogGoesOnAtItsPath) {
       {"renamed away",
        "",
        [](const std::string& p) { return std::rename(p.c_str(), (p + ".1").c_str()); },
-       {logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1), "row1\r"},
+       {kSealedHeader + "\r", kRow1},
        true},
       {"deleted",
        "",
        [](const std::string& p) { return std::remove(p.c_str()); },
-       {logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1), "row1\r"},
+       {kSealedHeader + "\r", kRow1},
        true},
   };
   for (const auto& c : cases) {
@@ -223,17 +286,18 @@ TEST(ValueLog, RowsAreKeptThroughAFullDiskAndWrittenInOrder) {
     std::puts("skipped: no /dev/full here; the end-to-end test fills a disk");
     GTEST_SKIP();
   }
-  const std::string header = logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 1);
+  const std::string header = kSealedHeader + "\r";
+  const std::string t0 = "t0,a," + seal::FromField({}) + "\r";
   struct Case {
     const char* what;
     std::size_t keep;
     std::vector<std::string> lines;  // at the path once space is back
     const char* lost;
   } cases[] = {
-      {"within the bound", 8, {header, "t0,a\r", "t1,a\r", "t2,a\r", "t3,a\r"}, ""},
+      {"within the bound", 8, {header, t0, "t1,a,\r", "t2,a,\r", "t3,a,\r"}, ""},
       {"past the bound",
        2,
-       {header, "t0,a\r", "t1,a\r"},
+       {header, t0, "t1,a,\r"},
        "Value log: 2 rows from t2 to t3 lost (more than 2 could not be written)"},
   };
   for (const auto& c : cases) {
@@ -476,9 +540,11 @@ TEST_F(LoggedPassTest, AFailedReadIsAnEmptyFieldAndCountersComeWithTheirRefresh)
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[1],
             "2026-12-09T08:00:03.240+01:00,1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,"
-            "1,1,1,0,143415,95535,40000,20000,5400\r");
-  EXPECT_EQ(lines[2].substr(30),
-            "1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,\r");
+            "1,1,1,0,143415,95535,40000,20000,5400," +
+                seal::FromField({}) + "\r");
+  // The first row after the run's start carries a link.
+  EXPECT_EQ(lines[2].substr(30, lines[2].find(",2:") - 30),
+            "1,1,12.50,12.50,,85.00,1.600,1.500,-2.00,0.00,185,12.00,1,1,1,0,,,,,");
 }
 
 }  // namespace
