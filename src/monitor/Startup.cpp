@@ -58,16 +58,16 @@ void Monitor::Started(bool ran) {
   for (auto& [line, severity] : early_journal_) Journal(line, severity);
   early_journal_.clear();
   Audit(start_time_, "start", what + ", version " + out_.version);
-  for (const std::string& row : early_rows_) out_.audit->Append(row);
-  early_rows_.clear();
   // How each record's seal chain was taken up, where that is worth a row of its own.
   for (ValueLog* record : {out_.log, out_.audit}) {
     if (record == nullptr) continue;
     if (std::string said = record->TakeChainNotice(); !said.empty()) {
-      Journal(said, Severity::kWarning);
+      Journal(said);
       Audit(start_time_, seal::kLogSealEvent, said);
     }
   }
+  for (const std::string& row : early_rows_) out_.audit->Append(row);
+  early_rows_.clear();
 }
 
 void Monitor::Ended(const std::string& cause) {

@@ -51,6 +51,11 @@ std::unique_ptr<ValueLog> ValueLog::Open(const std::string& path, std::string& e
   std::unique_ptr<ValueLog> log(new ValueLog(f, path, std::move(kind)));
   log->broken_line_ = torn;  // a torn row stays alone on its line
   if (!log->TakeUpChain(error)) return nullptr;
+  // A file begun anew at a start (a new log, or one rotated while climon was stopped)
+  // cannot go on from the chain before it.
+  if (log->sealed_ && log->head_.rows == 0 && log->chain_notice_.empty()) {
+    log->chain_notice_ = "a new seal chain begins: " + path + " holds no rows to go on from";
+  }
   return log;
 }
 

@@ -201,7 +201,8 @@ TEST(Audit, WhatTheOperatorDidAndWhatHappened) {
   ASSERT_EQ(s.WaitExit(20s), 0);
   std::string events;
   for (const auto& row : CsvRows(path)) events += row.size() > 4 ? row[4] + ";" : "?;";
-  EXPECT_EQ(events, "event;start;terminal;reset declined;reset;link lost;link back;end;");
+  // A new trail: its seal chain begins after the start.
+  EXPECT_EQ(events, "event;start;seal;terminal;reset declined;reset;link lost;link back;end;");
   std::string text = ReadFile(path);
   EXPECT_NE(text.find(",terminal,RD DM992,0"), std::string::npos) << text;
   EXPECT_NE(text.find(",reset,\"counters before: total "), std::string::npos) << text;
@@ -273,8 +274,9 @@ TEST(Audit, AFullDiskLosesNoRowOnceSpaceIsBack) {
     events += row.size() > 4 ? row[4] + ";" : "?;";
     times.push_back(row[0]);
   }
-  // The value log's chain where the run left it, before the end.
-  EXPECT_EQ(events, "event;start;terminal;reset;seal;end;") << ReadFile(audit);
+  // The new log's and trail's chains begin after the start; the value log's chain where the
+  // run left it, before the end.
+  EXPECT_EQ(events, "event;start;seal;seal;terminal;reset;seal;end;") << ReadFile(audit);
   EXPECT_TRUE(std::is_sorted(times.begin() + 1, times.end())) << ReadFile(audit);
   EXPECT_NE(ReadFile(audit).find(",terminal,WR DM890 130,OK,"), std::string::npos);
   // A pass a second or so: no gap of more than a few seconds, none out of order, every row

@@ -146,9 +146,10 @@ TEST_F(StartupTest, TheTrailBeginsWithTheStartAndEndsWithWhatEndedTheRun) {
     const char* events;
     const char* end;
   } cases[] = {
-      {"a healthy run", false, true, "start;end;", "ESC"},
-      {"a silent start-up", true, true, "start;link lost;link back;end;", "ESC"},
-      {"a fatal error in the start-up", true, false, "start;link lost;link back;end;",
+      // After the start: the new trail's seal chain begins.
+      {"a healthy run", false, true, "start;seal;end;", "ESC"},
+      {"a silent start-up", true, true, "start;seal;link lost;link back;end;", "ESC"},
+      {"a fatal error in the start-up", true, false, "start;seal;link lost;link back;end;",
        "fatal error: ReadKey: no more scripted keys"},
   };
   Folder d;
