@@ -247,20 +247,26 @@ void Follow::Seal(const Head& written, const Head& made, std::uint64_t here, std
     if (on_seal) on_seal(utc_ms, offset, made);
     if (!look_.empty() && Hex(made.link).starts_with(look_)) look_found_ = true;
   } else {
-    std::string span = "between " + Text(last_good_) + " and " + Text(At(here));
-    if (written.rows > made.rows) {
-      Tell(true, Rows(written.rows - made.rows) + " deleted " + span);
-    } else if (written.rows < made.rows) {
-      Tell(true, Rows(made.rows - written.rows) + " inserted " + span);
-    } else {
-      Tell(true, (disorder_ ? "rows reordered " : "a row changed ") + span);
-    }
+    Mismatch(written, made, here);
   }
   head_ = written;
   pending_ = 0;
   last_good_ = At(here);
   disorder_ = false;
   Chained(here);
+}
+
+void Follow::Mismatch(const Head& written, const Head& made, std::uint64_t here) {
+  std::string span = "between " + Text(last_good_) + " and " + Text(At(here));
+  if (written.rows > made.rows) {
+    // At a file's first row, the rows missing may be a whole file of a rotated set.
+    Tell(true, Rows(written.rows - made.rows) + " deleted " + span +
+                   (here <= 2 ? " (or a file missing before " + files_.back().first + ")" : ""));
+  } else if (written.rows < made.rows) {
+    Tell(true, Rows(made.rows - written.rows) + " inserted " + span);
+  } else {
+    Tell(true, (disorder_ ? "rows reordered " : "a row changed ") + span);
+  }
 }
 
 void Follow::From(const Head& from, std::uint64_t here) {
@@ -274,11 +280,7 @@ void Follow::From(const Head& from, std::uint64_t here) {
     }
     Tell(false, "a new chain begins at " + at + " (climon could not read the last link)");
   } else if (anchored_) {
-    Tell(true, "the chain does not go on at " + at + ": it goes on from row " +
-                   std::to_string(from.rows) + " where the rows before end at row " +
-                   std::to_string(head_.rows) +
-                   (here <= 2 ? " (a file missing before " + files_.back().first + ", or its rows)"
-                              : " (rows deleted or changed before it)"));
+    Mismatch(from, head_, here);
   }
   anchored_ = true;
   head_ = from;

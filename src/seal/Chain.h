@@ -114,6 +114,8 @@ class Follow {
  private:
   void Seal(const Head& written, const Head& made, std::uint64_t here, std::int64_t utc_ms,
             int offset);
+  // A link written that the rows do not lead to: what changed, from how many rows it holds.
+  void Mismatch(const Head& written, const Head& made, std::uint64_t here);
   void Chained(std::uint64_t here);
   void From(const Head& from, std::uint64_t here);
   void Tell(bool changed, std::string text);
