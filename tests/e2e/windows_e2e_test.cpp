@@ -132,6 +132,9 @@ TEST_F(Wine, ALogRenamedThenDeletedGoesOnInANewFile) {
     std::string text = ReadFile(log);
     return std::count(text.begin(), text.end(), '\n');
   };
+  // The header with its seal column.
+  const std::string header =
+      logformat::CsvHeader().substr(0, logformat::CsvHeader().size() - 2) + ",seal\r\n";
   ASSERT_TRUE(s.WaitFor([&] { return rows() >= 2; }, 30s));
   for (const char* how : {"mv", "rm"}) {
     std::string cmd = std::string(how) == "mv" ? "mv " + Quote(log) + " " + Quote(log + ".1")
@@ -139,14 +142,16 @@ TEST_F(Wine, ALogRenamedThenDeletedGoesOnInANewFile) {
     ASSERT_EQ(std::system(cmd.c_str()), 0) << how;
     ASSERT_TRUE(s.WaitFor([&] { return rows() >= 3; }, 20s)) << how;
     std::string text = ReadFile(log);
-    EXPECT_TRUE(text.starts_with(logformat::CsvHeader())) << how << ": " << text.substr(0, 80);
+    EXPECT_TRUE(text.starts_with(header)) << how << ": " << text.substr(0, 80);
   }
-  EXPECT_TRUE(ReadFile(log + ".1").starts_with(logformat::CsvHeader()));
+  EXPECT_TRUE(ReadFile(log + ".1").starts_with(header));
   ASSERT_EQ(std::system(("mv " + Quote(audit) + " " + Quote(audit + ".1")).c_str()), 0);
   s.Key("C-c");
   EXPECT_EQ(s.WaitExit(10s), 0) << s.ScreenText();
   // The end of the run went to a new audit trail at the path.
-  EXPECT_TRUE(ReadFile(audit).starts_with(logformat::AuditHeader()));
+  const std::string audit_header = logformat::AuditHeader();
+  EXPECT_TRUE(
+      ReadFile(audit).starts_with(audit_header.substr(0, audit_header.size() - 2) + ",seal\r\n"));
   EXPECT_NE(ReadFile(audit).find(",end,"), std::string::npos) << ReadFile(audit);
   sim.Stop();
   std::system(("rm -rf " + Quote(dir)).c_str());
@@ -185,6 +190,60 @@ TEST_F(Wine, EveryEndGivesTheConsoleModesBack) {
     EXPECT_TRUE(s.TerminalRestored()) << c.path;
     std::system(("rm -rf " + Quote(dir)).c_str());
   }
+}
+
+// climon.exe's record across a rotation and a restart checks out in climon-report.exe and
+// in the POSIX build's, and climon's in climon-report.exe; a change is found by both.
+TEST_F(Wine, TheSealsOfEachBuildCheckOutInTheOther) {
+  std::string dir = TempDir(), log = dir + "/values.csv", audit = dir + "/audit.csv";
+  const std::string report_exe =
+      "wine " + Quote(exe.substr(0, exe.rfind('/') + 1) + "climon-report.exe");
+  auto rows = [&log] {
+    std::string text = ReadFile(log);
+    return std::count(text.begin(), text.end(), '\n');
+  };
+  {
+    Simulator sim(dir, {}, com5);
+    for (int run = 0; run < 2; ++run) {
+      Session s(com5, "",
+                Command(" --headless --port 5 --log " + Quote(WinPath(log)) + " --audit " +
+                        Quote(WinPath(audit))));
+      ASSERT_TRUE(s.WaitFor([&] { return rows() >= 3 + 2 * run; }, 30s));
+      if (run == 0) {
+        ASSERT_EQ(std::rename(log.c_str(), (log + ".1").c_str()), 0);
+        ASSERT_TRUE(s.WaitFor([&] { return rows() >= 3; }, 20s));
+      }
+      s.Key("C-c");
+      ASSERT_EQ(s.WaitExit(10s), 0) << s.ScreenText();
+    }
+    sim.Stop();
+  }
+  // The POSIX build's record beside it.
+  {
+    Simulator sim(dir, {}, dir + "/COM1");
+    Ran posix = RunProgram("cd " + Quote(dir) + " && CLIMON_COM1=" + Quote(dir + "/COM1") +
+                           " timeout --preserve-status -s INT 5 " + Quote(ClimonBin()) +
+                           " --headless --port 1 --log posix.csv");
+    ASSERT_EQ(posix.status, 0) << posix.err;  // a service ends well on a signal
+    sim.Stop();
+  }
+  const std::string set = " values.csv.1 values.csv --audit audit.csv";
+  for (const std::string& report : {Quote(ReportBin()), report_exe}) {
+    for (const std::string& files : {set, std::string(" posix.csv")}) {
+      Ran r = RunProgram("cd " + Quote(dir) + " && " + report + " --verify" + files);
+      EXPECT_EQ(r.status, 0) << report << files << ": " << r.out << r.err;
+      EXPECT_NE(r.out.find("The files are as climon wrote them."), std::string::npos) << r.out;
+    }
+  }
+  std::string text = ReadFile(dir + "/values.csv.1");
+  text[text.find(",5,1,") + 5] = '9';  // the first row's temperature
+  std::ofstream(dir + "/values.csv.1", std::ios::binary | std::ios::trunc) << text;
+  for (const std::string& report : {Quote(ReportBin()), report_exe}) {
+    Ran r = RunProgram("cd " + Quote(dir) + " && " + report + " --verify" + set);
+    EXPECT_EQ(r.status, 1) << report << ": " << r.out << r.err;
+    EXPECT_NE(r.out.find("CHANGED: the value logs: a row changed"), std::string::npos) << r.out;
+  }
+  std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
 // climon-report.exe and climon-plot.exe read a rotated set (one file compressed, one
