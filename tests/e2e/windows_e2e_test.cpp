@@ -286,8 +286,16 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
                             .c_str()),
             0);
   Simulator sim(dir, {}, com5);
-  Ran installed = RunProgram(
-      Command(" --install-service t1 --port 5 --room T1 --metrics " + Quote(WinPath(prom))));
+  // With a keyed log: a key that cannot be read is not installed.
+  const std::string log = dir + "/room.csv", key = dir + "/seal.key";
+  const std::string keyed = " --log " + Quote(WinPath(log)) + " --seal-key " + Quote(WinPath(key));
+  Ran no_key = RunProgram(Command(" --install-service t1 --port 5 --room T1 --metrics " +
+                                  Quote(WinPath(prom)) + keyed));
+  EXPECT_EQ(no_key.status, 2);
+  EXPECT_NE(no_key.err.find("cannot read the seal key"), std::string::npos) << no_key.err;
+  std::ofstream(key) << "0123456789abcdef0123456789abcdef";
+  Ran installed = RunProgram(Command(" --install-service t1 --port 5 --room T1 --metrics " +
+                                     Quote(WinPath(prom)) + keyed));
   ASSERT_EQ(installed.status, 0) << installed.err;
   EXPECT_EQ(installed.out,
             "installed climon-t1: it starts with Windows; start it now with sc "
@@ -313,6 +321,7 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
   std::string query = sc("query climon-t1").out;
   EXPECT_NE(query.find("WIN32_EXIT_CODE    : 0"), std::string::npos) << query;
   EXPECT_NE(query.find("SERVICE_EXIT_CODE  : 0"), std::string::npos) << query;
+  EXPECT_NE(ReadFile(log).find(",keyed_seal\r\n"), std::string::npos) << ReadFile(log);
   // It ended as ESC ends the monitor, within a few transactions of sc's own start.
   EXPECT_LE(sim.Commands().size(), sent + 8);
   EXPECT_NE(sim.Commands().back(), "CQ");

@@ -14,6 +14,7 @@
 #include "platform/windows/WinHeadless.h"
 #include "platform/windows/WinSerial.h"
 #include "platform/windows/WinText.h"
+#include "seal/Chain.h"
 
 namespace platform::windows {
 namespace {
@@ -128,6 +129,35 @@ std::string GrantFolder(const std::string& file) {
   }
   LocalFree(new_acl);
   LocalFree(sd);
+  return e == ERROR_SUCCESS ? "" : "error " + std::to_string(e);
+}
+
+// The seals' key readable by the service's account (LOCAL SERVICE), SYSTEM and the
+// administrators only: no inherited entry lets a user who reads the logs read it.
+std::string ProtectKey(const std::string& file) {
+  std::wstring path =
+      std::filesystem::absolute(std::filesystem::path(Wide(file, CP_ACP))).wstring();
+  BYTE sids[3][SECURITY_MAX_SID_SIZE];
+  const WELL_KNOWN_SID_TYPE types[3] = {WinLocalServiceSid, WinLocalSystemSid,
+                                        WinBuiltinAdministratorsSid};
+  EXPLICIT_ACCESSW access[3] = {};
+  for (int i = 0; i < 3; ++i) {
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    if (!CreateWellKnownSid(types[i], nullptr, sids[i], &size)) return "no well-known account";
+    access[i].grfAccessPermissions = i == 0 ? GENERIC_READ : GENERIC_ALL;
+    access[i].grfAccessMode = SET_ACCESS;
+    access[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access[i].Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access[i].Trustee.ptstrName = reinterpret_cast<LPWSTR>(sids[i]);
+  }
+  PACL acl = nullptr;
+  DWORD e = SetEntriesInAclW(3, access, nullptr, &acl);
+  if (e == ERROR_SUCCESS) {
+    e = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl, nullptr);
+  }
+  LocalFree(acl);
   return e == ERROR_SUCCESS ? "" : "error " + std::to_string(e);
 }
 
@@ -249,6 +279,20 @@ int InstallService(const app::Options& o) {
                      Quoted(full(o.metrics));
   if (!o.log.empty()) cmd += L" --log " + Quoted(full(o.log));
   if (!o.audit.empty()) cmd += L" --audit " + Quoted(full(o.audit));
+  if (!o.seal_key.empty()) {
+    // A key that cannot be read, or kept from the logs' readers, is not installed.
+    std::string key, why;
+    if (!seal::ReadKey(o.seal_key, key, why)) {
+      CloseServiceHandle(scm);
+      return Fail(why);
+    }
+    why = ProtectKey(o.seal_key);
+    if (!why.empty()) {
+      CloseServiceHandle(scm);
+      return Fail("cannot restrict the seal key " + o.seal_key + " to the service (" + why + ")");
+    }
+    cmd += L" --seal-key " + Quoted(full(o.seal_key));
+  }
   std::wstring display = L"climon room " + Wide(o.room);
   // LOCAL SERVICE: the least account that can open a COM port (the ports are open to
   // every signed-in account) and has no rights on the network or other users' files; it
