@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "logformat/LogFormat.h"
+#include "seal/Chain.h"
 
 namespace {
 
@@ -57,9 +58,17 @@ Run Best(const std::string& cmd) {
 
 // `days` of log at `path`; with `daily`, also a file a day in that folder, as logrotate's
 // dateext names them (climon-room.csv-20261209), each with its header.
-void Generate(const std::string& path, int days, const std::string& daily = "") {
+// The daily files again in `sealed`, each row chained and a link written every two minutes,
+// as climon writes them.
+void Generate(const std::string& path, int days, const std::string& daily = "",
+              const std::string& sealed = "") {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   std::FILE* day_file = nullptr;
+  std::FILE* sealed_file = nullptr;
+  seal::Hasher hasher;
+  seal::Head head;
+  std::int64_t last_link = 0;
+  bool first_of_file = false;
   std::int64_t day_end = 0;
   std::string out = logformat::CsvHeader();
   std::int64_t t = 1796770800000;  // 2026-12-09T00:00:00+01:00
@@ -108,8 +117,30 @@ void Generate(const std::string& path, int days, const std::string& daily = "") 
         day_file = std::fopen((daily + name).c_str(), "wb");
         std::fputs(logformat::CsvHeader().c_str(), day_file);
         day_end = t - (t + 3600000) % 86400000 + 86400000;  // the next local midnight
+        if (!sealed.empty()) {
+          if (sealed_file != nullptr) std::fclose(sealed_file);
+          sealed_file = std::fopen((sealed + name).c_str(), "wb");
+          std::string header = logformat::CsvHeader();
+          std::fputs((header.substr(0, header.size() - 2) + ",seal\r\n").c_str(), sealed_file);
+          first_of_file = true;
+        }
       }
       std::fwrite(line.data(), 1, line.size(), day_file);
+      if (sealed_file != nullptr) {
+        const std::string content = line.substr(0, line.size() - 2);
+        seal::Head linked = hasher.Next(head, content);
+        std::string field;
+        if (first_of_file) {
+          field = seal::FromField(head);
+        } else if (t - last_link >= 120000) {
+          field = seal::SealField(linked);
+          last_link = t;
+        }
+        head = linked;
+        first_of_file = false;
+        const std::string sealed_line = content + "," + field + "\r\n";
+        std::fwrite(sealed_line.data(), 1, sealed_line.size(), sealed_file);
+      }
     }
     t += 1000 + static_cast<std::int64_t>(next() % 40);  // a pass a little over a second
     if (pass % 700000 == 699999) t += 45 * 60000;        // climon stopped for 45 minutes
@@ -125,6 +156,15 @@ void Generate(const std::string& path, int days, const std::string& daily = "") 
   std::fwrite(out.data(), 1, out.size(), f);
   std::fclose(f);
   if (day_file != nullptr) std::fclose(day_file);
+  if (sealed_file != nullptr) std::fclose(sealed_file);
+}
+
+double MegabytesIn(const std::string& dir) {
+  double sum = 0;
+  for (const auto& e : std::filesystem::directory_iterator(dir)) {
+    sum += static_cast<double>(e.file_size());
+  }
+  return sum / 1e6;
 }
 
 void Line(const char* what, const Run& r, const Run* floor, const char* floor_name) {
@@ -161,19 +201,19 @@ int main(int argc, char** argv) {
   std::filesystem::remove(log);
 
   // A year: one plain log, and the same rotated daily and compressed as logrotate does.
-  std::string year = dir + "/365days.csv", daily = dir + "/daily";
+  std::string year = dir + "/365days.csv", daily = dir + "/daily", sealed = dir + "/sealed";
   std::filesystem::create_directories(daily);
-  Generate(year, 365, daily);
+  std::filesystem::create_directories(sealed);
+  Generate(year, 365, daily, sealed);
   Time("cd " + daily + " && ls | xargs -P 2 -n 8 gzip -6");
+  Time("cd " + sealed + " && ls | xargs -P 2 -n 8 gzip -6");
   Time("cat " + year + " >/dev/null");
-  std::printf("a year: a plain log of %.2f GB; 365 daily .gz files of %.0f MB in all\n",
-              static_cast<double>(std::filesystem::file_size(year)) / 1e9, [&] {
-                double sum = 0;
-                for (const auto& e : std::filesystem::directory_iterator(daily)) {
-                  sum += static_cast<double>(e.file_size());
-                }
-                return sum / 1e6;
-              }());
+  const double gz = MegabytesIn(daily), sealed_gz = MegabytesIn(sealed);
+  std::printf(
+      "a year: a plain log of %.2f GB; 365 daily .gz files of %.1f MB in all, %.1f MB "
+      "sealed (%+.1f %%)\n",
+      static_cast<double>(std::filesystem::file_size(year)) / 1e9, gz, sealed_gz,
+      (sealed_gz / gz - 1) * 100);
   Run wc_year = Best("wc -l " + year + " >/dev/null");
   Line("wc -l (plain year)", wc_year, nullptr, "");
   Line("--last 24h (plain year)",
@@ -196,6 +236,20 @@ int main(int argc, char** argv) {
   Line("climon-report --day (plain year)",
        Best(report + " " + year + " --day 2027-06-01 -o " + html + " 2>/dev/null"), &wc_year,
        "wc -l");
+  // The same with the seals: a month's record checks the month's chain as it reads it, and
+  // --verify checks every row of the year.
+  std::string sealed_files = sealed + "/*.gz";
+  Run zcat_sealed = Best("zcat " + sealed_files + " | wc -l >/dev/null");
+  Line("zcat FILES | wc -l (sealed)", zcat_sealed, nullptr, "");
+  Line("climon-report --month (sealed .gz)",
+       Best(report + " " + sealed_files + " --month 2027-01 -o " + html + " 2>/dev/null"),
+       &zcat_sealed, "zcat | wc -l");
+  Line("climon-report --verify (sealed year)",
+       Best(report + " --verify " + sealed_files + " >/dev/null 2>&1"), &zcat_sealed,
+       "zcat | wc -l");
+  Line("climon-report --verify (unsealed year)",
+       Best(report + " --verify " + files + " >/dev/null 2>&1 || test $? = 3"), &zcat,
+       "zcat | wc -l");
   if (std::getenv("CLIMON_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir);
   return 0;
 }

@@ -257,7 +257,7 @@ void DayHead(Writer& w, const Day& d, const Provenance& p) {
   auto seal = p.seals.days.find(d.day);
   if (seal != p.seals.days.end()) {
     Para(w, "Closing seal of the day: " + SealText(seal->second, At(d, seal->second.at)) + ".");
-  } else if (d.rows > 0) {
+  } else if (d.rows > 0 && p.seals.checked) {
     Para(w, "No seal this day: its rows are not sealed, or no link of them checked out.", "out");
   }
   if (d.rows == 0) {

@@ -12,7 +12,7 @@ namespace monitor {
 namespace {
 
 // Enough of a file's end to hold a link written and the rows after it (a value log's
-// link comes a minute's rows apart, some 10 KB).
+// links come two minutes' rows apart, some 20 KB).
 constexpr std::size_t kTailBytes = 1 << 20;
 
 std::string ReadSome(std::FILE* f, std::uint64_t at, std::size_t n) {

@@ -3,7 +3,7 @@
 // deleted or moved changes every link after it. The links are written into the file's last
 // column ("seal", or "keyed_seal" when made with a key), so that the file itself is all a
 // verifier needs:
-//   - empty: the row is chained but carries no link (the value log seals once a minute);
+//   - empty: the row is chained but carries no link (the value log writes one every two minutes);
 //   - "N:HEX": the link after this row, the chain's row N (64 hexadecimal digits);
 //   - "from:N:HEX": a run's or a file's first row: the chain before it (N rows, link HEX);
 //     N 0 with a link of zeros begins a new chain.

@@ -87,9 +87,11 @@ try:
                                        "--set", word])
         until(lambda: os.path.exists(link), 5)
         env = dict(os.environ, **{f"CLIMON_COM{i}": link})
+        # Room A keeps a sealed value log too, whose seals Prometheus keeps a copy of.
+        log = ["--log", os.path.join(work, "roomA.csv")] if i == 1 else []
         climons[room] = start(f"climon{i}", [os.path.join(build, "climon"), "--headless",
                                              "--port", str(i), "--room", room, "--metrics",
-                                             os.path.join(textfiles, f"room{i}.prom")],
+                                             os.path.join(textfiles, f"room{i}.prom")] + log,
                               env=env, stdin=subprocess.DEVNULL, start_new_session=True)
 
     node_port, prom_port = free_port(), free_port()
@@ -135,6 +137,20 @@ scrape_configs:
     check(firing("ClimonTemperatureOffSetpoint") == {"Room B"},
           f"ClimonTemperatureOffSetpoint fires for Room B alone: {firing('ClimonTemperatureOffSetpoint')}")
     check(firing("ClimonLinkDown") == set(), "no link is down while every simulator answers")
+
+    # The copy of the seals: the last link written into Room A's log, its row and first
+    # 12 hexadecimal digits, as Prometheus has them.
+    def last_link():
+        links = re.findall(r",(\d+):([0-9a-f]{64})\r\n", open(os.path.join(work, "roomA.csv"), newline="").read())
+        return (float(links[-1][0]), float(int(links[-1][1][:12], 16))) if links else None
+
+    def copied():
+        link = last_link()
+        rows = by_room('climon_seal_rows{record="log"}').get("Room A")
+        head = by_room('climon_seal_head{record="log"}').get("Room A")
+        return link if link and (rows, head) == link else None
+    check(until(copied, 30) is not None,
+          f"Prometheus has Room A's last link: {last_link()} in the log")
 
     # While every room answers: a silent one has no values to show.
     dashboard = json.load(open(os.path.join(source, "monitoring", "climon-dashboard.json")))

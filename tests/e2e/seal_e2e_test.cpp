@@ -170,8 +170,9 @@ TEST(Seal, AKeyedRecordAndItsKey) {
   seal::Hasher guess("a key that is not the site's");
   seal::Head head;
   for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string line = lines[i].substr(0, lines[i].size() - 2);
     std::string_view content, field;
-    ASSERT_TRUE(seal::SplitSeal(lines[i].substr(0, lines[i].size() - 2), content, field));
+    ASSERT_TRUE(seal::SplitSeal(line, content, field));
     seal::Field f = seal::ParseField(field);
     std::string row(content);
     if (f.what == seal::Field::kFrom) lines[i] = row + "," + seal::FromField(head) + "\r\n";

@@ -167,7 +167,7 @@ const std::string kHeader = logformat::CsvHeader().substr(0, logformat::CsvHeade
 const std::string kSealedHeader = kHeader + ",seal";
 
 // A header once, rows only appended; each run goes on with the chain where the file's end
-// leaves it, says where it goes on from, and writes a link once a minute; every run's rows
+// leaves it, says where it goes on from, and writes a link every two minutes; every run's rows
 // check out. A file without a seal column is written as it is; one sealed with a key is
 // not written without it.
 TEST(ValueLog, AHeaderOnceThenAppendedAndTheChainTakenUpAtEachStart) {
@@ -178,11 +178,11 @@ TEST(ValueLog, AHeaderOnceThenAppendedAndTheChainTakenUpAtEachStart) {
     int seals;           // the links written
     const char* notice;  // the chain's, at the second start
   } cases[] = {
-      {"a new file", "", "", 4, ""},
-      {"with a key", "", "k3y", 4, ""},
+      {"a new file", "", "", 2, ""},
+      {"with a key", "", "k3y", 2, ""},
       {"a log of before the seals", kHeader + "\r\n" + PassRow(0), "", 0,
        " has no seal column: its rows are not sealed until it is rotated"},
-      {"no link at the end", kSealedHeader + "\r\n" + "x,y\r\n", "", 4,
+      {"no link at the end", kSealedHeader + "\r\n" + "x,y\r\n", "", 2,
        "a new seal chain begins: no link could be read at the end of "},
       {"sealed with a key, none given", kHeader + ",keyed_seal\r\n", "", 0,
        " is sealed with a key"},

@@ -86,9 +86,9 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
     std::string key = "", check_key = "";
     std::function<void(const std::string&)> between = nullptr;  // the runs: at the log's path
   } cases[] = {
-      {"as written", nullptr, false, "the last 58 rows, from line 64 of a to line 121 of a"},
+      {"as written", nullptr, false, "the last 58 rows, from line 94 of a to line 151 of a"},
       {"a digit changed", [](auto& f) { f[0][30].replace(f[0][30].find(",12.5"), 5, ",13.5"); },
-       true, "a row changed between line 3 of a.2.gz and line 63 of a.2.gz"},
+       true, "a row changed between line 3 of a.2.gz and line 123 of a.2.gz"},
       {"a row deleted", [](auto& f) { f[1].erase(f[1].begin() + 20); }, true, "1 row deleted"},
       {"a row inserted",
        [](auto& f) {
@@ -98,10 +98,10 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
        true, "1 row inserted"},
       {"two rows swapped", [](auto& f) { std::swap(f[2][10], f[2][11]); }, true, "rows reordered"},
       {"the middle file gone", [](auto& f) { f.erase(f.begin() + 1); }, true,
-       "240 rows deleted between line 63 of a.2.gz and line 2 of a (or a file missing before "
-       "a)"},
+       "300 rows deleted between line 123 of a.2.gz and line 2 of a (or a file missing "
+       "before a)"},
       {"the end cut", [](auto& f) { f[2].resize(f[2].size() - 10); }, false,
-       "the last 48 rows, from line 64 of a to line 111 of a, no link covers yet"},
+       "the last 48 rows, from line 94 of a to line 141 of a, no link covers yet"},
       {"a row torn by a power cut, then a restart", nullptr, false, "the last 58 rows", "", "",
        [](const std::string& path) {
          std::filesystem::resize_file(path, std::filesystem::file_size(path) - 30);
@@ -122,8 +122,9 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
          for (auto& file : f) {
            for (std::size_t i = 1; i < file.size(); ++i) {
              std::string& l = file[i];
+             const std::string row = l.substr(0, l.size() - 2);
              std::string_view content, field;
-             seal::SplitSeal(l.substr(0, l.size() - 2), content, field);
+             seal::SplitSeal(row, content, field);
              seal::Field s = seal::ParseField(field);
              std::string c(content);
              if (s.what == seal::Field::kFrom) {
@@ -142,13 +143,13 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
     Folder d;
     const std::string path = d.dir + "/a";
     std::string error;
-    // Two runs of four minutes, each with the log rotated after its second minute.
+    // Two runs of five minutes, each with the log rotated halfway.
     for (int run = 0; run < 2; ++run) {
       auto log = monitor::ValueLog::Open(path, error, monitor::ValueLog::ValueLogKind(c.key));
       ASSERT_TRUE(log) << error;
-      for (int s = run * 3600; s < run * 3600 + 240; ++s) {
+      for (int s = run * 3600; s < run * 3600 + 300; ++s) {
         ASSERT_TRUE(log->Append(PassRow(s)));
-        if (s == run * 3600 + 119) {
+        if (s == run * 3600 + 149) {
           std::filesystem::rename(path, path + "." + std::to_string(2 - run));
         }
       }
