@@ -255,10 +255,7 @@ void LogReader::Line(std::string_view line) {
   std::array<std::string_view, logformat::kColumnCount + 1> f;
   std::size_t n = 0;
   const std::size_t fields = logformat::kColumnCount + (kind_ == seal::Kind::kNone ? 0 : 1);
-  if (!Split(line, f, n) || n != fields) {
-    if (follow_ != nullptr) follow_->Torn();
-    return Count(Damage::kFieldCount, Here());
-  }
+  if (!Split(line, f, n) || n != fields) return Count(Damage::kFieldCount, Here());
   Row row;
   const bool timed = logformat::ParseIsoTime(f[0], row.utc_ms, row.utc_offset_minutes);
   // Every row whole is in the chain, a damaged one too: climon never writes one.

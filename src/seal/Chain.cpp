@@ -278,7 +278,7 @@ void Follow::From(const Head& from, std::uint64_t here) {
       Tell(false, Rows(pending_) + " before " + at + ", from " + Text(pending_first_) +
                       ", that no link covers: a run that ended without one");
     }
-    Tell(false, "a new chain begins at " + at + " (climon could not read the last link)");
+    Tell(false, "a new chain begins at " + at + " (climon had no link to go on from)");
   } else if (anchored_) {
     Mismatch(from, head_, here);
   }
@@ -344,10 +344,7 @@ std::optional<Head> LogSealOf(std::string_view detail) {
 void FollowText(Follow& follow, std::string_view text, std::uint64_t first_line,
                 std::size_t fields) {
   for (const logformat::CsvRecord& r : logformat::ParseCsv(text)) {
-    if (r.torn || r.fields.size() != fields) {
-      follow.Torn();
-      continue;
-    }
+    if (r.torn || r.fields.size() != fields) continue;
     std::int64_t ms = 0;
     int offset = 0;
     logformat::ParseIsoTime(r.fields[0], ms, offset);

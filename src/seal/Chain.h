@@ -91,11 +91,10 @@ class Follow {
   // A file's rows follow, of the kind its header says; a row's `here` is its line's number,
   // or its byte when the file is entered in its middle (`from_start` false).
   void File(const std::string& name, Kind kind, bool from_start);
-  // A row (without its line end) at line `here`, stamped `utc_ms` at `offset` (0: no time
-  // read).
+  // A whole row (without its line end) at line `here`, stamped `utc_ms` at `offset` (0: no
+  // time read). A row torn by a power cut or a full disk (another field count) is not
+  // given: climon never chained it.
   void Row(std::string_view line, std::uint64_t here, std::int64_t utc_ms, int offset = 0);
-  // A row torn by a power cut or a full disk: not chained.
-  void Torn() {}
   // Reading stops before the file's end: the rows after are not the record's end.
   void Lose() { anchored_ = false; }
   // The record's end: the rows no link covers are told.
