@@ -8,21 +8,12 @@
 #include <regex>
 
 #include "Harness.h"
+#include "TextLines.h"
 #include "seal/Chain.h"
 
 namespace e2e {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t nl = text.find('\n', at);
-    nl = nl == std::string::npos ? text.size() : nl + 1;
-    out.push_back(text.substr(at, nl - at));
-    at = nl;
-  }
-  return out;
-}
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
@@ -30,7 +21,7 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines) 
 }
 
 std::size_t LineCount(const std::string& path) {
-  return Lines(ReadFile(path)).size();
+  return TextLines(ReadFile(path)).size();
 }
 
 // Runs climon on the simulated controller until the log has `rows` more rows, rotating it
@@ -123,7 +114,7 @@ TEST(Seal, ARotatedAndRestartedRecordChecksOutAndEachChangeIsFound) {
       std::filesystem::copy_file(dir + "/" + f, copy + "/" + f);
     }
     if (c.change) {
-      std::vector<std::string> lines = Lines(ReadFile(copy + "/values.csv"));
+      std::vector<std::string> lines = TextLines(ReadFile(copy + "/values.csv"));
       c.change(lines);
       WriteLines(copy + "/values.csv", lines);
     }
@@ -165,7 +156,7 @@ TEST(Seal, AKeyedRecordAndItsKey) {
   EXPECT_NE(without.out.find("is sealed with a key: not checked without it"), std::string::npos)
       << without.out;
   // Someone without the key changes a value and makes every link again with a key of theirs.
-  std::vector<std::string> lines = Lines(ReadFile(dir + "/values.csv"));
+  std::vector<std::string> lines = TextLines(ReadFile(dir + "/values.csv"));
   lines[3].replace(lines[3].find(",1,1,") + 5, 1, "9");
   seal::Hasher guess("a key that is not the site's");
   seal::Head head;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "TempFiles.h"
+#include "TextLines.h"
 #include "logread/LogSet.h"
 #include "monitor/ValueLog.h"
 #include "seal/Chain.h"
@@ -57,17 +58,7 @@ std::string Text(const std::string& path) {
   return s.str();
 }
 
-// The lines of a text, each with its line end, and back.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> out;
-  for (std::size_t at = 0; at < text.size();) {
-    std::size_t nl = text.find('\n', at);
-    nl = nl == std::string::npos ? text.size() : nl + 1;
-    out.push_back(text.substr(at, nl - at));
-    at = nl;
-  }
-  return out;
-}
+// A text from its lines.
 std::string Join(const std::vector<std::string>& lines) {
   std::string out;
   for (const std::string& l : lines) out += l;
@@ -155,8 +146,8 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
       }
       if (c.between && run == 0) c.between(path);
     }
-    std::vector<std::vector<std::string>> files = {Lines(Text(path + ".2")),
-                                                   Lines(Text(path + ".1")), Lines(Text(path))};
+    std::vector<std::vector<std::string>> files = {TextLines(Text(path + ".2")),
+                                                   TextLines(Text(path + ".1")), TextLines(Text(path))};
     if (c.change) c.change(files);
     std::vector<std::string> names = {"a.2.gz", "a.1.gz", "a"};
     if (files.size() == 2) names.erase(names.begin() + 1);
