@@ -4,12 +4,15 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 #include "Harness.h"
 #include "RoomDay.h"
 #include "Scenarios.h"
+#include "TextLines.h"
 #include "logformat/LogFormat.h"
+#include "seal/Chain.h"
 
 namespace e2e {
 namespace {
@@ -402,9 +405,33 @@ TEST(Chart, ProgressOnATerminalOnly) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// A file's rows sealed as climon seals them, going on from `head`: its first row says so,
+// and every 100th carries its link. A torn row (a power cut) stays as it is, unchained.
+std::string Sealed(const std::string& rows, seal::Head& head) {
+  std::string out;
+  seal::Hasher hasher;
+  std::vector<std::string> lines = TextLines(rows);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string content = lines[i].substr(0, lines[i].size() - 2);
+    if (logformat::SplitRow(content).size() != logformat::kColumnCount) {
+      out += lines[i];
+      continue;
+    }
+    const seal::Head next = hasher.Next(head, content);
+    out += content + "," +
+           (i == 0         ? seal::FromField(head)
+            : i % 100 == 0 ? seal::SealField(next)
+                           : "") +
+           "\r\n";
+    head = next;
+  }
+  return out;
+}
+
 // climon-report as a site runs it: a rotated set (one file compressed) and an audit trail,
 // two days of which one has no rows; the report printed to PDF by a real browser, a page
-// for the summary and one a day, with the day's figures in its text.
+// for the summary and one a day, with the day's figures in its text and the seals that
+// anchor the files.
 TEST(Report, PrintedByABrowser) {
   for (const char* tool : {"chromium", "pdftotext"}) {
     if (std::system((std::string("command -v ") + tool + " >/dev/null").c_str()) != 0) {
@@ -417,8 +444,12 @@ TEST(Report, PrintedByABrowser) {
   }
   std::string dir = TempDir();
   std::string header = logformat::CsvHeader();
-  std::ofstream(dir + "/morning.csv", std::ios::binary) << header << roomday::Rows(0, 720);
-  std::ofstream(dir + "/room.csv", std::ios::binary) << header << roomday::Rows(720, 1440);
+  header.insert(header.size() - 2, ",seal");
+  seal::Head head;
+  std::ofstream(dir + "/morning.csv", std::ios::binary)
+      << header << Sealed(roomday::Rows(0, 720), head);
+  std::ofstream(dir + "/room.csv", std::ios::binary)
+      << header << Sealed(roomday::Rows(720, 1440), head);
   std::ofstream(dir + "/audit.csv", std::ios::binary)
       << logformat::AuditHeader()
       << "2026-12-09T09:01:00.000+01:00,1,Room 3,ana,reset,\"total 1, heater 2\",OK\r\n";
@@ -435,6 +466,17 @@ TEST(Report, PrintedByABrowser) {
                            "20:00:00", "total 1, heater 2", "Checked by", "certified"}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
+  // The period's seal on the summary is the day's closing seal on its page: the last link.
+  std::smatch seal;
+  ASSERT_TRUE(std::regex_search(r.out, seal,
+                                std::regex("Seal of the period: ((?:[0-9A-F]{4} ){3}[0-9A-F]{4})")))
+      << r.out;
+  EXPECT_NE(r.out.find("Closing seal of the day: " + seal[1].str() + " (the value log's row "),
+            std::string::npos)
+      << r.out;
+  // The rows' torn one (a power cut) is no change.
+  EXPECT_NE(r.out.find("The value logs' seals check "), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("CHANGED"), std::string::npos) << r.out;
   // Every page names the document and its place in it, so that a page filed alone can be
   // tied to the signed summary.
   std::size_t start = r.out.find("Room record");

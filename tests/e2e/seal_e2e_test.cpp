@@ -14,7 +14,6 @@
 namespace e2e {
 namespace {
 
-
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   std::ofstream f(path, std::ios::binary | std::ios::trunc);
   for (const std::string& l : lines) f << l;

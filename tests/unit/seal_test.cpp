@@ -146,8 +146,8 @@ TEST(Seal, EachChangeToARotatedSetIsFoundAndACrashIsNot) {
       }
       if (c.between && run == 0) c.between(path);
     }
-    std::vector<std::vector<std::string>> files = {TextLines(Text(path + ".2")),
-                                                   TextLines(Text(path + ".1")), TextLines(Text(path))};
+    std::vector<std::vector<std::string>> files = {
+        TextLines(Text(path + ".2")), TextLines(Text(path + ".1")), TextLines(Text(path))};
     if (c.change) c.change(files);
     std::vector<std::string> names = {"a.2.gz", "a.1.gz", "a"};
     if (files.size() == 2) names.erase(names.begin() + 1);
