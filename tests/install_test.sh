@@ -15,6 +15,7 @@ want=$(printf '%s\n' ./bin/climon ./bin/climon-plot ./bin/climon-report ./bin/cl
   ./lib/systemd/system/climon@.service \
   ./share/climon/grafana/climon-dashboard.json ./share/climon/prometheus/climon.rules.yml \
   ./share/doc/climon/changelog.gz ./share/doc/climon/copyright \
+  ./share/doc/climon/examples/network-port.conf.example \
   ./share/doc/climon/examples/room.conf.example \
   ./share/doc/climon/examples/seal-key.conf.example \
   ./share/man/man1/climon-plot.1.gz ./share/man/man1/climon-report.1.gz \
@@ -54,11 +55,12 @@ if command -v systemd-analyze >/dev/null; then
   mkdir -p "$units"
   cp "$unit" "$units/climon@.service"
   ln -s climon@.service "$units/climon@room1.service"
-  # As installed, then with the keyed seals' drop-in.
-  for dropin in "" "$prefix/share/doc/climon/examples/seal-key.conf.example"; do
+  # As installed, then with the keyed seals' drop-in, then with a network port's too.
+  examples="$prefix/share/doc/climon/examples"
+  for dropin in "" "$examples/seal-key.conf.example" "$examples/network-port.conf.example"; do
     if [ -n "$dropin" ]; then
       mkdir -p "$units/climon@room1.service.d"
-      cp "$dropin" "$units/climon@room1.service.d/seal-key.conf"
+      cp "$dropin" "$units/climon@room1.service.d/$(basename "$dropin" .example)"
     fi
     systemd-analyze verify --man=no "$units/climon@room1.service"
     # The unit's exposure, as systemd rates it: 2.0 at most (the threshold makes it fail).

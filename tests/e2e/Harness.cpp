@@ -1,8 +1,11 @@
 #include "Harness.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -281,6 +284,59 @@ int Climon::Count(const std::string& command) const {
 
 bool Session::TerminalRestored() const {
   return ReadFile(dir_ + "/tty").starts_with("same");
+}
+
+int FreePort() {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(fd);
+  return ntohs(a.sin_port);
+}
+
+bool Listens(int port) {
+  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_port = htons(static_cast<std::uint16_t>(port));
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+  ::close(fd);
+  return ok;
+}
+
+Ser2net::Ser2net(const std::string& dir, const std::string& device)
+    : dir_(dir), raw_(FreePort()), telnet_(FreePort()) {
+  std::ofstream(dir + "/ser2net.yaml")
+      << "%YAML 1.1\n---\n"
+      << "connection: &raw\n  accepter: tcp,127.0.0.1," << raw_ << "\n"
+      << "  connector: serialdev," << device << ",9600e81,local\n"
+      << "connection: &telnet\n  accepter: telnet(rfc2217),tcp,127.0.0.1," << telnet_ << "\n"
+      << "  connector: serialdev," << device << ",9600e81,local\n";
+  Start();
+}
+
+Ser2net::~Ser2net() {
+  Signal(SIGKILL);
+}
+
+void Ser2net::Start() {
+  Run("ser2net -n -c " + Quote(dir_ + "/ser2net.yaml") + " -P " + Quote(dir_ + "/ser2net.pid") +
+      " >/dev/null 2>&1 &");
+  Poll([&] { return Listens(raw_) && Listens(telnet_); }, std::chrono::seconds(10));
+}
+
+void Ser2net::Signal(int sig) const {
+  Run("kill -" + std::to_string(sig) + " $(cat " + Quote(dir_ + "/ser2net.pid") + ") 2>/dev/null");
+}
+
+std::string Ser2net::Address(bool rfc2217) const {
+  return rfc2217 ? "rfc2217://127.0.0.1:" + std::to_string(telnet_)
+                 : "tcp://127.0.0.1:" + std::to_string(raw_);
 }
 
 }  // namespace e2e

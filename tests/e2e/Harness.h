@@ -18,6 +18,26 @@ struct Traffic {
   std::string reply;
 };
 
+// A port of 127.0.0.1 that nothing listens on now, and whether something listens on one.
+int FreePort();
+bool Listens(int port);
+
+// ser2net (Debian's) in front of a serial device, one port of each kind on 127.0.0.1 from
+// a configuration written in `dir`: raw TCP and RFC 2217. Killed when it ends.
+class Ser2net {
+ public:
+  Ser2net(const std::string& dir, const std::string& device);
+  ~Ser2net();
+  void Start();                             // again, after a kill
+  void Signal(int sig) const;               // SIGKILL, SIGSTOP, SIGCONT
+  std::string Address(bool rfc2217) const;  // for CLIMON_COMn
+  int Port(bool rfc2217) const { return rfc2217 ? telnet_ : raw_; }
+
+ private:
+  std::string dir_;
+  int raw_, telnet_;
+};
+
 class Simulator {
  public:
   // Starts climon-sim with these options; its terminal is linked at link().

@@ -1,5 +1,6 @@
 #include "platform/posix/PosixSerial.h"
 
+#include "platform/posix/PosixNet.h"
 #include "platform/posix/WaitTime.h"
 
 #include <fcntl.h>
@@ -18,6 +19,8 @@ namespace {
 
 using SteadyTime = std::chrono::steady_clock;
 using comLib3::Parity;
+
+constexpr int kInvalidName = 123;  // ERROR_INVALID_NAME: a network address that is malformed
 
 speed_t SpeedFor(unsigned baud) {
   static constexpr struct {
@@ -216,7 +219,17 @@ std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
 }
 
 std::unique_ptr<comLib3::SerialDevice> PosixSerialPorts::Open(int port, int& error) {
-  auto dev = std::make_unique<PosixSerialDevice>(PortPath(port));
+  const std::string path = PortPath(port);
+  if (netport::IsAddress(path)) {
+    std::string why;
+    std::optional<netport::Address> address = netport::ParseAddress(path, why);
+    if (!address) {
+      error = kInvalidName;
+      return nullptr;
+    }
+    return PosixNetDevice::Connect(*address, error);
+  }
+  auto dev = std::make_unique<PosixSerialDevice>(path);
   if (dev->fd() < 0) {
     error = WindowsErrorFor(dev->error());
     return nullptr;

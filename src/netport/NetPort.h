@@ -1,0 +1,66 @@
+// A serial port behind a serial device server on the network: its address as the port
+// table names it (rfc2217://HOST:PORT or tcp://HOST:PORT), and RFC 2217's Telnet COM-port
+// control as bytes in and out. No sockets here: the platform's device carries the bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "comLib3/SerialDevice.h"
+
+namespace netport {
+
+struct Address {
+  bool rfc2217 = false;  // else raw TCP: the bytes as they are
+  std::string host;      // a name, an IPv4 address, or an IPv6 one (without its brackets)
+  std::uint16_t port = 0;
+};
+
+// Whether `text` names a network port at all (its scheme), well formed or not.
+bool IsAddress(std::string_view text);
+// The address; none with the reason in `why` when it is malformed (no host, a port that is
+// not a number from 1 to 65535, an IPv6 address without its brackets).
+std::optional<Address> ParseAddress(std::string_view text, std::string& why);
+
+// RFC 2217 over Telnet (RFC 854): the client's side.
+class Telnet {
+ public:
+  // As after Start() was sent: those options taken as agreed, so that the server's
+  // acknowledgements are not answered again.
+  Telnet();
+  // What the client asks for at once: binary both ways, suppress go-ahead, COM-port control.
+  static std::string Start();
+  // The line settings, and the purge of the server's buffers both ways.
+  static std::string Settings(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits);
+  static std::string Purge();
+  // Data to send, its IAC bytes doubled.
+  static std::string Escape(std::string_view data);
+
+  // Bytes from the server: their data appended to `data`, the answers the client owes
+  // (to the server's options) to `reply`. A command may span calls.
+  void Take(std::string_view in, std::string& data, std::string& reply);
+
+  // The server's answers to Settings(): how many came, and whether each matched what was
+  // asked.
+  int answered() const { return answered_; }
+  bool refused() const { return refused_; }
+  void Expect(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits);
+
+ private:
+  void Command(std::uint8_t verb, std::uint8_t option, std::string& reply);
+  void Subnegotiation(std::string& reply);
+
+  enum class State { kData, kIac, kVerb, kSub, kSubIac } state_ = State::kData;
+  std::uint8_t verb_ = 0;
+  std::string sub_;
+  // The options agreed, so that an answer is given once (RFC 854's loop rule).
+  bool will_[256] = {}, do_[256] = {};
+  int answered_ = 0;
+  bool refused_ = false;
+  unsigned baud_ = 0;
+  int data_bits_ = 0, parity_ = 0, stop_bits_ = 0;
+};
+
+}  // namespace netport
