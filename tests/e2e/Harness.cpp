@@ -328,10 +328,12 @@ void Ser2net::Start() {
   Run("ser2net -n -c " + Quote(dir_ + "/ser2net.yaml") + " -P " + Quote(dir_ + "/ser2net.pid") +
       " >/dev/null 2>&1 &");
   Poll([&] { return Listens(raw_) && Listens(telnet_); }, std::chrono::seconds(10));
+  // Kept here: the test may remove the folder before the server is killed.
+  server_pid_ = std::atoi(Run("cat " + Quote(dir_ + "/ser2net.pid") + " 2>/dev/null").c_str());
 }
 
 void Ser2net::Signal(int sig) const {
-  Run("kill -" + std::to_string(sig) + " $(cat " + Quote(dir_ + "/ser2net.pid") + ") 2>/dev/null");
+  if (server_pid_ > 0) ::kill(server_pid_, sig);
 }
 
 std::string Ser2net::Address(bool rfc2217) const {

@@ -36,6 +36,7 @@ class Ser2net {
  private:
   std::string dir_;
   int raw_, telnet_;
+  int server_pid_ = 0;
 };
 
 class Simulator {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 
@@ -243,6 +244,34 @@ TEST_F(Wine, TheSealsOfEachBuildCheckOutInTheOther) {
     EXPECT_EQ(r.status, 1) << report << ": " << r.out << r.err;
     EXPECT_NE(r.out.find("CHANGED: the value logs: a row changed"), std::string::npos) << r.out;
   }
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
+// climon.exe on a serial device server: COM5 named by CLIMON_COM5 as ser2net's address,
+// in RFC 2217 and raw TCP mode; the server killed and started again.
+TEST_F(Wine, APortOnASerialDeviceServer) {
+  if (std::system("command -v ser2net >/dev/null") != 0) {
+    std::printf("skipped: Wine.APortOnASerialDeviceServer: ser2net is not installed\n");
+    GTEST_SKIP();
+  }
+  const std::string dir = TempDir();
+  Simulator sim(dir, {}, dir + "/COM1");
+  Ser2net server(dir, sim.link());
+  for (bool rfc2217 : {true, false}) {
+    Session s(com5, "CLIMON_COM5=" + Quote(server.Address(rfc2217)), Command(" --port 5"));
+    auto values = [&] { return s.Row(3) == kTempRow && s.Row(22).empty(); };
+    ASSERT_TRUE(s.WaitFor([&] { return values() && s.Row(14) == kTotalRow; }, 30s))
+        << rfc2217 << ": " << s.ScreenText();
+    server.Signal(SIGKILL);
+    ASSERT_TRUE(s.WaitFor(
+        [&] { return s.Row(22).starts_with("No reply from the controller since "); }, 20s))
+        << rfc2217 << ": " << s.ScreenText();
+    server.Start();
+    EXPECT_TRUE(s.WaitFor(values, 20s)) << rfc2217 << ": " << s.ScreenText();
+    s.Key("Escape");
+    EXPECT_EQ(s.WaitExit(20s), 0);
+  }
+  sim.Stop();
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 

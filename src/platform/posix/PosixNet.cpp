@@ -2,9 +2,9 @@
 
 #include "platform/posix/WaitTime.h"
 
+#include <linux/tcp.h>  // tcp_info with its minimum round trip
 #include <netdb.h>
 #include <netinet/in.h>
-#include <linux/tcp.h>  // tcp_info with its minimum round trip
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>

@@ -1,5 +1,10 @@
 #include "platform/windows/WinSerial.h"
 
+#include <cstdlib>
+#include <optional>
+
+#include "platform/windows/WinNet.h"
+
 namespace platform::windows {
 
 std::string PortName(int port) {
@@ -119,10 +124,22 @@ std::size_t WinSerialDevice::Read(char* buf, std::size_t count) {
 }
 
 std::unique_ptr<comLib3::SerialDevice> WinSerialPorts::Open(int port, int& error) {
+  // CLIMON_COMn, where set, names the port: a serial device server's address, or a device.
+  const std::string var = "CLIMON_COM" + std::to_string(port);
+  const char* named = std::getenv(var.c_str());
+  if (named != nullptr && netport::IsAddress(named)) {
+    std::string why;
+    std::optional<netport::Address> address = netport::ParseAddress(named, why);
+    if (!address) {
+      error = ERROR_INVALID_NAME;
+      return nullptr;
+    }
+    return WinNetDevice::Connect(*address, error);
+  }
   // Share mode 0 keeps out every other program on Windows. Wine does not enforce it, so a
   // name of the session claims the port for this climon too: a second one is refused
   // before it touches the device, as Windows refuses it (access denied).
-  std::string name = PortName(port);
+  std::string name = named != nullptr && *named != '\0' ? named : PortName(port);
   std::string claim_name = "Local\\climon-COM" + std::to_string(port);
   HANDLE claim = CreateMutexA(nullptr, FALSE, claim_name.c_str());
   if (claim != nullptr && GetLastError() == ERROR_ALREADY_EXISTS) {
