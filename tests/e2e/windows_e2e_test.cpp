@@ -323,9 +323,15 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
   EXPECT_EQ(no_key.status, 2);
   EXPECT_NE(no_key.err.find("cannot read the seal key"), std::string::npos) << no_key.err;
   std::ofstream(key) << "0123456789abcdef0123456789abcdef";
-  Ran installed = RunProgram(Command(" --install-service t1 --port 5 --room T1 --metrics " +
+  // The port's name from the installer's environment goes with the service.
+  Ran installed = RunProgram("CLIMON_COM5='\\\\.\\COM5' " +
+                             Command(" --install-service t1 --port 5 --room T1 --metrics " +
                                      Quote(WinPath(prom)) + keyed));
   ASSERT_EQ(installed.status, 0) << installed.err;
+  Ran environment = RunProgram(
+      "wine reg query 'HKLM\\System\\CurrentControlSet\\Services\\climon-t1' /v Environment "
+      "2>/dev/null");
+  EXPECT_NE(environment.out.find("CLIMON_COM5=\\\\.\\COM5"), std::string::npos) << environment.out;
   EXPECT_EQ(installed.out,
             "installed climon-t1: it starts with Windows; start it now with sc "
             "start climon-t1\r\n");

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <vector>
@@ -159,6 +160,29 @@ std::string ProtectKey(const std::string& file) {
   }
   LocalFree(acl);
   return e == ERROR_SUCCESS ? "" : "error " + std::to_string(e);
+}
+
+// The port's name in the installer's environment (CLIMON_COMn: a device, or a serial
+// device server's address) goes with the service: the service manager sets a service's
+// "Environment" value for its process, and the service has no other.
+bool KeepPortName(const std::wstring& service, const std::string& port) {
+  const std::string var = "CLIMON_COM" + port;
+  const char* value = std::getenv(var.c_str());
+  if (value == nullptr || *value == '\0') return true;
+  std::wstring entry = Wide(var + "=" + value, CP_ACP);
+  entry.push_back(L'\0');  // REG_MULTI_SZ: each string ended, then the list
+  entry.push_back(L'\0');
+  const std::wstring path = L"SYSTEM\\CurrentControlSet\\Services\\" + service;
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool ok =
+      RegSetValueExW(key, L"Environment", 0, REG_MULTI_SZ,
+                     reinterpret_cast<const BYTE*>(entry.data()),
+                     static_cast<DWORD>(entry.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return ok;
 }
 
 // Event Viewer finds the text of climon's events in climon.exe's message table.
@@ -330,6 +354,10 @@ int InstallService(const app::Options& o) {
   ChangeServiceConfig2W(svc, SERVICE_CONFIG_PRESHUTDOWN_INFO, &preshutdown);
   CloseServiceHandle(svc);
   CloseServiceHandle(scm);
+  if (!KeepPortName(name, *o.port)) {
+    std::fprintf(stderr, "climon: CLIMON_COM%s could not be given to the service\n",
+                 o.port->c_str());
+  }
   if (!RegisterEventSource()) {
     std::fprintf(stderr,
                  "climon: the event log's source could not be registered: its events "
