@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace comLib3 {
@@ -38,6 +39,9 @@ class SerialPorts {
   // The device of port COMn, or null with the Windows error code for the cause in `error`
   // (2: no such device, 5: in use or not permitted).
   virtual std::unique_ptr<SerialDevice> Open(int port, int& error) = 0;
+  // The serial device server that port COMn is behind (its address as configured), for
+  // the record; empty for a local port.
+  virtual std::string Server(int /*port*/) const { return ""; }
 };
 
 }  // namespace comLib3

@@ -58,6 +58,8 @@ class ComLib3 {
  public:
   // Module start: pending keys dropped, KeyLine emptied, EscFlag cleared, screen measured.
   ComLib3(console::Console& con, Clock& clock, SerialPorts& ports);
+  // The serial device server behind port COMn, if any (SerialPorts::Server).
+  std::string Server(std::int32_t port) const { return ports_.Server(port); }
 
   // Keyboard and delays.
   std::uint8_t PollKeys();

@@ -49,9 +49,11 @@ int Monitor::Run(std::optional<std::string_view> port) {
 }
 
 void Monitor::Started(bool ran) {
+  const std::string server = com_.Server(ComPort);
   const std::string what =
       std::string("variant ") + (variant_known_ ? std::to_string(DeviceVariant) : "not known yet") +
-      ", model " + (model_known_ ? std::to_string(VentRelay) : "not known yet");
+      ", model " + (model_known_ ? std::to_string(VentRelay) : "not known yet") +
+      (server.empty() ? "" : ", server " + server);
   started_ = true;
   if (ran)
     Journal("started: port COM" + std::to_string(ComPort) + ", room \"" + Room() + "\", " + what);

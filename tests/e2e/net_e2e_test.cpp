@@ -71,7 +71,9 @@ TEST_P(Net, AServerGoneStoppedOrAskedForByAnotherClient) {
   const std::string dir = TempDir();
   Simulator sim(dir, {});
   Ser2net server(dir, sim.link());
-  Session s(server.Address(GetParam().rfc2217), "", Quote(ClimonBin()) + " --port 1");
+  const std::string audit = dir + "/audit.csv";
+  Session s(server.Address(GetParam().rfc2217), "",
+            Quote(ClimonBin()) + " --port 1 --audit " + Quote(audit));
   auto lost = [&] { return s.Row(22).starts_with("No reply from the controller since "); };
   auto back = [&] { return s.Row(3) == kTempRow && s.Row(22).empty(); };
   ASSERT_TRUE(s.WaitFor(back, 20s)) << s.ScreenText();
@@ -106,6 +108,12 @@ TEST_P(Net, AServerGoneStoppedOrAskedForByAnotherClient) {
   EXPECT_EQ(s.Row(3), kTempRow);
   s.Key("Escape");
   EXPECT_EQ(s.WaitExit(20s), 0);
+  // The record names the server, and the losses.
+  const std::string trail = ReadFile(audit);
+  EXPECT_NE(trail.find(", server " + server.Address(GetParam().rfc2217) + ", version"),
+            std::string::npos)
+      << trail;
+  EXPECT_NE(trail.find(",link lost,"), std::string::npos) << trail;
   sim.Stop();
 }
 

@@ -218,6 +218,11 @@ std::size_t PosixSerialDevice::Read(char* buf, std::size_t count) {
   return got;
 }
 
+std::string PosixSerialPorts::Server(int port) const {
+  const std::string path = PortPath(port);
+  return netport::IsAddress(path) ? path : "";
+}
+
 std::unique_ptr<comLib3::SerialDevice> PosixSerialPorts::Open(int port, int& error) {
   const std::string path = PortPath(port);
   if (netport::IsAddress(path)) {

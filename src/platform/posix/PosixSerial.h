@@ -58,6 +58,7 @@ class PosixSerialDevice : public comLib3::SerialDevice {
 class PosixSerialPorts : public comLib3::SerialPorts {
  public:
   std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override;
+  std::string Server(int port) const override;
 };
 
 }  // namespace platform::posix

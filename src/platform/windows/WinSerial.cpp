@@ -123,6 +123,11 @@ std::size_t WinSerialDevice::Read(char* buf, std::size_t count) {
   return Finish(o);
 }
 
+std::string WinSerialPorts::Server(int port) const {
+  const char* named = std::getenv(("CLIMON_COM" + std::to_string(port)).c_str());
+  return named != nullptr && netport::IsAddress(named) ? named : "";
+}
+
 std::unique_ptr<comLib3::SerialDevice> WinSerialPorts::Open(int port, int& error) {
   // CLIMON_COMn, where set, names the port: a serial device server's address, or a device.
   const std::string var = "CLIMON_COM" + std::to_string(port);

@@ -52,6 +52,7 @@ class WinSerialDevice : public comLib3::SerialDevice {
 class WinSerialPorts : public comLib3::SerialPorts {
  public:
   std::unique_ptr<comLib3::SerialDevice> Open(int port, int& error) override;
+  std::string Server(int port) const override;
 };
 
 }  // namespace platform::windows
