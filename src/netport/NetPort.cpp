@@ -1,5 +1,6 @@
 #include "netport/NetPort.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace netport {
@@ -230,6 +231,80 @@ void Telnet::Subnegotiation(std::string&) {
     default:
       break;
   }
+}
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a server may take to answer the line settings.
+constexpr std::chrono::milliseconds kAnswerWithin{2000};
+constexpr int kRefusedSettings = 87, kNoAnswer = 121;  // Windows' codes
+
+}  // namespace
+
+bool NetDevice::Greet() {
+  return !rfc2217_ || SendAll(Telnet::Start(), Clock::now() + kAnswerWithin);
+}
+
+bool NetDevice::Receive(Time deadline) {
+  char buf[4096];
+  const long n = ReceiveSome(buf, sizeof buf, deadline);
+  if (n < 0) lost_ = true;  // closed by the server (restarted, the port taken), or reset
+  if (n <= 0) return false;
+  const std::string_view in(buf, static_cast<std::size_t>(n));
+  if (!rfc2217_) {
+    data_.append(in);
+    return true;
+  }
+  std::string reply;
+  telnet_.Take(in, data_, reply);
+  if (!reply.empty()) SendAll(reply, Clock::now() + std::chrono::seconds(1));
+  return true;
+}
+
+int NetDevice::Configure(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits) {
+  const int bits = 1 + data_bits + (parity != comLib3::Parity::kNone ? 1 : 0) + stop_bits;
+  char_time_ = std::chrono::nanoseconds(1'000'000'000LL * bits / baud);
+  if (!rfc2217_) return 0;  // raw TCP: the server's own settings hold
+  telnet_.Expect(baud, data_bits, parity, stop_bits);
+  const Time deadline = Clock::now() + kAnswerWithin;
+  if (!SendAll(Telnet::Settings(baud, data_bits, parity, stop_bits), deadline)) return kNoAnswer;
+  while (telnet_.answered() < 5 && !lost_ && Clock::now() < deadline) Receive(deadline);
+  if (telnet_.refused()) return kRefusedSettings;
+  return telnet_.answered() < 5 ? kNoAnswer : 0;
+}
+
+void NetDevice::Purge() {
+  if (rfc2217_) SendAll(Telnet::Purge(), Clock::now() + std::chrono::seconds(1));
+  // What has come and is still on its way here is dropped: a late reply of a command
+  // before must never be taken for the next one's. Bounded, for a server that floods.
+  for (int i = 0; i < 64 && Receive(Clock::now()); ++i) {
+  }
+  data_.clear();
+}
+
+void NetDevice::Write(std::string_view bytes) {
+  written_at_ = Clock::now();
+  written_ = bytes.size();
+  SendAll(rfc2217_ ? Telnet::Escape(bytes) : std::string(bytes),
+          written_at_ + std::chrono::seconds(1));
+}
+
+void NetDevice::Drain() {
+  window_opens_ = std::max(
+      Clock::now(), written_at_ + RoundTrip() / 2 + char_time_ * static_cast<long>(written_));
+}
+
+std::size_t NetDevice::Read(char* buf, std::size_t count) {
+  const Time deadline = std::max(Clock::now(), window_opens_) + timeout_ + RoundTrip() / 2;
+  window_opens_ = {};
+  while (data_.size() < count && !lost_ && Receive(deadline)) {
+  }
+  const std::size_t n = std::min(count, data_.size());
+  std::copy_n(data_.begin(), n, buf);
+  data_.erase(0, n);
+  return n;
 }
 
 }  // namespace netport

@@ -3,6 +3,7 @@
 // control as bytes in and out. No sockets here: the platform's device carries the bytes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -61,6 +62,53 @@ class Telnet {
   bool refused_ = false;
   unsigned baud_ = 0;
   int data_bits_ = 0, parity_ = 0, stop_bits_ = 0;
+};
+
+// A serial port behind a server, as the monitor sees a serial device: the line settings
+// (RFC 2217) or none (raw TCP), the purge, the read window placed by the network's delay.
+// Each platform carries the bytes: a connection refused, closed or silent is the device
+// lost, as a pulled adapter is.
+class NetDevice : public comLib3::SerialDevice {
+ public:
+  using Time = std::chrono::steady_clock::time_point;
+
+  int Configure(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits) override;
+  void SetReadTimeout(std::chrono::milliseconds total) override { timeout_ = total; }
+  void Purge() override;
+  void Write(std::string_view bytes) override;
+  // The window opens when the command has left the controller's line: the bytes' way to
+  // the server (half the connection's smallest round trip, as the system measures it) and
+  // their time on the line; the reply's way back is added to the read's time-out.
+  void Drain() override;
+  std::size_t Read(char* buf, std::size_t count) override;
+  bool Lost() const override { return lost_; }
+
+  // What the client sends first (RFC 2217's options); false when it cannot be sent.
+  bool Greet();
+
+ protected:
+  explicit NetDevice(bool rfc2217) : rfc2217_(rfc2217) {}
+  // The connection's own: all of `bytes` sent by the deadline (false when not, or when the
+  // connection failed: then `lost_`); bytes received into `buf` (waiting for them until
+  // the deadline: 0 then), or -1 when the connection is gone; its smallest round trip (0
+  // where the system does not tell).
+  virtual bool SendAll(std::string_view bytes, Time deadline) = 0;
+  virtual long ReceiveSome(char* buf, std::size_t size, Time deadline) = 0;
+  virtual std::chrono::microseconds RoundTrip() const = 0;
+  bool lost_ = false;
+
+ private:
+  // Takes what the server has sent (data, or Telnet's own), waiting for it until the
+  // deadline; false at the deadline with nothing new.
+  bool Receive(Time deadline);
+
+  bool rfc2217_;
+  Telnet telnet_;
+  std::string data_;  // received, not yet read
+  std::chrono::milliseconds timeout_{0};
+  std::chrono::nanoseconds char_time_{std::chrono::nanoseconds(1'000'000'000LL * 11 / 9600)};
+  Time written_at_{}, window_opens_{};
+  std::size_t written_ = 0;
 };
 
 }  // namespace netport

@@ -19,13 +19,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How long a connection may take to be made, and a server to answer the line settings.
-constexpr std::chrono::milliseconds kConnectWithin{2000}, kAnswerWithin{2000};
+// How long a connection may take to be made.
+constexpr std::chrono::milliseconds kConnectWithin{2000};
 // A connection that carries nothing back for this long is dead (a cable pulled between
 // the server and the network): the kernel gives it up, and the device is lost.
 constexpr int kKeepIdleS = 2, kKeepIntervalS = 1, kKeepCount = 2, kUserTimeoutMs = 4000;
 
-constexpr int kNotThere = 2, kRefusedSettings = 87, kNoAnswer = 121;  // Windows' codes
+constexpr int kNotThere = 2, kNoAnswer = 121;  // Windows' codes
 
 int ErrorFor(int e) {
   return e == ETIMEDOUT ? kNoAnswer : e == EACCES || e == EPERM ? 5 : kNotThere;
@@ -82,7 +82,7 @@ std::unique_ptr<PosixNetDevice> PosixNetDevice::Connect(const netport::Address& 
   ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &kKeepCount, sizeof kKeepCount);
   ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &kUserTimeoutMs, sizeof kUserTimeoutMs);
   std::unique_ptr<PosixNetDevice> dev(new PosixNetDevice(fd, address.rfc2217));
-  if (address.rfc2217 && !dev->Send(netport::Telnet::Start(), Clock::now() + kConnectWithin)) {
+  if (!dev->Greet()) {
     error = kNotThere;
     return nullptr;
   }
@@ -94,7 +94,7 @@ PosixNetDevice::~PosixNetDevice() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool PosixNetDevice::Send(std::string_view bytes, Time deadline) {
+bool PosixNetDevice::SendAll(std::string_view bytes, Time deadline) {
   while (!bytes.empty() && !lost_) {
     ssize_t w = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (w > 0) {
@@ -114,78 +114,27 @@ bool PosixNetDevice::Send(std::string_view bytes, Time deadline) {
   return !lost_;
 }
 
-bool PosixNetDevice::Receive(Time deadline) {
+long PosixNetDevice::ReceiveSome(char* buf, std::size_t size, Time deadline) {
   for (;;) {
     // Each piece acknowledged at once: a server that holds a reply's last bytes until the
     // first are acknowledged (Nagle) would otherwise wait for the delayed acknowledgement,
     // 40 ms, a window's worth. Linux takes the setting back now and then: it is set anew.
     const int on = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
-    char buf[4096];
-    ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-    if (n > 0) {
-      if (!rfc2217_) {
-        data_.append(buf, static_cast<std::size_t>(n));
-        return true;
-      }
-      std::string reply;
-      telnet_.Take(std::string_view(buf, static_cast<std::size_t>(n)), data_, reply);
-      if (!reply.empty()) Send(reply, Clock::now() + std::chrono::seconds(1));
-      return true;
-    }
-    if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-      lost_ = true;  // closed by the server (restarted, the port taken), or reset
-      return false;
-    }
+    ssize_t n = ::recv(fd_, buf, size, 0);
+    if (n > 0) return static_cast<long>(n);
+    if (n == 0 || (errno != EAGAIN && errno != EINTR)) return -1;
     const auto left = deadline - Clock::now();
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) return 0;
     // To the nanosecond, as on a local port (Linux lets a poll run 0.1 % over: that much
     // shorter; should it end early, the loop waits the rest).
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left);
     const timespec ts = WaitTime(ns - ns / 1001);
     pollfd p{fd_, POLLIN, 0};
     int r = ::ppoll(&p, 1, &ts, nullptr);
-    if (r < 0 && errno != EINTR) {
-      lost_ = true;
-      return false;
-    }
-    if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) {
-      lost_ = true;
-      return false;
-    }
-    if (r == 0 && Clock::now() >= deadline) return false;
+    if (r < 0 && errno != EINTR) return -1;
+    if (r > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)) && !(p.revents & POLLIN)) return -1;
   }
-}
-
-int PosixNetDevice::Configure(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits) {
-  const int bits = 1 + data_bits + (parity != comLib3::Parity::kNone ? 1 : 0) + stop_bits;
-  char_time_ = std::chrono::nanoseconds(1'000'000'000LL * bits / baud);
-  // Raw TCP: the server's own settings hold.
-  if (!rfc2217_) return 0;
-  telnet_.Expect(baud, data_bits, parity, stop_bits);
-  const Time deadline = Clock::now() + kAnswerWithin;
-  if (!Send(netport::Telnet::Settings(baud, data_bits, parity, stop_bits), deadline)) {
-    return kNoAnswer;
-  }
-  while (telnet_.answered() < 5 && !lost_ && Clock::now() < deadline) Receive(deadline);
-  if (telnet_.refused()) return kRefusedSettings;
-  return telnet_.answered() < 5 ? kNoAnswer : 0;
-}
-
-void PosixNetDevice::Purge() {
-  if (rfc2217_) Send(netport::Telnet::Purge(), Clock::now() + std::chrono::seconds(1));
-  // What has come and is still on its way here is dropped: a late reply of a command
-  // before must never be taken for the next one's. Bounded, for a server that floods.
-  for (int i = 0; i < 64 && Receive(Clock::now()); ++i) {
-  }
-  data_.clear();
-}
-
-void PosixNetDevice::Write(std::string_view bytes) {
-  written_at_ = Clock::now();
-  written_ = bytes.size();
-  Send(rfc2217_ ? netport::Telnet::Escape(bytes) : std::string(bytes),
-       written_at_ + std::chrono::seconds(1));
 }
 
 std::chrono::microseconds PosixNetDevice::RoundTrip() const {
@@ -199,22 +148,6 @@ std::chrono::microseconds PosixNetDevice::RoundTrip() const {
     return {};
   }
   return std::chrono::microseconds(info.tcpi_min_rtt);
-}
-
-void PosixNetDevice::Drain() {
-  window_opens_ = std::max(
-      Clock::now(), written_at_ + RoundTrip() / 2 + char_time_ * static_cast<long>(written_));
-}
-
-std::size_t PosixNetDevice::Read(char* buf, std::size_t count) {
-  const Time deadline = std::max(Clock::now(), window_opens_) + timeout_ + RoundTrip() / 2;
-  window_opens_ = {};
-  while (data_.size() < count && !lost_ && Receive(deadline)) {
-  }
-  const std::size_t n = std::min(count, data_.size());
-  std::copy_n(data_.begin(), n, buf);
-  data_.erase(0, n);
-  return n;
 }
 
 }  // namespace platform::posix

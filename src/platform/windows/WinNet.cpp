@@ -8,8 +8,6 @@
 #include <mstcpip.h>
 #include <ws2tcpip.h>
 
-#include <algorithm>
-
 #ifndef TCP_MAXRT
 #define TCP_MAXRT 5  // ws2ipdef.h's: seconds a connection may go unacknowledged
 #endif
@@ -19,8 +17,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kConnectWithin{2000}, kAnswerWithin{2000};
-constexpr int kNotThere = 2, kRefusedSettings = 87, kNoAnswer = 121;
+constexpr std::chrono::milliseconds kConnectWithin{2000};
+constexpr int kNotThere = 2, kNoAnswer = 121;  // Windows' codes
 
 // Waits until the socket is readable (or writable) or the deadline; false at the deadline.
 bool Wait(SOCKET s, bool write, std::chrono::steady_clock::time_point deadline, bool& failed) {
@@ -87,9 +85,7 @@ std::unique_ptr<WinNetDevice> WinNetDevice::Connect(const netport::Address& addr
   DWORD max_rt = 4;
   ::setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&max_rt), sizeof max_rt);
   std::unique_ptr<WinNetDevice> dev(new WinNetDevice(s, address.rfc2217));
-  if (address.rfc2217 && !dev->Send(netport::Telnet::Start(), Clock::now() + kConnectWithin)) {
-    return nullptr;
-  }
+  if (!dev->Greet()) return nullptr;
   error = 0;
   return dev;
 }
@@ -98,7 +94,7 @@ WinNetDevice::~WinNetDevice() {
   ::closesocket(socket_);
 }
 
-bool WinNetDevice::Send(std::string_view bytes, Time deadline) {
+bool WinNetDevice::SendAll(std::string_view bytes, Time deadline) {
   while (!bytes.empty() && !lost_) {
     int w = ::send(socket_, bytes.data(), static_cast<int>(bytes.size()), 0);
     if (w > 0) {
@@ -115,60 +111,15 @@ bool WinNetDevice::Send(std::string_view bytes, Time deadline) {
   return !lost_;
 }
 
-bool WinNetDevice::Receive(Time deadline) {
+long WinNetDevice::ReceiveSome(char* buf, std::size_t size, Time deadline) {
   for (;;) {
-    char buf[4096];
-    int n = ::recv(socket_, buf, sizeof buf, 0);
-    if (n > 0) {
-      if (!rfc2217_) {
-        data_.append(buf, static_cast<std::size_t>(n));
-      } else {
-        std::string reply;
-        telnet_.Take(std::string_view(buf, static_cast<std::size_t>(n)), data_, reply);
-        if (!reply.empty()) Send(reply, Clock::now() + std::chrono::seconds(1));
-      }
-      return true;
-    }
-    if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) {
-      lost_ = true;  // closed by the server (restarted, the port taken), or reset
-      return false;
-    }
+    int n = ::recv(socket_, buf, static_cast<int>(size), 0);
+    if (n > 0) return n;
+    if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK) return -1;
     bool failed = false;
-    if (!Wait(socket_, false, deadline, failed)) return false;
-    if (failed) {
-      lost_ = true;
-      return false;
-    }
+    if (!Wait(socket_, false, deadline, failed)) return 0;
+    if (failed) return -1;
   }
-}
-
-int WinNetDevice::Configure(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits) {
-  const int bits = 1 + data_bits + (parity != comLib3::Parity::kNone ? 1 : 0) + stop_bits;
-  char_time_ = std::chrono::nanoseconds(1'000'000'000LL * bits / baud);
-  if (!rfc2217_) return 0;  // raw TCP: the server's own settings hold
-  telnet_.Expect(baud, data_bits, parity, stop_bits);
-  const Time deadline = Clock::now() + kAnswerWithin;
-  if (!Send(netport::Telnet::Settings(baud, data_bits, parity, stop_bits), deadline)) {
-    return kNoAnswer;
-  }
-  while (telnet_.answered() < 5 && !lost_ && Clock::now() < deadline) Receive(deadline);
-  if (telnet_.refused()) return kRefusedSettings;
-  return telnet_.answered() < 5 ? kNoAnswer : 0;
-}
-
-void WinNetDevice::Purge() {
-  if (rfc2217_) Send(netport::Telnet::Purge(), Clock::now() + std::chrono::seconds(1));
-  // Bounded, for a server that floods.
-  for (int i = 0; i < 64 && Receive(Clock::now()); ++i) {
-  }
-  data_.clear();
-}
-
-void WinNetDevice::Write(std::string_view bytes) {
-  written_at_ = Clock::now();
-  written_ = bytes.size();
-  Send(rfc2217_ ? netport::Telnet::Escape(bytes) : std::string(bytes),
-       written_at_ + std::chrono::seconds(1));
 }
 
 std::chrono::microseconds WinNetDevice::RoundTrip() const {
@@ -176,25 +127,9 @@ std::chrono::microseconds WinNetDevice::RoundTrip() const {
   TCP_INFO_v0 info{};
   if (::WSAIoctl(socket_, SIO_TCP_INFO, &version, sizeof version, &info, sizeof info, &bytes,
                  nullptr, nullptr) != 0) {
-    return {};  // an older Windows, or Wine: taken as the site's own network, no delay
+    return {};
   }
   return std::chrono::microseconds(info.MinRttUs);
-}
-
-void WinNetDevice::Drain() {
-  window_opens_ = std::max(
-      Clock::now(), written_at_ + RoundTrip() / 2 + char_time_ * static_cast<long>(written_));
-}
-
-std::size_t WinNetDevice::Read(char* buf, std::size_t count) {
-  const Time deadline = std::max(Clock::now(), window_opens_) + timeout_ + RoundTrip() / 2;
-  window_opens_ = {};
-  while (data_.size() < count && !lost_ && Receive(deadline)) {
-  }
-  const std::size_t n = std::min(count, data_.size());
-  std::copy_n(data_.begin(), n, buf);
-  data_.erase(0, n);
-  return n;
 }
 
 }  // namespace platform::windows
