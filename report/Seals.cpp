@@ -3,24 +3,13 @@
 #include <algorithm>
 
 #include "logformat/LogFormat.h"
+#include "logread/Seek.h"
 
 namespace report {
 namespace {
 
 std::string Iso(std::int64_t ms, int offset) {
   return logformat::FormatIsoTime(logformat::FromUtcMs(ms, offset)).substr(0, 19);
-}
-
-// The first row's time of an audit trail's text, to put a rotated set in order.
-std::int64_t FirstTime(std::string_view text) {
-  std::size_t at = text.find('\n');
-  std::int64_t ms = 0;
-  int offset = 0;
-  if (at != std::string_view::npos) {
-    std::string_view row = text.substr(at + 1);
-    logformat::ParseIsoTime(row.substr(0, row.find(',')), ms, offset);
-  }
-  return ms;
 }
 
 }  // namespace
@@ -30,7 +19,11 @@ seal::Follow FollowAudits(const std::vector<std::pair<std::string, std::string>>
   std::vector<const std::pair<std::string, std::string>*> order;
   for (const auto& a : audits) order.push_back(&a);
   std::stable_sort(order.begin(), order.end(), [](const auto* a, const auto* b) {
-    return FirstTime(a->second) < FirstTime(b->second);
+    auto first = [](const std::string& text) {
+      auto row = logread::FirstStamp(text, true);  // the header has no time
+      return row ? row->second.ms : 0;
+    };
+    return first(a->second) < first(b->second);
   });
   std::string base = logformat::AuditHeader();
   base.resize(base.size() - 2);

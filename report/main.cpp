@@ -154,8 +154,9 @@ int main(int argc, char** argv) {
     if (!follow.looked_found()) seals.changed = true;
   }
   std::vector<std::string> errors = read.Errors();
+  const bool none_read = errors.size() == read.files.size();
   errors.insert(errors.end(), audit_errors.begin(), audit_errors.end());
-  if (!read.mixed.empty() || read.Errors().size() == read.files.size()) {
+  if (!read.mixed.empty() || none_read) {
     Say(errors);
     if (read.mixed.empty()) return 2;  // nothing to report from
     return cli::Refuse(

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string_view>
+#include <utility>
 
 #include "files/Files.h"
 #include "monitor/Monitor.h"
@@ -224,24 +225,29 @@ std::string MetricsFile::Exposition(const PassState& pass) const {
     sample("climon_last_reply_timestamp_seconds", "", Seconds(UnixSeconds(*pass.last_reply)));
   }
   // A copy of the seals kept on another machine, as numbers: a label would make a series
-  // of every link.
-  std::pair<const char*, const std::optional<seal::Head>*> seals[] = {{"log", &pass.log_seal},
-                                                                      {"audit", &pass.audit_seal}};
-  for (const char* name : {"climon_seal_rows", "climon_seal_head"}) {
+  // of every link. The head: the link's first 12 hexadecimal digits, exact in a double.
+  const std::pair<const char*, std::optional<seal::Head>> seals[] = {{"log", pass.log_seal},
+                                                                     {"audit", pass.audit_seal}};
+  struct Family {
+    const char *name, *help;
+    std::uint64_t (*value)(const seal::Head&);
+  };
+  static constexpr Family kSealFamilies[] = {
+      {"climon_seal_rows", "The seal chain's row at its last link written, per record.",
+       [](const seal::Head& h) { return h.rows; }},
+      {"climon_seal_head", "The first 12 hexadecimal digits of the last link written, as a number.",
+       [](const seal::Head& h) {
+         std::uint64_t digits = 0;
+         for (std::size_t i = 0; i < 6; ++i) digits = digits << 8 | h.link[i];
+         return digits;
+       }},
+  };
+  for (const Family& f : kSealFamilies) {
     bool any = false;
     for (const auto& [record, head] : seals) {
-      if (!*head || (*head)->rows == 0) continue;
-      if (!any) {
-        family(name, "gauge",
-               name == std::string("climon_seal_rows")
-                   ? "The seal chain's row at its last link written, per record."
-                   : "The first 12 hexadecimal digits of the last link written, as a number.");
-      }
-      any = true;
-      std::uint64_t digits = 0;
-      for (std::size_t i = 0; i < 6; ++i) digits = digits << 8 | (*head)->link[i];
-      sample(name, std::string(",record=\"") + record + "\"",
-             std::to_string(name == std::string("climon_seal_rows") ? (*head)->rows : digits));
+      if (!head || head->rows == 0) continue;
+      if (!std::exchange(any, true)) family(f.name, "gauge", f.help);
+      sample(f.name, std::string(",record=\"") + record + "\"", std::to_string(f.value(*head)));
     }
   }
   family("climon_last_pass_timestamp_seconds", "gauge", "When the last monitor pass ended.");

@@ -121,8 +121,8 @@ std::string Telnet::Escape(std::string_view data) {
 
 void Telnet::Expect(unsigned baud, int data_bits, comLib3::Parity parity, int stop_bits) {
   baud_ = baud;
-  data_bits_ = data_bits;
-  parity_ = ParityCode(parity);
+  data_bits_ = static_cast<unsigned>(data_bits);
+  parity_ = static_cast<unsigned>(ParityCode(parity));
   stop_bits_ = stop_bits == 2 ? 2 : 1;
   answered_ = 0;
   refused_ = false;
@@ -166,7 +166,7 @@ void Telnet::Take(std::string_view in, std::string& data, std::string& reply) {
         break;
       case State::kSubIac:
         if (c == kSe) {
-          Subnegotiation(reply);
+          Subnegotiation();
           state_ = State::kData;
         } else {
           if (sub_.size() < 64) sub_ += ch;  // IAC IAC: a 255 in the value
@@ -197,40 +197,20 @@ void Telnet::Command(std::uint8_t verb, std::uint8_t option, std::string& reply)
   }
 }
 
-void Telnet::Subnegotiation(std::string&) {
+void Telnet::Subnegotiation() {
   if (sub_.size() < 2 || static_cast<std::uint8_t>(sub_[0]) != kComPort) return;
   const auto code = static_cast<std::uint8_t>(sub_[1]);
-  const std::string_view value = std::string_view(sub_).substr(2);
-  auto byte = [&value] { return value.empty() ? -1 : static_cast<std::uint8_t>(value[0]); };
-  // Line-state and modem-state notifications (106, 107) and the others are not data: they
-  // never reach a reply.
-  switch (code) {
-    case kSetBaud + 100: {
-      unsigned got = 0;
-      for (char c : value.substr(0, 4)) got = got << 8 | static_cast<std::uint8_t>(c);
-      ++answered_;
-      refused_ |= value.size() < 4 || got != baud_;
-      break;
-    }
-    case kSetDataSize + 100:
-      ++answered_;
-      refused_ |= byte() != data_bits_;
-      break;
-    case kSetParity + 100:
-      ++answered_;
-      refused_ |= byte() != parity_;
-      break;
-    case kSetStopSize + 100:
-      ++answered_;
-      refused_ |= byte() != stop_bits_;
-      break;
-    case kSetControl + 100:
-      ++answered_;
-      refused_ |= byte() != kNoFlowControl;
-      break;
-    default:
-      break;
+  // Only the answers to the settings count; the line-state and modem-state notifications
+  // (106, 107) and the rest are not data, and never reach a reply.
+  if (code < kSetBaud + 100 || code > kSetControl + 100) return;
+  // Each answer is the setting the server took: the baud rate in four bytes, the rest in one.
+  unsigned got = 0;
+  for (char c : std::string_view(sub_).substr(2, code == kSetBaud + 100 ? 4 : 1)) {
+    got = got << 8 | static_cast<std::uint8_t>(c);
   }
+  const unsigned asked[] = {baud_, data_bits_, parity_, stop_bits_, kNoFlowControl};
+  ++answered_;
+  refused_ |= got != asked[code - kSetBaud - 100];
 }
 
 namespace {

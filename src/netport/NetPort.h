@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,20 @@ bool IsAddress(std::string_view text);
 // The address; none with the reason in `why` when it is malformed (no host, a port that is
 // not a number from 1 to 65535, an IPv6 address without its brackets).
 std::optional<Address> ParseAddress(std::string_view text, std::string& why);
+
+// The port named `text` (an address) opened as `Device`, the platform's NetDevice with a
+// static Connect(Address, error): null with the Windows code in `error`, 123
+// (ERROR_INVALID_NAME) for an address that is malformed.
+template <class Device>
+std::unique_ptr<comLib3::SerialDevice> Open(std::string_view text, int& error) {
+  std::string why;
+  std::optional<Address> address = ParseAddress(text, why);
+  if (!address) {
+    error = 123;
+    return nullptr;
+  }
+  return Device::Connect(*address, error);
+}
 
 // RFC 2217 over Telnet (RFC 854): the client's side.
 class Telnet {
@@ -51,7 +66,7 @@ class Telnet {
 
  private:
   void Command(std::uint8_t verb, std::uint8_t option, std::string& reply);
-  void Subnegotiation(std::string& reply);
+  void Subnegotiation();
 
   enum class State { kData, kIac, kVerb, kSub, kSubIac } state_ = State::kData;
   std::uint8_t verb_ = 0;
@@ -60,8 +75,7 @@ class Telnet {
   bool will_[256] = {}, do_[256] = {};
   int answered_ = 0;
   bool refused_ = false;
-  unsigned baud_ = 0;
-  int data_bits_ = 0, parity_ = 0, stop_bits_ = 0;
+  unsigned baud_ = 0, data_bits_ = 0, parity_ = 0, stop_bits_ = 0;  // as asked
 };
 
 // A serial port behind a server, as the monitor sees a serial device: the line settings

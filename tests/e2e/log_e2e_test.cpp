@@ -52,7 +52,16 @@ TEST(CommandLine, EachOptionAndEachBadOne) {
       {"--log " + dir, 2, "", "climon: cannot open the log " + dir + ": Is a directory", false},
       {"--audit=" + dir, 2, "", "climon: cannot open the audit trail " + dir + ": Is a directory",
        false},
+      // A key that cannot be used: nothing is written, least of all unkeyed seals.
+      {"--log " + dir + "/v.csv --seal-key " + dir + "/missing.key", 2, "",
+       "climon: cannot read the seal key " + dir + "/missing.key: No such file or directory",
+       false},
+      {"--log " + dir + "/v.csv --seal-key " + dir + "/empty.key", 2, "",
+       "climon: the seal key " + dir + "/empty.key is empty", false},
+      {"--seal-key " + dir + "/empty.key", 2, "",
+       "climon: option --seal-key needs --log or --audit: the rows it seals", true},
   };
+  std::ofstream(dir + "/empty.key").close();
   for (const auto& c : cases) {
     Ran r =
         RunProgram("CLIMON_COM1=" + Quote(sim.link()) + " " + Quote(ClimonBin()) + " " + c.args);
@@ -65,6 +74,7 @@ TEST(CommandLine, EachOptionAndEachBadOne) {
     EXPECT_EQ(r.err.find("\nusage: climon") != std::string::npos, c.hint) << c.args;
   }
   EXPECT_TRUE(sim.Commands().empty());  // no port was opened
+  EXPECT_FALSE(std::ifstream(dir + "/v.csv").good());
   sim.Stop();
   std::system(("rm -rf " + Quote(dir)).c_str());
 }

@@ -120,8 +120,8 @@ TEST_P(Net, AServerGoneStoppedOrAskedForByAnotherClient) {
 INSTANTIATE_TEST_SUITE_P(Ser2net, Net, testing::Values(Mode{"RFC2217", true}, Mode{"TCP", false}),
                          [](const testing::TestParamInfo<Mode>& i) { return i.param.name; });
 
-// Addresses that cannot be used: a clear report with the port report's code, no hang, the
-// terminal as it was.
+// Addresses that cannot be used (each malformed kind is in the unit tests): a clear report
+// with the port report's code, no hang, the terminal as it was.
 TEST(NetAddress, EachBadOneIsReported) {
   const int closed = FreePort();
   struct Case {
@@ -129,9 +129,6 @@ TEST(NetAddress, EachBadOneIsReported) {
     const char* shown;
   } cases[] = {
       {"tcp://127.0.0.1", "Invalid Port Number: 1   E123"},
-      {"tcp://:4000", "Invalid Port Number: 1   E123"},
-      {"rfc2217://127.0.0.1:70000", "Invalid Port Number: 1   E123"},
-      {"tcp://::1:4000", "Invalid Port Number: 1   E123"},
       {"tcp://127.0.0.1:" + std::to_string(closed), "Invalid Port Number: 1   E2"},
       {"rfc2217://no-such-host.invalid:4000", "Invalid Port Number: 1   E2"},
   };

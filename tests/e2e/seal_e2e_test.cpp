@@ -9,7 +9,6 @@
 
 #include "Harness.h"
 #include "TextLines.h"
-#include "seal/Chain.h"
 
 namespace e2e {
 namespace {
@@ -76,9 +75,9 @@ TEST(Seal, ARotatedAndRestartedRecordChecksOutAndEachChangeIsFound) {
   EXPECT_EQ(wrong.status, 1);
   EXPECT_NE(wrong.out.find("is no link of the value logs' chain"), std::string::npos) << wrong.out;
 
-  // Copies changed: the newest file's rows of the first run (line 1 the header, line 2 the
-  // first after the rotation, line 3 the first link after it), which the second run's first
-  // row covers.
+  // Copies changed (each way to change a set is in the unit tests): a digit of the newest
+  // file's first run (line 3, covered by the second run's first row), and its end cut, which
+  // only the audit trail's record of the run's end tells from a crash.
   struct Case {
     const char* what;
     std::function<void(std::vector<std::string>&)> change;
@@ -88,18 +87,6 @@ TEST(Seal, ARotatedAndRestartedRecordChecksOutAndEachChangeIsFound) {
   } cases[] = {
       {"a digit changed", [](auto& l) { l[3].replace(l[3].find(",1,1,") + 5, 1, "9"); },
        set.c_str(), 1, "CHANGED: the value logs: a row changed between"},
-      {"a row deleted", [](auto& l) { l.erase(l.begin() + 3); }, set.c_str(), 1, "1 row deleted"},
-      {"a row inserted",
-       [](auto& l) {
-         std::string row = l[3];
-         row.replace(row.find('+') - 1, 1, row[row.find('+') - 1] == '0' ? "1" : "0");
-         l.insert(l.begin() + 3, row.substr(0, row.rfind(',') + 1) + "\r\n");
-       },
-       set.c_str(), 1, "1 row inserted"},
-      {"two rows swapped", [](auto& l) { std::swap(l[2], l[3]); }, set.c_str(), 1,
-       "rows reordered"},
-      {"the middle file gone", nullptr, " values.csv.2.gz values.csv --audit audit.csv", 1,
-       "of values.csv (or a file missing before values.csv)"},
       {"the end cut", [](auto& l) { l.resize(l.size() - 2); }, set.c_str(), 1,
        "is not in the rows: the end of that run was cut or changed"},
       {"the end cut, no audit trail", [](auto& l) { l.resize(l.size() - 2); },
@@ -112,11 +99,9 @@ TEST(Seal, ARotatedAndRestartedRecordChecksOutAndEachChangeIsFound) {
     for (const char* f : {"values.csv.2.gz", "values.csv.1.gz", "values.csv", "audit.csv"}) {
       std::filesystem::copy_file(dir + "/" + f, copy + "/" + f);
     }
-    if (c.change) {
-      std::vector<std::string> lines = TextLines(ReadFile(copy + "/values.csv"));
-      c.change(lines);
-      WriteLines(copy + "/values.csv", lines);
-    }
+    std::vector<std::string> lines = TextLines(ReadFile(copy + "/values.csv"));
+    c.change(lines);
+    WriteLines(copy + "/values.csv", lines);
     Ran r = Verify(copy, c.files);
     EXPECT_EQ(r.status, c.status) << c.what << ": " << r.out << r.err;
     EXPECT_NE(r.out.find(c.said), std::string::npos) << c.what << ": " << r.out;
@@ -124,55 +109,16 @@ TEST(Seal, ARotatedAndRestartedRecordChecksOutAndEachChangeIsFound) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
-// With a key: climon refuses a key it cannot use; the seals check out with the key, cannot
-// be checked without it, and links made again by someone without it are found.
+// With a key: the seals check out with the key and cannot be checked without it.
 TEST(Seal, AKeyedRecordAndItsKey) {
-  const std::string dir = TempDir(), key = dir + "/seal.key";
-  std::ofstream(key) << "0123456789abcdef0123456789abcdef\n";
-  std::ofstream(dir + "/empty.key").close();
-  Simulator sim(dir, {});
-  struct Refusal {
-    std::string args, err;
-  } refusals[] = {
-      {" --log v.csv --seal-key missing.key",
-       "climon: cannot read the seal key missing.key: No such file or directory"},
-      {" --log v.csv --seal-key empty.key", "climon: the seal key empty.key is empty"},
-      {" --seal-key seal.key",
-       "climon: option --seal-key needs --log or --audit: the rows it seals"},
-  };
-  for (const auto& c : refusals) {
-    Ran r = RunProgram("cd " + Quote(dir) + " && CLIMON_COM1=" + Quote(sim.link()) + " " +
-                       Quote(ClimonBin()) + " --port 1" + c.args);
-    EXPECT_EQ(r.status, 2) << c.args;
-    EXPECT_EQ(r.err.substr(0, r.err.find('\n')), c.err) << c.args;
-    EXPECT_FALSE(std::filesystem::exists(dir + "/v.csv")) << c.args;  // nothing unkeyed
-  }
-  sim.Stop();
-  RunClimon(dir, " --seal-key " + Quote(key), {});
+  const std::string dir = TempDir();
+  std::ofstream(dir + "/seal.key") << "0123456789abcdef0123456789abcdef\n";
+  RunClimon(dir, " --seal-key " + Quote(dir + "/seal.key"), {});
   EXPECT_EQ(Verify(dir, "--seal-key seal.key values.csv").status, 0);
   Ran without = Verify(dir, "values.csv");
   EXPECT_EQ(without.status, 3);
   EXPECT_NE(without.out.find("is sealed with a key: not checked without it"), std::string::npos)
       << without.out;
-  // Someone without the key changes a value and makes every link again with a key of theirs.
-  std::vector<std::string> lines = TextLines(ReadFile(dir + "/values.csv"));
-  lines[3].replace(lines[3].find(",1,1,") + 5, 1, "9");
-  seal::Hasher guess("a key that is not the site's");
-  seal::Head head;
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    const std::string line = lines[i].substr(0, lines[i].size() - 2);
-    std::string_view content, field;
-    ASSERT_TRUE(seal::SplitSeal(line, content, field));
-    seal::Field f = seal::ParseField(field);
-    std::string row(content);
-    if (f.what == seal::Field::kFrom) lines[i] = row + "," + seal::FromField(head) + "\r\n";
-    head = guess.Next(head, row);
-    if (f.what == seal::Field::kSeal) lines[i] = row + "," + seal::SealField(head) + "\r\n";
-  }
-  WriteLines(dir + "/values.csv", lines);
-  Ran forged = Verify(dir, "--seal-key seal.key values.csv");
-  EXPECT_EQ(forged.status, 1) << forged.out;
-  EXPECT_NE(forged.out.find("CHANGED"), std::string::npos) << forged.out;
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 

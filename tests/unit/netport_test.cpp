@@ -88,11 +88,6 @@ TEST(NetPort, TelnetFromTheServer) {
                                     "b"),
             "a\xff\xff"
             "b");
-  // 9600 baud, 8 bits, even parity, 1 stop bit, no flow control: the settings' bytes.
-  EXPECT_EQ(netport::Telnet::Settings(9600, 8, comLib3::Parity::kEven, 1),
-            IAC + SB + "\x2c\x01" + std::string("\0\0\x25\x80", 4) + IAC + SE + IAC + SB +
-                "\x2c\x02\x08" + IAC + SE + IAC + SB + "\x2c\x03\x03" + IAC + SE + IAC + SB +
-                "\x2c\x04\x01" + IAC + SE + IAC + SB + "\x2c\x05\x01" + IAC + SE);
 }
 
 }  // namespace

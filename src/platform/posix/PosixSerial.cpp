@@ -20,8 +20,6 @@ namespace {
 using SteadyTime = std::chrono::steady_clock;
 using comLib3::Parity;
 
-constexpr int kInvalidName = 123;  // ERROR_INVALID_NAME: a network address that is malformed
-
 speed_t SpeedFor(unsigned baud) {
   static constexpr struct {
     unsigned baud;
@@ -225,15 +223,7 @@ std::string PosixSerialPorts::Server(int port) const {
 
 std::unique_ptr<comLib3::SerialDevice> PosixSerialPorts::Open(int port, int& error) {
   const std::string path = PortPath(port);
-  if (netport::IsAddress(path)) {
-    std::string why;
-    std::optional<netport::Address> address = netport::ParseAddress(path, why);
-    if (!address) {
-      error = kInvalidName;
-      return nullptr;
-    }
-    return PosixNetDevice::Connect(*address, error);
-  }
+  if (netport::IsAddress(path)) return netport::Open<PosixNetDevice>(path, error);
   auto dev = std::make_unique<PosixSerialDevice>(path);
   if (dev->fd() < 0) {
     error = WindowsErrorFor(dev->error());

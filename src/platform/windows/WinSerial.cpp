@@ -1,7 +1,6 @@
 #include "platform/windows/WinSerial.h"
 
 #include <cstdlib>
-#include <optional>
 
 #include "platform/windows/WinNet.h"
 
@@ -132,15 +131,8 @@ std::unique_ptr<comLib3::SerialDevice> WinSerialPorts::Open(int port, int& error
   // CLIMON_COMn, where set, names the port: a serial device server's address, or a device.
   const std::string var = "CLIMON_COM" + std::to_string(port);
   const char* named = std::getenv(var.c_str());
-  if (named != nullptr && netport::IsAddress(named)) {
-    std::string why;
-    std::optional<netport::Address> address = netport::ParseAddress(named, why);
-    if (!address) {
-      error = ERROR_INVALID_NAME;
-      return nullptr;
-    }
-    return WinNetDevice::Connect(*address, error);
-  }
+  if (named != nullptr && netport::IsAddress(named))
+    return netport::Open<WinNetDevice>(named, error);
   // Share mode 0 keeps out every other program on Windows. Wine does not enforce it, so a
   // name of the session claims the port for this climon too: a second one is refused
   // before it touches the device, as Windows refuses it (access denied).
