@@ -62,7 +62,7 @@ std::string WhenAt(const Day& d, const Moment& m) {
 }
 
 std::string BandText(const Settings& s, Value v) {
-  const auto& b = s.bands[v];
+  const Band* b = s.BandOf(v);
   if (!b) return "not judged";
   std::string unit = v == kTemp ? " \u00B0C" : " points";
   if (!b->has_below) return "up to " + Number(b->above, 2) + unit + " above the set point";
@@ -275,7 +275,7 @@ void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   for (Value v : Shown(r)) {
     const ValueFigures& f = d.values[v];
     Split s = SplitOf(d, f);
-    bool judged = p.settings.bands[v].has_value();
+    bool judged = p.settings.BandOf(v) != nullptr;
     w.Open("tr");
     Cell(w, kValues[v].name);
     ValueCell(w, f.low, v);
@@ -304,7 +304,7 @@ void DayFigures(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   Para(w,
        "For each judged value, inside + outside + without a value = " + Dur(CoveredSeconds(d)) +
            ", the part of the day the period covers. A departure shorter than " +
-           DurationOf(p.settings.delay_ms) +
+           DurationOf(p.settings.alarms.delay_ms) +
            " is counted in the time outside but not listed as an excursion.",
        "note");
 }
@@ -427,7 +427,7 @@ void SummaryHead(Writer& w, const Record& r, const Provenance& p) {
        "Allowed bands, following the set point in force at each moment: temperature " +
            BandText(p.settings, kTemp) + "; humidity " + BandText(p.settings, kHumidity) +
            "; CO2 " + BandText(p.settings, kCo2) + ". Excursions are listed from " +
-           DurationOf(p.settings.delay_ms) +
+           DurationOf(p.settings.alarms.delay_ms) +
            " outside. A day is the calendar day in the log's own UTC offset, from its midnight "
            "at the offset then in force to the next (23 or 25 hours on the day summer time "
            "begins or ends). A row's values hold until the next row if it comes within " +
@@ -587,7 +587,7 @@ std::string Csv(const Record& r, const Settings& settings) {
         return logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset));
       };
       const int n = Counted(r, d.day, v);
-      const bool judged = settings.bands[v].has_value();
+      const bool judged = settings.BandOf(v) != nullptr;
       auto judged_only = [judged](std::int64_t x) { return judged ? std::to_string(x) : ""; };
       out += DateOf(d.day) + "," + logformat::CsvField(kValues[v].name) + "," +
              std::to_string(d.rows) + "," + (f.low ? Number(*f.low, dec) : "") + "," +

@@ -16,13 +16,7 @@ using record::Midnight;
 // A day's chart: a column of M4 every 5 minutes, spikes kept.
 constexpr int kChartColumns = 288;
 
-// A value this close to its band's edge is on the edge: inside. The log's values have
-// at most three decimals, far coarser than the sums' rounding.
-constexpr double kEdge = 1e-9;
-
-bool Outside(double x, double set, const Band& b) {
-  return x > set + b.above + kEdge || (b.has_below && x < set - b.below - kEdge);
-}
+using alarms::Outside;
 
 // The first moment of the lowest and of the highest value.
 void Extremes(ValueFigures& f, double x, const Moment& at) {
@@ -156,7 +150,7 @@ void Builder::Judge(std::int64_t a, int offset, const logread::Row* row) {
       if (row == nullptr && o.on) Close(v, a, offset, Excursion::kBrokenOff);
       continue;
     }
-    const std::optional<Band>& band = settings_.bands[v];
+    const Band* band = settings_.BandOf(v);
     if (!band || !set_[v]) continue;  // not judged
     const double set = *set_[v];
     if (!Outside(*x, set, *band)) {
@@ -198,7 +192,7 @@ void Builder::Piece(std::int64_t a, std::int64_t b, int offset, std::int64_t day
     f.with += ms;
     f.sum += *x * static_cast<double>(ms);
     Extremes(f, *x, {a, offset});
-    const std::optional<Band>& band = settings_.bands[v];
+    const Band* band = settings_.BandOf(static_cast<Value>(v));
     if (!band || !set_[v]) continue;  // not judged
     (Outside(*x, *set_[v], *band) ? f.outside : f.inside) += ms;
   }
@@ -213,7 +207,7 @@ void Builder::Close(Value v, std::int64_t at, int offset, Excursion::How how) {
   const std::int64_t from = std::max(o.e.start.ms, period_.Start(o.e.start.offset, o.e.start.ms));
   if (from >= std::min(at, period_.End(offset, at))) return;
   const std::int64_t ms = at - o.e.start.ms;
-  if (ms >= settings_.delay_ms) {
+  if (ms >= settings_.alarms.delay_ms) {
     r_.excursions.push_back(o.e);
     return;
   }

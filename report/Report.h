@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Aggregate.h"
+#include "alarm/Alarm.h"
 #include "logread/LogReader.h"
 #include "record/Period.h"
 
@@ -35,18 +36,16 @@ struct ValueInfo {
 };
 extern const std::array<ValueInfo, kValueCount> kValues;
 
-// How far a value may lie from its set point and still be inside its band.
-struct Band {
-  double below = 0, above = 0;
-  bool has_below = true;  // CO2 has no lower limit
-};
+using alarms::Band;
 
 struct Settings {
-  // Temperature ± 1.0 °C, humidity ± 5 points, CO2 up to 0.5 points above; the
-  // evaporator's temperature is not judged.
-  std::array<std::optional<Band>, kValueCount> bands = {Band{1.0, 1.0, true}, Band{5.0, 5.0, true},
-                                                        Band{0, 0.5, false}, std::nullopt};
-  std::int64_t delay_ms = 15 * 60000;  // a shorter departure is counted, not listed
+  // The bands, the delay (a shorter departure is counted, not listed) and the alarms'
+  // times, as climon has them.
+  alarms::Settings alarms;
+  // A value's band; none for the evaporator's temperature, which is not judged.
+  const Band* BandOf(Value v) const {
+    return v < alarms::kValueSlots ? &alarms.bands[static_cast<std::size_t>(v)] : nullptr;
+  }
 };
 
 using record::kDayMs, record::kHoldMs, record::LocalDay, record::Moment, record::Period;

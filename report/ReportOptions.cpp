@@ -1,29 +1,11 @@
 #include "ReportOptions.h"
 
-#include <charconv>
-#include <cmath>
 #include <memory>
 
 #include "seal/Chain.h"
 
 namespace report {
 namespace {
-
-constexpr const char* kAmount = "a number from 0 to 100 such as 1.5";
-
-// A band's width: 0 to 100.
-cli::Take BandOption(Settings& s, Value which) {
-  return [&s, which](const std::string& v, std::string&) {
-    double x = 0;
-    auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), x);
-    if (ec != std::errc() || end != v.data() + v.size() || !std::isfinite(x) || x < 0 || x > 100)
-      return false;
-    Band& b = *s.bands[which];
-    b.above = x;
-    if (b.has_below) b.below = x;
-    return true;
-  };
-}
 
 struct Table {
   int periods = 0;
@@ -38,7 +20,8 @@ std::unique_ptr<Table> MakeTable(ReportOptions& o) {
                 "usage: climon-report LOG... -o REPORT.html [--csv DAYS.csv] [--audit AUDIT]...\n"
                 "         (--day DATE | --month YYYY-MM | --from TIME --to TIME | --last 7d)\n"
                 "         [--room NAME] [--temp-band C] [--humidity-band PCT] [--co2-above PCT]\n"
-                "         [--delay MINUTES]\n"
+                "         [--delay MINUTES] [--settle MINUTES] [--after-defrost MINUTES]\n"
+                "         [--realarm MINUTES]\n"
                 "       climon-report --verify [--seal HEX] [--seal-key FILE] LOG...\n"
                 "         [--audit AUDIT]...\n"
                 "       climon-report --help | --version\n"
@@ -65,27 +48,10 @@ std::unique_ptr<Table> MakeTable(ReportOptions& o) {
        "an audit trail (climon --audit); may be repeated"},
   };
   for (cli::Option& p : record::PeriodOptions(o.period, t->periods)) t->options.push_back(p);
+  t->options.push_back({"--room", "the room's name", cli::Store(o.room), "NAME",
+                        "the room's name (default: the audit trail's or the port)"});
+  for (cli::Option& p : alarms::Options(o.settings.alarms)) t->options.push_back(p);
   std::vector<cli::Option> rest = {
-      {"--room", "the room's name", cli::Store(o.room), "NAME",
-       "the room's name (default: the audit trail's or the port)"},
-      {"--temp-band", kAmount, BandOption(o.settings, kTemp), "C",
-       "temperature band around the set point (default +-1.0 C)"},
-      {"--humidity-band", kAmount, BandOption(o.settings, kHumidity), "PCT",
-       "humidity band around the set point (default +-5 points)"},
-      {"--co2-above", kAmount, BandOption(o.settings, kCo2), "PCT",
-       "CO2 allowed above the set point (default 0.5 points)"},
-      {"--delay", "a number of minutes such as 15",
-       [&o](const std::string& v, std::string& why) {
-         int minutes = 0;
-         auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), minutes);
-         if (ec != std::errc() || end != v.data() + v.size() || minutes < 0 || minutes > 1440) {
-           why = "'" + v + "' is not a number of minutes from 0 to 1440";
-           return false;
-         }
-         o.settings.delay_ms = minutes * std::int64_t{60000};
-         return true;
-       },
-       "MINUTES", "an excursion is listed from so long outside (default 15)"},
       {"--verify", nullptr, cli::Set(o.verify), nullptr,
        "check the seals; alone, read every row and say only that"},
       {"--seal", "16 to 64 hexadecimal digits",

@@ -142,7 +142,7 @@ TEST(Report, ExcursionsDeparturesAndOutages) {
   EXPECT_EQ(r.outages[1].kind, report::Outage::kAfterRecord);
 
   report::Settings short_delay;
-  short_delay.delay_ms = 5 * 60000;
+  short_delay.alarms.delay_ms = 5 * 60000;
   report::Period to_1420;
   to_1420.from = {roomday::kMidnight + 13 * 3600000LL, false};
   to_1420.to = {roomday::kMidnight + 14 * 3600000LL + 20 * 60000, false};
@@ -224,7 +224,7 @@ TEST(Report, TheLongDaysRepeatedHourCarriesItsOffsets) {
   }
   const std::string path = d.Write("autumn.csv", rows);
   report::Settings settings;
-  settings.delay_ms = 20 * 60000;
+  settings.alarms.delay_ms = 20 * 60000;
   report::Builder b(settings, Day(2026, 10, 25));
   report::Provenance p;
   p.logs = logread::LogSet({path}, {})
@@ -413,8 +413,8 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
        "give one period: --day, --month, --from or --last"},
       {{"a.csv", "-o", "r.html", "--last", "7d", "--temp-band", "-1"},
        "option --temp-band: '-1' is not a number from 0 to 100 such as 1.5"},
-      {{"a.csv", "-o", "r.html", "--last", "7d", "--delay", "1.5"},
-       "option --delay: '1.5' is not a number of minutes from 0 to 1440"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--delay", "1441"},
+       "option --delay: '1441' is not a number of minutes from 0 to 1440 such as 15 or 0.5"},
       {{"a.csv", "--to", "2026-12-09", "-o", "r.html"}, "--from and --to go together"},
       {{"a.csv", "-o", "r.html", "--last", "401d"},
        "the period is longer than 400 days: make one report a month"},
@@ -431,10 +431,10 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
                 .error,
             "");
   EXPECT_EQ(*o.period.last_day - *o.period.first_day, 27);
-  EXPECT_EQ(o.settings.bands[kCo2]->above, 0.8);
-  EXPECT_FALSE(o.settings.bands[kCo2]->has_below);
-  EXPECT_EQ(o.settings.bands[kHumidity]->below, 3.0);
-  EXPECT_EQ(o.settings.delay_ms, 30 * 60000);
+  EXPECT_EQ(o.settings.alarms.bands[kCo2].above, 0.8);
+  EXPECT_FALSE(o.settings.alarms.bands[kCo2].has_below);
+  EXPECT_EQ(o.settings.alarms.bands[kHumidity].below, 3.0);
+  EXPECT_EQ(o.settings.alarms.delay_ms, 30 * 60000);
 }
 
 // One period for both readers: dates and times without an offset are the log's own clock,
