@@ -84,6 +84,7 @@ class Server {
     while (!g_stop) {
       auto now = SteadyTime::now();
       Live(now);
+      Control(now);
       Send(now);
       Receive(now);
     }
@@ -98,6 +99,31 @@ class Server {
     if (elapsed > live_seconds_) {
       plc_.Advance(static_cast<int>(elapsed - live_seconds_));
       live_seconds_ = elapsed;
+    }
+  }
+
+  // The control file's values, applied when its text has changed (looked at every 100 ms).
+  void Control(SteadyTime::time_point now) {
+    if (o_.control.empty() || now < next_control_) return;
+    next_control_ = now + std::chrono::milliseconds(100);
+    std::string text;
+    if (std::FILE* f = std::fopen(o_.control.c_str(), "rb")) {
+      char buf[4096];
+      text.assign(buf, std::fread(buf, 1, sizeof buf, f));
+      std::fclose(f);
+    }
+    if (text == control_text_) return;
+    control_text_ = text;
+    std::size_t at = 0;
+    while (at < text.size()) {
+      std::size_t end = text.find('\n', at);
+      if (end == std::string::npos) end = text.size();
+      std::string line = text.substr(at, end - at);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (!line.empty() && !plc_.Fix(line))
+        std::fprintf(stderr, "climon-sim: %s: not NAME=VALUE: %s\n", o_.control.c_str(),
+                     line.c_str());
+      at = end + 1;
     }
   }
 
@@ -189,6 +215,8 @@ class Server {
   }
 
   const SimOptions& o_;
+  SteadyTime::time_point next_control_{};
+  std::string control_text_;
   Controller& plc_;
   const Pty& line_;
   std::FILE* log_;

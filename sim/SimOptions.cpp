@@ -72,6 +72,10 @@ std::vector<cli::Option> Table(SimOptions& o) {
        "run the live scenario: values drift, relays switch,\ncounters count"},
       {"--set", "NAME=VALUE", cli::Append(o.sets), "NAME=VALUE",
        "fix a value: DMn (word), Rn (relay 0/1), Tn (timer's\ncurrent value); may be repeated"},
+      {"--control", "a file name", cli::Store(o.control), "FILE",
+       "a file of NAME=VALUE lines, as --set, applied again\n"
+       "each time it changes while the simulator runs (a test\n"
+       "or the demo drives a room out of its band and back)"},
       {"--log", "a file name", cli::Store(o.log), "FILE",
        "one line per command received: milliseconds since start,\n"
        "the command and the reply, separated by tabs"},

@@ -33,6 +33,7 @@ struct SimOptions {
   Fault fault = Fault::kNone;
   std::string fault_match;
   std::vector<std::string> sets;
+  std::string control;  // a file of --set lines, applied again whenever it changes
 };
 
 extern const char* const kSimUsageHint;  // the usage line, for a refused command line

@@ -149,7 +149,7 @@ void Machine::Judge(Slot slot, bool bad, bool good, std::int64_t delay, const Sa
   const bool raised = a.state == State::kUnacknowledged || a.state == State::kAcknowledged;
   if (good) {
     if (raised) {
-      out.push_back(Made(Happened::kCleared, slot, m.at));
+      out.push_back(Of(Happened::kCleared, slot, m.at));
       a.state = a.state == State::kAcknowledged ? State::kNone : State::kCleared;
     } else if (a.state == State::kPending) {
       a.state = State::kNone;
@@ -163,23 +163,25 @@ void Machine::Judge(Slot slot, bool bad, bool good, std::int64_t delay, const Sa
   if (a.state == State::kNone) a.state = State::kPending;
   if ((a.state == State::kPending || a.state == State::kCleared) && now - a.since->ms >= delay) {
     // Raised; or, cleared but not acknowledged, out again: the same alarm, repeated.
-    out.push_back(
-        Made(a.state == State::kPending ? Happened::kRaised : Happened::kRepeated, slot, m.at));
+    const Happened what = a.state == State::kPending ? Happened::kRaised : Happened::kRepeated;
     if (a.state == State::kPending) a.raised = m.at;
+    a.from = *a.since;
     a.state = State::kUnacknowledged;
+    out.push_back(Of(what, slot, m.at));
   } else if (a.state == State::kAcknowledged && now >= a.repeat_at) {
-    out.push_back(Made(Happened::kRepeated, slot, m.at));
+    out.push_back(Of(Happened::kRepeated, slot, m.at));
     a.state = State::kUnacknowledged;
   }
 }
 
-Event Machine::Made(Happened what, Slot slot, const record::Moment& at) const {
+Event Machine::Of(Happened what, Slot slot, const record::Moment& at) const {
   const Alarm& a = a_[slot];
   Event e;
   e.what = what;
   e.slot = slot;
   e.at = at;
-  e.since = a.since.value_or(at);
+  e.since = a.state == State::kNone ? at : a.from;
+  e.back = what == Happened::kCleared || a.state == State::kCleared;
   if (slot < kValueSlots) {
     e.reading = a.reading;
     e.limit = a.limit;
@@ -196,7 +198,7 @@ std::optional<Event> Machine::Acknowledge(const record::Moment& at, std::optiona
   if (!slot) return std::nullopt;
   Alarm& a = a_[*slot];
   if (a.state != State::kUnacknowledged && a.state != State::kCleared) return std::nullopt;
-  Event e = Made(Happened::kAcknowledged, *slot, at);
+  Event e = Of(Happened::kAcknowledged, *slot, at);
   e.user = user;
   e.cause = cause;
   e.action = action;
@@ -274,14 +276,35 @@ std::string Text(const Event& e) {
     case kStartup:
       s = "a start-up value not read";
       break;
-    default:
-      s = Name(e.slot);
-      if (e.reading) s += " " + Reading(e.slot, *e.reading);
-      if (e.limit && e.set_point)
-        s += std::string(*e.limit > *e.set_point ? " above" : " below") + " the limit " +
-             Reading(e.slot, *e.limit);
+    default: {
+      const bool above = e.limit && e.set_point && *e.limit > *e.set_point;
+      const std::string limit = e.limit ? Reading(e.slot, *e.limit) : "?";
+      const std::string reading = e.reading ? Reading(e.slot, *e.reading) : "not read";
+      if (e.back) {
+        s = "back " + reading + ", peak " + (e.peak ? Reading(e.slot, *e.peak) : "?") +
+            (above ? " over " : " under ") + limit;
+      } else {
+        s = reading + (above ? " above" : " below") + " the limit " + limit;
+      }
+    }
   }
-  return s + " since " + ClockText(e.since);
+  return std::string(Name(e.slot)) + ": " + s + " since " + ClockText(e.since);
+}
+
+std::string AckDetail(const Event& e) {
+  return Text(e) + "\ncause: " + e.cause + "\naction: " + e.action;
+}
+
+bool ReadAckDetail(const std::string& detail, Slot& slot, std::string& cause, std::string& action) {
+  const std::size_t colon = detail.find(':');
+  const std::size_t c = detail.find("\ncause: ");
+  const std::size_t a = detail.rfind("\naction: ");
+  std::optional<Slot> named = SlotNamed(detail.substr(0, colon));
+  if (!named || c == std::string::npos || a == std::string::npos || a < c) return false;
+  slot = *named;
+  cause = detail.substr(c + 8, a - c - 8);
+  action = detail.substr(a + 9);
+  return true;
 }
 
 }  // namespace alarms

@@ -87,13 +87,14 @@ struct Event {
   Slot slot = kTemp;
   record::Moment at, since;  // when it happened; since when the alarm's condition holds
   std::optional<double> reading, limit, set_point, peak;  // a value's alarm
-  std::string user, cause, action;                        // an acknowledgement
+  bool back = false;  // the value is back inside: the reading is no longer the deviation
+  std::string user, cause, action;  // an acknowledgement
 };
 
 struct Alarm {
   State state = State::kNone;
-  std::optional<record::Moment> since;  // of the departure pending or raised
-  record::Moment raised;
+  std::optional<record::Moment> since;  // of the departure pending or outside now
+  record::Moment raised, from;          // when it was raised; its departure's start
   std::optional<double> reading, limit, set_point, peak;
   std::int64_t repeat_at = 0;  // acknowledged: raised again then, still outside
 };
@@ -114,13 +115,14 @@ class Machine {
   // Any raised alarm waiting for its acknowledgement.
   bool Unacknowledged() const;
   const Settings& settings() const { return s_; }
+  // An event of the slot's alarm as it stands.
+  Event Of(Happened what, Slot slot, const record::Moment& at) const;
 
  private:
   // One slot's step: `bad` the condition holds now, `good` it is over (a value inside by
   // the differential), `judged` the sample says either.
   void Judge(Slot slot, bool bad, bool good, std::int64_t delay, const Sample& sample,
              std::vector<Event>& out);
-  Event Made(Happened what, Slot slot, const record::Moment& at) const;
 
   Settings s_;
   std::array<Alarm, kSlotCount> a_;
@@ -135,10 +137,16 @@ class Machine {
 // the slot named so.
 const char* Name(Slot slot);
 std::optional<Slot> SlotNamed(const std::string& name);
-// The event as one line: "temperature 14.20 above the limit 13.50 since 03:12:00".
+// The event as one line: "temperature: 14.20 above the limit 13.50 since 03:12:00",
+// "temperature: back 12.50, peak 14.20 over 13.50 since 03:12:00", "link: no reply from
+// the controller since 03:12:00".
 std::string Text(const Event& e);
 // The event's word in the audit trail and the journal: "alarm raised".
 const char* EventName(Happened what);
+// An acknowledgement's detail in the audit trail: the alarm, then "cause: " and
+// "action: " on lines of their own; and read back, false when it is not one.
+std::string AckDetail(const Event& e);
+bool ReadAckDetail(const std::string& detail, Slot& slot, std::string& cause, std::string& action);
 // A value to the decimals of its slot.
 std::string Reading(Slot slot, double v);
 

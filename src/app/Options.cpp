@@ -22,11 +22,14 @@ const cli::Program kProgram = {
     kVersion,
     "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
     "              [--audit FILE] [--seal-key FILE] [--headless]\n"
+    "              [--alarms [ALARM OPTIONS]] [--notify PROGRAM] [--ack-folder DIR]\n"
+    "       climon --acknowledge ROOM [--cause TEXT] [--action TEXT] [--ack-folder DIR]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n",
     "\n"
-    "Keys: ESC ends, K opens the command terminal, R then Y zeroes the counters.\n"
+    "Keys: ESC ends, K opens the command terminal, R then Y zeroes the counters,\n"
+    "A acknowledges an alarm (with --alarms).\n"
     "See climon(1).\n",
     kUsageHint,
     nullptr};
@@ -48,7 +51,7 @@ cli::Take ServiceName(std::string& to, bool any) {
 }
 
 std::vector<cli::Option> Table(Options& o) {
-  return {
+  std::vector<cli::Option> t = {
       {"--port", "a port number",
        [&o](const std::string& v, std::string& why) {
          PLC_Lib3::IntResult n = PLC_Lib3::TextToInt(v);
@@ -87,11 +90,57 @@ std::vector<cli::Option> Table(Options& o) {
        "stop and remove the service climon-NAME"},
       {"--service", "a service name", ServiceName(o.service, false), "NAME",
        "run as climon-NAME under the service manager (as --headless)"},
+      {nullptr, nullptr, {}, nullptr, "Alarms:"},
+      {"--alarms", nullptr, cli::Set(o.alarms), nullptr,
+       "raise alarms: row 21, the bell, key A (a service:\n"
+       "the journal and the metrics)"},
   };
+  for (cli::Option& p : alarms::Options(o.alarm_settings)) {
+    p.take = [&o, take = p.take](const std::string& v, std::string& why) {
+      ++o.alarm_options;
+      return take(v, why);
+    };
+    t.push_back(p);
+  }
+  std::vector<cli::Option> rest = {
+      {"--notify", "a program", cli::Store(o.notify), "PROGRAM",
+       "run PROGRAM on every alarm event, the event in\n"
+       "CLIMON_* variables"},
+      {"--ack-folder", "a folder", cli::Store(o.ack_folder), "DIR",
+       "a service: take acknowledgements left in DIR;\n"
+       "--acknowledge: leave it there"},
+      {"--acknowledge", "a room's service name", ServiceName(o.acknowledge, false), "ROOM",
+       "acknowledge the alarm of the service of ROOM on\n"
+       "this machine that most needs it"},
+      {"--cause", "a text",
+       [&o](const std::string& v, std::string&) {
+         o.cause = v;
+         return true;
+       },
+       "TEXT", "what caused it (asked for when not given)"},
+      {"--action", "a text",
+       [&o](const std::string& v, std::string&) {
+         o.action = v;
+         return true;
+       },
+       "TEXT", "the corrective action taken (asked for when not given)"},
+  };
+  t.insert(t.end(), rest.begin(), rest.end());
+  return t;
 }
 
 // What the options asked for, together: one service option, and what each needs.
 std::string Check(const Options& o) {
+  if (!o.acknowledge.empty()) {
+    if (o.port || !o.log.empty() || !o.audit.empty() || !o.metrics.empty() || o.headless ||
+        o.alarms || o.alarm_options > 0 || !o.notify.empty() || !o.service.empty() ||
+        !o.install_service.empty() || !o.remove_service.empty())
+      return "option --acknowledge goes alone, with --cause, --action and --ack-folder";
+    return "";
+  }
+  if (o.cause || o.action) return "options --cause and --action go with --acknowledge";
+  if ((o.alarm_options > 0 || !o.notify.empty() || !o.ack_folder.empty()) && !o.alarms)
+    return "the alarms' options, --notify and --ack-folder go with --alarms";
   int services = !o.service.empty() + !o.install_service.empty() + !o.remove_service.empty();
   if (services > 1) return "--service, --install-service and --remove-service go one at a time";
   if (!o.install_service.empty() && (!o.port || o.room.empty() || o.metrics.empty()))

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "alarm/Alarm.h"
 #include "cli/Cli.h"
 
 namespace app {
@@ -18,6 +19,16 @@ struct Options {
   std::string room;                 // --room NAME; empty: COMn
   std::string seal_key;             // --seal-key FILE; empty: the seals are plain SHA-256
   bool headless = false;            // no console: a service
+  bool alarms = false;              // --alarms: raise them, with these settings
+  alarms::Settings alarm_settings;
+  int alarm_options = 0;  // how many of the alarm settings' options were given
+  // A service's folder of acknowledgements (--ack-folder); empty: none taken.
+  std::string ack_folder;
+  // --acknowledge ROOM: an alarm of the room's service acknowledged, with the cause and
+  // the corrective action; nothing else is done.
+  std::string acknowledge;
+  std::optional<std::string> cause, action;
+  std::string notify;  // --notify PROGRAM: run on every alarm event
   // Windows: run under the service manager as climon-NAME (headless), or install or
   // remove that service; empty for none.
   std::string service, install_service, remove_service;

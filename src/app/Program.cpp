@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Acknowledge.h"
 #include "comLib3/comLib3.h"
 #include "console/FatalError.h"
 #include "files/Files.h"
@@ -28,6 +29,19 @@ console::Console* g_console = nullptr;
 constexpr int kUsageError = 2;
 constexpr int kInternalError = 70;  // as EX_SOFTWARE
 
+// A cause or an action not given on the command line, asked for on a terminal.
+bool Ask(const char* what, std::optional<std::string>& answer) {
+  if (answer) return true;
+  if (!files::IsTerminal(stdin) || !files::IsTerminal(stdout)) return false;
+  std::printf("%s", what);
+  std::fflush(stdout);
+  std::string line;
+  for (int c; (c = std::fgetc(stdin)) != EOF && c != '\n';) line += static_cast<char>(c);
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  answer = line;
+  return true;
+}
+
 }  // namespace
 
 std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also) {
@@ -36,7 +50,17 @@ std::optional<int> Main(const Parsed& parsed, Start& start, const Journal& also)
   start = Start{parsed.options, nullptr, nullptr, nullptr};
   // The files asked for, each checked before the terminal or a port is touched.
   std::string error;
-  const Options& o = start.options;
+  Options& o = start.options;
+  if (!o.acknowledge.empty()) {
+    if (!Ask("Cause: ", o.cause) || !Ask("Corrective action: ", o.action)) {
+      return cli::Refuse("climon",
+                         "option --acknowledge needs --cause and --action: no one is there "
+                         "to type them",
+                         kUsageHint);
+    }
+    return SendAcknowledgement(o.ack_folder.empty() ? AckFolderOf(o.acknowledge) : o.ack_folder,
+                               o.acknowledge, *o.cause, *o.action);
+  }
   if (!o.install_service.empty() || !o.remove_service.empty()) return std::nullopt;
   // A key asked for and not there: no unkeyed seals in its place.
   std::string key;
@@ -69,6 +93,14 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     out.room = start.options.room;
     out.user = files::LoginName();
     out.version = kVersion;
+    std::optional<AckBox> box;
+    if (start.options.alarms) {
+      out.alarms = start.options.alarm_settings;
+      if (!start.options.ack_folder.empty()) {
+        box.emplace(start.options.ack_folder);
+        out.acknowledgements = [&box] { return box->Take(); };
+      }
+    }
     if (start.options.headless) {
       // A service's journal: one line per event.
       // A Windows service has no stderr to write to (under Wine a write there can block).

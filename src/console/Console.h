@@ -73,6 +73,8 @@ class Console {
   virtual std::string StopRequestedBy() const { return {}; }
   // Shows what the screen model holds now.
   virtual void Flush() = 0;
+  // Rings the terminal's bell (an alarm); nothing where no one hears it.
+  virtual void Bell() {}
   // Gives the console back as it was found (modes, colours, cursor). Safe to call more
   // than once; every way out of the program calls it.
   virtual void Restore() = 0;

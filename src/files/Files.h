@@ -50,4 +50,12 @@ bool IsTerminal(std::FILE* f);
 // The name of the user who runs the program (as the audit trail records it), in UTF-8.
 std::string LoginName();
 
+// Where the rooms' services keep what they share with the users of the machine (the
+// acknowledgements' folders): /run/climon, or %ProgramData%\climon on Windows.
+std::string ServicesFolder();
+
+// The name of the user who owns the file at `path` (who made it), as the system knows
+// it: what a file left in a folder says of who left it. Empty when it cannot be told.
+std::string OwnerOf(const std::string& path);
+
 }  // namespace files

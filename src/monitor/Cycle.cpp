@@ -206,10 +206,14 @@ void Monitor::MonitorPass() {
 }
 
 void Monitor::Publish() {
+  // The record's state as the last writes left it: a failure raises its alarm a pass on.
+  StepAlarms(record_ok_);
   comLib3::WallTime now = com_.clock().Wall();
   std::string problems, notice;
+  record_ok_ = true;
   if (out_.log != nullptr) {
     if (!out_.log->Append(logformat::CsvRow(now, LogFields(pass_)))) {
+      record_ok_ = false;
       problems = out_.log->Problem();
     } else {
       notice = out_.log->TakeNotice();
@@ -224,6 +228,7 @@ void Monitor::Publish() {
   if (out_.audit != nullptr) {
     // Its rows kept while it could not be written go out now if they can.
     if (!out_.audit->Flush()) {
+      record_ok_ = false;
       problems += (problems.empty() ? "" : "; ") + out_.audit->Problem();
     } else if (std::string said = out_.audit->TakeNotice(); !said.empty()) {
       notice = said;
@@ -257,6 +262,7 @@ PassState Monitor::State(const comLib3::WallTime& now) const {
               Room()};
   if (out_.log != nullptr) s.log_seal = out_.log->last_seal();
   if (out_.audit != nullptr) s.audit_seal = out_.audit->last_seal();
+  if (alarm_) s.alarms = &*alarm_;
   return s;
 }
 

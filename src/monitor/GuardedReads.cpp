@@ -150,9 +150,13 @@ void Monitor::KeyCommands(std::int32_t port) {
     ZUL_Lib3::RunTerminal(com_, port, [this](std::string_view line, std::string_view reply) {
       Audit("terminal", line, reply);
     });
-    // The terminal cleared the screen: what row 23 said still holds.
+    // The terminal cleared the screen: what rows 21 and 23 said still holds.
     out_shown_ = 0;
     StatusRow(kLogRow, out_text_, out_shown_);
+    alarm_shown_ = 0;
+    ShowAlarm();
+  } else if (first == 'A' && alarm_) {
+    AcknowledgeAtConsole();
   } else {
     com_.FlushKeys();
   }

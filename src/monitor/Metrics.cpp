@@ -219,6 +219,16 @@ std::string MetricsFile::Exposition(const PassState& pass) const {
   family("climon_link_up", "gauge",
          "1 while the controller's replies come, 0 while none has come for 2 s.");
   sample("climon_link_up", "", pass.link_up ? "1" : "0");
+  if (pass.alarms != nullptr) {
+    family("climon_alarm_state", "gauge",
+           "Each alarm: 0 none, 1 pending, 2 raised, 3 acknowledged, 4 back but not "
+           "acknowledged.");
+    for (int i = 0; i < alarms::kSlotCount; ++i) {
+      const auto slot = static_cast<alarms::Slot>(i);
+      sample("climon_alarm_state", std::string(",alarm=\"") + alarms::Name(slot) + "\"",
+             std::to_string(static_cast<int>((*pass.alarms)[slot].state)));
+    }
+  }
   if (pass.last_reply) {
     family("climon_last_reply_timestamp_seconds", "gauge",
            "When the controller last gave a usable reply.");

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "alarm/Alarm.h"
 #include "comLib3/Clock.h"
 #include "logformat/LogFormat.h"
 #include "monitor/Pass.h"
@@ -28,6 +29,7 @@ struct PassState {
   std::string room;
   // The last link written into the value log and the audit trail, where they are sealed.
   std::optional<seal::Head> log_seal = std::nullopt, audit_seal = std::nullopt;
+  const alarms::Machine* alarms = nullptr;  // with --alarms
 };
 
 // Seconds since 1970 (UTC) of a local time, to the millisecond.

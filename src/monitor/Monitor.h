@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "PLC_Lib3/PLC_Lib3.h"
+#include "alarm/Alarm.h"
 #include "comLib3/comLib3.h"
 #include "console/ShortString.h"
 #include "logformat/LogFormat.h"
@@ -49,6 +50,26 @@ inline constexpr std::chrono::seconds kStartupRetryEvery{5};
 // force when one is changed at the controller. The plain program reads them once.
 inline constexpr std::chrono::seconds kSetPointsEvery{60};
 
+// The alarms (--alarms): the one that most needs attention on row 21, the bell when one is
+// raised and again this often until it is acknowledged, and the key A that asks for the
+// cause and the corrective action on the reset prompt's row.
+inline constexpr int kAlarmRow = 21;
+inline constexpr std::chrono::seconds kBellEvery{60};
+inline constexpr const char* kCausePrompt = "Cause: ";
+inline constexpr const char* kActionPrompt = "Corrective action: ";
+// A cause or an action sent to a service is cut to this.
+inline constexpr std::size_t kAnswerMax = 500;
+
+// The row 21 text of the alarms: the one that most needs attention; empty when none.
+std::string AlarmRowText(const alarms::Machine& m, const record::Moment& now);
+
+// An acknowledgement sent to a service (climon --acknowledge): who sent it (as the
+// system knows the sender), what they typed, and where the service's answer goes.
+struct AckRequest {
+  std::string user, cause, action;
+  std::function<void(const std::string&)> answer;
+};
+
 class MetricsFile;
 
 // How a journal line is to be taken: an event log files it under its type.
@@ -64,11 +85,19 @@ struct Outputs {
   std::string user;           // who runs climon, for the audit trail
   std::string version;        // climon's, for the audit trail
   std::function<void(const std::string&, Severity)> journal;
+  // The alarms' rule when climon raises them (--alarms); none: no alarm.
+  std::optional<alarms::Settings> alarms;
+  // The acknowledgements sent to a service since the last pass, taken once a pass.
+  std::function<std::vector<AckRequest>()> acknowledgements;
+  // Each alarm event, for the site's program (--notify).
+  std::function<void(const alarms::Event&, const std::string& room)> notify;
 };
 
 class Monitor {
  public:
-  explicit Monitor(ComLib3& com, Outputs out = {}) : com_(com), out_(std::move(out)) {}
+  explicit Monitor(ComLib3& com, Outputs out = {}) : com_(com), out_(std::move(out)) {
+    if (out_.alarms) alarm_.emplace(*out_.alarms);
+  }
 
   // The main sequence from the port prompt to the shutdown; the process's exit status.
   // A `port` text is taken as if it had been typed at the prompt.
@@ -221,6 +250,22 @@ class Monitor {
   void PublishLink();
   // What the metrics get of the pass so far.
   struct PassState State(const comLib3::WallTime& now) const;
+
+  // The alarms: the rule stepped with the pass (`record_ok`: the log and the audit trail
+  // were written), each event told, the requests of `climon --acknowledge` answered, the
+  // bell rung and row 21 drawn.
+  void StepAlarms(bool record_ok);
+  void AlarmEvent(const alarms::Event& e);
+  void TakeAcknowledgements();
+  void ShowAlarm();
+  // Key A: the cause and the action asked for on the prompt row; ESC leaves.
+  void AcknowledgeAtConsole();
+  std::optional<std::string> AskAnswer(const char* prompt);
+  std::optional<alarms::Machine> alarm_;
+  bool alarms_running_ = false;
+  bool record_ok_ = true;  // the last pass wrote the value log and the audit trail
+  comLib3::Clock::Duration next_bell_{};
+  std::size_t alarm_shown_ = 0;
 };
 
 }  // namespace monitor

@@ -66,7 +66,7 @@ TEST(Alarm, StatesForemostAndText) {
   x.set_point = {12.5, 85.0, 0.3};
   std::vector<alarms::Event> e = m.Step(x);
   ASSERT_EQ(e.size(), 1u);
-  EXPECT_EQ(alarms::Text(e[0]), "temperature 14.20 above the limit 13.50 since 00:00:00");
+  EXPECT_EQ(alarms::Text(e[0]), "temperature: 14.20 above the limit 13.50 since 00:00:00");
   EXPECT_EQ(static_cast<int>(m[Slot::kTemp].state), 2);
   x.at = {60000, 0};
   x.started = false;

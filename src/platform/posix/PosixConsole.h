@@ -44,6 +44,7 @@ class PosixConsole : public console::Console, private console::TerminalKeys::Sou
   // program dies of it, as it would have at once.
   int StopSignal() const;
   void Flush() override;
+  void Bell() override { Send("\a"); }
   // Leaves the terminal as it was found, with the prompt below the last written row.
   // Safe to call more than once.
   void Restore() override;

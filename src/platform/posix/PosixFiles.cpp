@@ -50,4 +50,15 @@ std::string LoginName() {
   return "uid " + std::to_string(::geteuid());
 }
 
+std::string ServicesFolder() {
+  return "/run/climon";
+}
+
+std::string OwnerOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return "";
+  if (const struct passwd* pw = ::getpwuid(st.st_uid)) return pw->pw_name;
+  return "uid " + std::to_string(st.st_uid);
+}
+
 }  // namespace files

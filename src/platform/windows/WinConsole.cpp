@@ -217,6 +217,10 @@ void WinConsole::Flush() {
   Show(false);
 }
 
+void WinConsole::Bell() {
+  WriteText(out_, L"\a");  // the console's own bell
+}
+
 bool WinConsole::TakeInput() {
   // Not _kbhit or PeekConsoleInput: under Wine they never see input. The handle is
   // signalled while records wait, so this read does not block.

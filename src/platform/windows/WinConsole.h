@@ -33,6 +33,7 @@ class WinConsole : public console::Console {
   bool StopPending() override;
   std::uint8_t ReadKey() override;
   void Flush() override;
+  void Bell() override;
   void Restore() override;
   void TakeStopRequests() override;
   std::string StopRequestedBy() const override;

@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, which they need.
+#include <aclapi.h>
 
 #include <string>
 
@@ -95,6 +97,31 @@ std::string LoginName() {
   DWORD n = 257;
   if (GetUserNameW(name, &n) == 0 || n == 0) return "unknown";
   return platform::windows::Narrow(std::wstring_view(name, n - 1));
+}
+
+std::string ServicesFolder() {
+  wchar_t data[MAX_PATH];
+  DWORD n = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
+  std::string base = n > 0 && n < MAX_PATH ? platform::windows::Narrow(std::wstring_view(data, n))
+                                           : std::string("C:\\ProgramData");
+  return base + "\\climon";
+}
+
+std::string OwnerOf(const std::string& path) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  std::wstring wide = platform::windows::Wide(path);
+  if (GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+                            nullptr, nullptr, nullptr, &sd) != ERROR_SUCCESS)
+    return "";
+  wchar_t name[257], domain[257];
+  DWORD n = 257, d = 257;
+  SID_NAME_USE use;
+  std::string out;
+  if (LookupAccountSidW(nullptr, owner, name, &n, domain, &d, &use))
+    out = platform::windows::Narrow(std::wstring_view(name, n));
+  LocalFree(sd);
+  return out;
 }
 
 }  // namespace files
