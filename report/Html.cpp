@@ -236,6 +236,104 @@ std::string Sides(const Excursion& e) {
   return e.above ? "above" : "below";
 }
 
+// The alarm's reading at its raise and its peak against its limit, or what the system's
+// alarm was.
+std::string AlarmWhat(const AlarmEntry& a) {
+  switch (a.slot) {
+    case alarms::kLink:
+      return "no reply from the controller";
+    case alarms::kRecord:
+      return "the record not written";
+    case alarms::kStartup:
+      return "a start-up value not read";
+    default:
+      break;
+  }
+  const Value v = static_cast<Value>(a.slot);
+  auto number = [v](const std::optional<double>& x) {
+    return x ? Number(*x, kValues[v].decimals) + kValues[v].unit : std::string("?");
+  };
+  const bool above = a.limit && a.set_point && *a.limit > *a.set_point;
+  return number(a.reading) + (above ? " above" : " below") + " the limit " + number(a.limit) +
+         "; peak " + number(a.peak);
+}
+
+std::string AlarmName(const AlarmEntry& a) {
+  return a.slot < alarms::kValueSlots ? kValues[static_cast<Value>(a.slot)].name
+                                      : "System: " + std::string(alarms::Name(a.slot));
+}
+
+std::string AlarmEnd(const AlarmEntry& a) {
+  if (a.cleared) return "back " + When(*a.cleared);
+  return a.run_ended ? "climon stopped while it was open" : "still open at the logs' end";
+}
+
+// Whether an alarm of the excursion's value overlaps it (acknowledged, when `acked`).
+bool Covered(const Excursion& e, const Record& r, bool acked) {
+  return std::any_of(r.alarms.begin(), r.alarms.end(), [&e, acked](const AlarmEntry& a) {
+    return a.slot == static_cast<alarms::Slot>(e.value) && (!acked || !a.acks.empty()) &&
+           a.since.ms <= e.end.ms && (!a.cleared || a.cleared->ms >= e.start.ms);
+  });
+}
+bool Answered(const Excursion& e, const Record& r) {
+  return Covered(e, r, true);
+}
+
+// The deviations the signer must see answered: alarms without an acknowledgement, and
+// excursions no alarm was raised for (one that an alarm covers is that alarm's).
+int Unanswered(const Record& r) {
+  return static_cast<int>(
+      std::count_if(r.alarms.begin(), r.alarms.end(),
+                    [](const AlarmEntry& a) { return a.acks.empty(); }) +
+      std::count_if(r.excursions.begin(), r.excursions.end(),
+                    [&r](const Excursion& e) { return !Covered(e, r, false); }));
+}
+
+void AlarmRows(Writer& w, const Record& r, std::optional<std::int64_t> day) {
+  const std::int64_t first = r.days.empty() ? 0 : r.days.front().day;
+  ListTable(
+      w,
+      {"Alarm", "Since", "Raised", "What", "Ended", "Acknowledged", "By", "Cause",
+       "Corrective action"},
+      3, r.alarms,
+      [day, first](const AlarmEntry& a) {
+        return !day || std::max(first, LocalDay(a.raised.ms, a.raised.offset)) == *day;
+      },
+      [&w](const AlarmEntry& a) {
+        Cell(w, AlarmName(a) + (a.repeated > 0 ? " (raised again " + std::to_string(a.repeated) +
+                                                     (a.repeated == 1 ? " time)" : " times)")
+                                               : ""));
+        Cell(w, When(a.since));
+        Cell(w, When(a.raised));
+        Cell(w, AlarmWhat(a), "t");
+        Cell(w, AlarmEnd(a), "t");
+        if (a.acks.empty()) {
+          w.Open("td", {{"class", "t out"}, {"colspan", "4"}})
+              .Text("no corrective action on file")
+              .Close("td");
+          return;
+        }
+        std::string when, by, cause, action;
+        for (const AlarmAck& k : a.acks) {
+          const char* sep = when.empty() ? "" : "; ";
+          when += sep + When(k.when);
+          by += sep + k.user;
+          cause += sep + k.cause;
+          action += sep + k.action;
+        }
+        Cell(w, when, "t");
+        Cell(w, by, "t");
+        Cell(w, cause, "t");
+        Cell(w, action, "t");
+      },
+      NoneFound);
+}
+
+void DayAlarms(Writer& w, const Record& r, const Day& d) {
+  w.Element("h3", {}, "Alarms").Line();
+  AlarmRows(w, r, d.day);
+}
+
 std::vector<Value> Shown(const Record& r) {
   std::vector<Value> v = {kTemp, kHumidity, kCo2};
   if (r.evaporator) v.push_back(kEvap);
@@ -326,7 +424,12 @@ void DayExcursions(Writer& w, const Record& r, const Day& d) {
         ValueCell(w, e.peak, e.value, true, "out");
         Cell(w, At(d, e.peak_at));
         ValueCell(w, e.set_point, e.value);
-        Cell(w, Sides(e) + "; " + HowText(e), "t");
+        if (Answered(e, r)) {
+          Cell(w, Sides(e) + "; " + HowText(e), "t");
+        } else {
+          w.Open("td", {{"class", "t"}}).Text(Sides(e) + "; " + HowText(e) + "; ");
+          w.Element("span", {{"class", "out"}}, "no corrective action on file").Close("td");
+        }
       },
       NoneFound);
 }
@@ -392,6 +495,7 @@ void DayPage(Writer& w, const Record& r, const Day& d, const Provenance& p) {
   DayFigures(w, r, d, p);
   DayChart(w, d);
   DayExcursions(w, r, d);
+  DayAlarms(w, r, d);
   DayOutages(w, r, d);
   DayActions(w, r, d, p);
   w.Close("section").Line();
@@ -554,6 +658,33 @@ void SummaryProvenance(Writer& w, const Record& r, const Provenance& p) {
        "note");
 }
 
+// The period's alarms, and what of its deviations has no response on file, before the
+// signature.
+void SummaryAlarms(Writer& w, const Record& r, const Provenance& p) {
+  w.Element("h2", {}, "Alarms").Line();
+  const alarms::Settings& s = p.settings.alarms;
+  Para(w,
+       "Raised by climon's rule over the logs: outside the band for " + DurationOf(s.delay_ms) +
+           " without a break, back by the differential; not judged for " + DurationOf(s.settle_ms) +
+           " after a start, the link's return or a set point's change, "
+           "nor the temperature and humidity for " +
+           DurationOf(s.after_defrost_ms) + " after a defrost; raised again " +
+           DurationOf(s.realarm_ms) +
+           " after an acknowledgement while still outside. Acknowledgements from the audit "
+           "trails.",
+       "note");
+  AlarmRows(w, r, std::nullopt);
+  const int n = Unanswered(r);
+  if (n == 0) {
+    Para(w, "Every deviation has a corrective action on file.");
+  } else {
+    Para(w,
+         std::to_string(n) + (n == 1 ? " deviation" : " deviations") +
+             " without a corrective action on file (marked on the day pages).",
+         "out");
+  }
+}
+
 void SignOff(Writer& w) {
   w.Open("div", {{"class", "sign"}});
   for (const char* field : {"Checked by", "Date", "Signature"}) w.Element("div", {}, field);
@@ -567,6 +698,7 @@ std::string Html(const Record& r, const Provenance& p) {
   Document(w, p);
   SummaryHead(w, r, p);
   SummaryDays(w, r);
+  SummaryAlarms(w, r, p);
   SummaryProvenance(w, r, p);
   SignOff(w);
   w.Close("section").Line();
@@ -596,6 +728,46 @@ std::string Csv(const Record& r, const Settings& settings) {
              judged_only(s.inside) + "," + judged_only(s.outside) + "," + std::to_string(s.none) +
              "," + std::to_string(s.covered) + "," + judged_only(n) + "," +
              judged_only(f.departures) + "\r\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace report
+
+namespace report {
+
+namespace {
+// A typed text for a spreadsheet: one that begins as a formula would is kept as text.
+std::string TextField(const std::string& text) {
+  const bool formula =
+      !text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos;
+  return logformat::CsvField(formula ? "'" + text : text);
+}
+}  // namespace
+
+std::string AlarmsCsv(const Record& r) {
+  std::string out =
+      "alarm,since,raised,reading,limit,peak,raised_again,back,ended,acknowledged,user,cause,"
+      "action\r\n";
+  auto iso = [](const Moment& m) {
+    return logformat::FormatIsoTime(logformat::FromUtcMs(m.ms, m.offset));
+  };
+  for (const AlarmEntry& a : r.alarms) {
+    const int dec = a.slot < alarms::kValueSlots ? kValues[static_cast<Value>(a.slot)].decimals : 0;
+    auto number = [dec](const std::optional<double>& x) { return x ? Number(*x, dec) : ""; };
+    const std::string head = std::string(alarms::Name(a.slot)) + "," + iso(a.since) + "," +
+                             iso(a.raised) + "," + number(a.reading) + "," + number(a.limit) + "," +
+                             number(a.peak) + "," + std::to_string(a.repeated) + "," +
+                             (a.cleared ? iso(*a.cleared) : "") + "," +
+                             (a.cleared     ? "back"
+                              : a.run_ended ? "climon stopped"
+                                            : "open") +
+                             ",";
+    if (a.acks.empty()) out += head + ",,,\r\n";
+    for (const AlarmAck& k : a.acks) {
+      out += head + iso(k.when) + "," + TextField(k.user) + "," + TextField(k.cause) + "," +
+             TextField(k.action) + "\r\n";
     }
   }
   return out;

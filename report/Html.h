@@ -28,5 +28,7 @@ struct Provenance {
 
 std::string Html(const Record& r, const Provenance& p);
 std::string Csv(const Record& r, const Settings& settings);
+// The alarms, a row each with its acknowledgements.
+std::string AlarmsCsv(const Record& r);
 
 }  // namespace report

@@ -39,7 +39,107 @@ std::optional<double> ValueFigures::Mean() const {
 }
 
 Builder::Builder(const Settings& settings, const Period& period)
-    : settings_(settings), period_(period) {}
+    : settings_(settings), period_(period), machine_(settings.alarms) {}
+
+void Builder::AuditAlarms(std::vector<AuditAlarm> rows) {
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const AuditAlarm& a, const AuditAlarm& b) { return a.when.ms < b.when.ms; });
+  audit_alarms_ = std::move(rows);
+}
+
+void Builder::AcknowledgeUntil(std::int64_t t) {
+  for (; next_ack_ < audit_alarms_.size() && audit_alarms_[next_ack_].when.ms <= t; ++next_ack_) {
+    const AuditAlarm& a = audit_alarms_[next_ack_];
+    if (a.what != alarms::Happened::kAcknowledged || a.slot >= alarms::kRecord) continue;
+    if (auto e = machine_.Acknowledge(a.when, a.slot, a.user, a.cause, a.action)) Note(*e);
+  }
+}
+
+void Builder::StepAlarms(const logread::Row& row, bool started, bool link) {
+  AcknowledgeUntil(row.utc_ms);
+  if (started) {
+    // climon stopped: its alarms ended with the run.
+    for (auto& open : open_alarm_) {
+      if (open && !alarms_[*open].done) alarms_[*open].run_ended = true;
+      open.reset();
+    }
+  }
+  alarms::Sample m;
+  m.at = {row.utc_ms, row.utc_offset_minutes};
+  m.started = started;
+  m.link = link;
+  for (int i = 0; i < alarms::kValueSlots; ++i) {
+    m.value[i] = row.values[kValues[i].series];
+    m.set_point[i] = row.values[kValues[i].set_point];
+  }
+  m.defrost_minutes = row.values[logread::kDefrostMin];
+  for (const alarms::Event& e : machine_.Step(m)) Note(e);
+}
+
+void Builder::Note(const alarms::Event& e) {
+  std::optional<std::size_t>& open = open_alarm_[e.slot];
+  if (e.what == alarms::Happened::kRaised || !open) {
+    AlarmEntry a;
+    a.slot = e.slot;
+    a.since = e.since;
+    a.raised = e.at;
+    a.reading = e.reading;
+    a.limit = e.limit;
+    a.set_point = e.set_point;
+    open = alarms_.size();
+    alarms_.push_back(a);
+  }
+  AlarmEntry& a = alarms_[*open];
+  a.last = e.at;
+  if (e.peak) a.peak = e.peak;
+  switch (e.what) {
+    case alarms::Happened::kRaised:
+      break;
+    case alarms::Happened::kRepeated:
+      ++a.repeated;
+      a.cleared.reset();
+      break;
+    case alarms::Happened::kCleared:
+      a.cleared = e.at;
+      break;
+    case alarms::Happened::kAcknowledged:
+      a.acks.push_back({e.at, e.user, e.cause, e.action});
+      break;
+  }
+  // The rule's own alarms are over when it is quiet again; climon's, when the trail says
+  // they were back and acknowledged.
+  a.done = e.slot < alarms::kRecord ? machine_[e.slot].state == alarms::State::kNone
+                                    : a.cleared && !a.acks.empty();
+  if (a.done) open.reset();
+}
+
+// The record's and the start-up's alarms as climon's audit trail has them; then the
+// alarms that reach into the period, in the order they were raised.
+void Builder::KeepAlarms() {
+  for (const AuditAlarm& x : audit_alarms_) {
+    if (x.slot < alarms::kRecord) continue;
+    alarms::Event e;
+    e.what = x.what;
+    e.slot = x.slot;
+    e.at = e.since = x.when;
+    e.user = x.user;
+    e.cause = x.cause;
+    e.action = x.action;
+    std::optional<std::size_t>& open = open_alarm_[x.slot];
+    if (x.what != alarms::Happened::kRaised && !open) continue;  // raised before the logs
+    if (x.what == alarms::Happened::kRaised) open.reset();
+    Note(e);
+  }
+  const std::int64_t start = r_.from.ms;
+  for (const AlarmEntry& a : alarms_) {
+    if (period_.Holds(a.raised) ||
+        (a.raised.ms < start && (!a.done || a.last.ms >= start) && a.last.ms >= start - kDayMs))
+      r_.alarms.push_back(a);
+  }
+  std::stable_sort(
+      r_.alarms.begin(), r_.alarms.end(),
+      [](const AlarmEntry& a, const AlarmEntry& b) { return a.raised.ms < b.raised.ms; });
+}
 
 Day& Builder::DayOf(std::int64_t day) {
   auto it =
@@ -97,6 +197,7 @@ void Builder::Take(const logread::Row& row) {
     AddOutage(link_down_->ms, t, link_down_->offset, Outage::kLinkLost);
     link_down_.reset();
   }
+  StepAlarms(row, !prev_ || t - prev_->utc_ms > kHoldMs, any);
   const std::int64_t day = LocalDay(t, off);
   if (period_.Holds({t, off})) {
     Day& d = DayOf(day);
@@ -255,6 +356,8 @@ Record Builder::Finish() {
       if (d.length == 0) d.length = d.unrecorded = kDayMs;
     }
   }
+  AcknowledgeUntil(std::numeric_limits<std::int64_t>::max());
+  KeepAlarms();
   DrawBefore(std::numeric_limits<std::int64_t>::max());
   for (Day& d : r_.days) {
     auto chart = charts_.find(d.day);
@@ -271,6 +374,35 @@ Record Builder::Finish() {
   std::sort(r_.outages.begin(), r_.outages.end(),
             [](const Outage& a, const Outage& b) { return a.from.ms < b.from.ms; });
   return std::move(r_);
+}
+
+std::vector<AuditAlarm> ReadAuditAlarms(const std::string& text) {
+  std::vector<logformat::AuditFields> rows;
+  std::vector<AuditAlarm> out;
+  if (!logformat::ReadAuditRows(text, rows, nullptr)) return out;
+  constexpr alarms::Happened kAll[] = {alarms::Happened::kRaised, alarms::Happened::kRepeated,
+                                       alarms::Happened::kAcknowledged, alarms::Happened::kCleared};
+  for (const logformat::AuditFields& f : rows) {
+    AuditAlarm a;
+    const auto what = std::find_if(std::begin(kAll), std::end(kAll), [&f](alarms::Happened h) {
+      return f[logformat::kAuditEvent] == alarms::EventName(h);
+    });
+    if (what == std::end(kAll) ||
+        !logformat::ParseIsoTime(f[logformat::kAuditTime], a.when.ms, a.when.offset))
+      continue;
+    a.what = *what;
+    a.user = f[logformat::kAuditUser];
+    const std::string& detail = f[logformat::kAuditDetail];
+    if (a.what == alarms::Happened::kAcknowledged) {
+      if (!alarms::ReadAckDetail(detail, a.slot, a.cause, a.action)) continue;
+    } else if (auto slot = alarms::SlotNamed(detail.substr(0, detail.find(':')))) {
+      a.slot = *slot;
+    } else {
+      continue;
+    }
+    out.push_back(std::move(a));
+  }
+  return out;
 }
 
 bool ReadAudit(const std::string& name, const std::string& text, Record& record,

@@ -95,9 +95,39 @@ struct Action {
   std::string user, event, detail, reply;
 };
 
+// An alarm the rule raised over the logs (the record's and the start-up's alarms, which
+// the logs cannot show, as climon's audit trail has them), with its acknowledgements.
+struct AlarmAck {
+  Moment when;
+  std::string user, cause, action;
+};
+struct AlarmEntry {
+  alarms::Slot slot = alarms::kTemp;
+  Moment since, raised;           // the departure's start; when the alarm was raised
+  std::optional<Moment> cleared;  // back (by the differential)
+  std::optional<double> reading, limit, set_point, peak;
+  int repeated = 0;        // raised again: still outside after its acknowledgement
+  bool run_ended = false;  // climon stopped while it was open
+  bool done = false;       // cleared and acknowledged
+  Moment last;             // its last event
+  std::vector<AlarmAck> acks;
+};
+
+// An alarm row of an audit trail: an acknowledgement, which the rule is given at its time,
+// or climon's own event of an alarm the logs cannot show.
+struct AuditAlarm {
+  Moment when;
+  alarms::Happened what = alarms::Happened::kRaised;
+  alarms::Slot slot = alarms::kTemp;
+  std::string user, cause, action;
+};
+// The alarm rows of an audit trail's text, in its order (none when it is not one).
+std::vector<AuditAlarm> ReadAuditAlarms(const std::string& text);
+
 struct Record {
   std::vector<Day> days;
   std::vector<Excursion> excursions;
+  std::vector<AlarmEntry> alarms;
   std::vector<Outage> outages;
   std::vector<Action> actions;
   Moment from, to;  // the period as accounted
@@ -117,6 +147,8 @@ inline constexpr std::int64_t kReorderMs = 6 * 3600000LL;
 class Builder {
  public:
   Builder(const Settings& settings, const Period& period);
+  // The audit trails' alarm rows, before the rows are added.
+  void AuditAlarms(std::vector<AuditAlarm> rows);
   void Add(const logread::Row& row);
   Record Finish();
 
@@ -144,6 +176,17 @@ class Builder {
   std::array<std::optional<double>, kValueCount> set_;  // the set point in force
   std::optional<Moment> link_down_;
   std::array<Open, kValueCount> open_;
+  // The alarms: the rule over the rows, the acknowledgements given to it at their times,
+  // and each slot's alarm open in r_.alarms.
+  void StepAlarms(const logread::Row& row, bool started, bool link);
+  void AcknowledgeUntil(std::int64_t t);
+  void Note(const alarms::Event& e);
+  void KeepAlarms();
+  alarms::Machine machine_;
+  std::vector<AuditAlarm> audit_alarms_;
+  std::size_t next_ack_ = 0;
+  std::vector<AlarmEntry> alarms_;
+  std::array<std::optional<std::size_t>, alarms::kSlotCount> open_alarm_;
   // The days' charts by local day: drawing while the day's rows come, drawn once a later
   // day's come (so that a month holds one day's bins at a time).
   std::map<std::int64_t, plot::Aggregator> drawing_;

@@ -18,6 +18,7 @@ std::unique_ptr<Table> MakeTable(ReportOptions& o) {
   t->program = {"climon-report",
                 CLIMON_VERSION,
                 "usage: climon-report LOG... -o REPORT.html [--csv DAYS.csv] [--audit AUDIT]...\n"
+                "         [--alarms-csv ALARMS.csv]\n"
                 "         (--day DATE | --month YYYY-MM | --from TIME --to TIME | --last 7d)\n"
                 "         [--room NAME] [--temp-band C] [--humidity-band PCT] [--co2-above PCT]\n"
                 "         [--delay MINUTES] [--settle MINUTES] [--after-defrost MINUTES]\n"
@@ -44,6 +45,8 @@ std::unique_ptr<Table> MakeTable(ReportOptions& o) {
        "the HTML file to write"},
       {"--csv", "the name of the CSV file to write", cli::Store(o.csv), "FILE",
        "the daily table as CSV"},
+      {"--alarms-csv", "the name of the CSV file to write", cli::Store(o.alarms_csv), "FILE",
+       "the alarms and their acknowledgements as CSV"},
       {"--audit", "the name of an audit trail (climon --audit)", cli::Append(o.audits), "FILE",
        "an audit trail (climon --audit); may be repeated"},
   };
@@ -72,7 +75,8 @@ cli::Line Parse(Table& t, const std::vector<std::string>& args, ReportOptions& o
   cli::Line line = cli::Read(t.program, args, t.options);
   if (!line.error.empty() || line.help || line.version) return line;
   line.error = record::Check(o.period, t.periods, !o.VerifyOnly(), kMaxDays);
-  if (line.error.empty() && (o.logs.empty() || (o.out.empty() && o.csv.empty() && !o.verify)))
+  if (line.error.empty() &&
+      (o.logs.empty() || (o.out.empty() && o.csv.empty() && o.alarms_csv.empty() && !o.verify)))
     line.error = "a log and -o or --csv are needed";
   if (line.error.empty() && !o.seal.empty() && !o.verify) line.error = "--seal goes with --verify";
   return line;

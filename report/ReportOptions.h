@@ -12,14 +12,14 @@ namespace report {
 
 struct ReportOptions {
   std::vector<std::string> logs, audits;
-  std::string out, csv, room;
+  std::string out, csv, alarms_csv, room;
   record::Period period;  // its text: "2026-12-09", "2026-12", "the last 7 days"
   Settings settings;
   bool verify = false;   // the seals' verdict asked for, in the exit status
   std::string seal;      // a printed seal the files must lead to: lower-case hex digits
   std::string seal_key;  // the file of the seals' key
   // Only the seals are checked: every row of every file read, no report written.
-  bool VerifyOnly() const { return verify && out.empty() && csv.empty(); }
+  bool VerifyOnly() const { return verify && out.empty() && csv.empty() && alarms_csv.empty(); }
 };
 
 // climon-report --verify's exit status beyond 0 (intact) and 2 (a file or the command

@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
   if (auto status = report::ReportCommandLine({argv + 1, argv + argc}, o)) return *status;
   std::vector<std::string> inputs = o.logs;
   inputs.insert(inputs.end(), o.audits.begin(), o.audits.end());
-  if (auto clash = files::OutputClash({o.out, o.csv}, inputs)) {
+  if (auto clash = files::OutputClash({o.out, o.csv, o.alarms_csv}, inputs)) {
     return cli::Refuse("climon-report", *clash, "");
   }
   std::string key, why;
@@ -129,6 +129,12 @@ int main(int argc, char** argv) {
     seals.days[record::LocalDay(ms, offset)] = *seals.period;
   };
   report::Builder builder(o.settings, o.period);
+  std::vector<report::AuditAlarm> audit_alarms;
+  for (const auto& [path, text] : audits) {
+    std::vector<report::AuditAlarm> rows = report::ReadAuditAlarms(text);
+    audit_alarms.insert(audit_alarms.end(), rows.begin(), rows.end());
+  }
+  builder.AuditAlarms(std::move(audit_alarms));
   logread::Progress progress("climon-report", files::IsTerminal(stderr));
   const bool report = !o.VerifyOnly();
   logread::SetRead read =
@@ -191,7 +197,8 @@ int main(int argc, char** argv) {
   p.seals = seals;
   const int verdict = Tell(o, seals);
   if (!Write(o.out, o.out.empty() ? "" : report::Html(record, p)) ||
-      !Write(o.csv, o.csv.empty() ? "" : report::Csv(record, o.settings)))
+      !Write(o.csv, o.csv.empty() ? "" : report::Csv(record, o.settings)) ||
+      !Write(o.alarms_csv, o.alarms_csv.empty() ? "" : report::AlarmsCsv(record)))
     return 2;
   return verdict != 0 ? verdict : errors.empty() ? 0 : 1;
 }

@@ -20,12 +20,14 @@
 
 namespace logread {
 
-// The values read back, each then its set point: the log's first eight value columns (the
-// chart draws the first six).
+// The values read back, each then its set point, and the defrost's count-down: the log's
+// first nine value columns (the chart draws the first six, the alarms' rule reads the
+// count-down).
 using Series = logformat::Col;
 using logformat::kTemp, logformat::kTempSet, logformat::kHumidity, logformat::kHumiditySet,
-    logformat::kCo2, logformat::kCo2Set, logformat::kEvap, logformat::kEvapSet;
-inline constexpr std::size_t kSeriesCount = logformat::kEvapSet + 1;
+    logformat::kCo2, logformat::kCo2Set, logformat::kEvap, logformat::kEvapSet,
+    logformat::kDefrostMin;
+inline constexpr std::size_t kSeriesCount = logformat::kDefrostMin + 1;
 
 struct Row {
   std::int64_t utc_ms = 0;

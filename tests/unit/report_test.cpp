@@ -3,6 +3,7 @@
 
 #include <sstream>
 
+#include "AlarmCases.h"
 #include "Html.h"
 #include "PlotOptions.h"
 #include "Report.h"
@@ -435,6 +436,76 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
   EXPECT_FALSE(o.settings.alarms.bands[kCo2].has_below);
   EXPECT_EQ(o.settings.alarms.bands[kHumidity].below, 3.0);
   EXPECT_EQ(o.settings.alarms.delay_ms, 30 * 60000);
+}
+
+// The alarm rule's cases written as a day's log and audit trail (the acknowledgements):
+// climon-report raises, clears and acknowledges the same alarms as the rule live.
+TEST(Report, TheAlarmCasesOverLogs) {
+  const auto minute_of = [](const report::Moment& m) {
+    return std::to_string((m.ms - roomday::kMidnight) / 60000);
+  };
+  for (const alarmcases::Case& c : alarmcases::kCases) {
+    std::string log = logformat::CsvHeader(), audit = logformat::AuditHeader();
+    for (const alarmcases::Span& s : c.spans) {
+      for (int minute = s.from; minute < s.to; ++minute) {
+        const std::int64_t ms = roomday::kMidnight + minute * 60000LL;
+        for (int ack : c.acks) {
+          if (ack != minute) continue;
+          alarms::Event e;
+          e.slot = alarms::kTemp;
+          e.cause = "door";
+          e.action = "shut";
+          const std::string detail = alarms::AckDetail(e);
+          audit += logformat::AuditRow(logformat::FromUtcMs(ms, 60),
+                                       {1, "R", "op", "alarm acknowledged", detail, ""});
+        }
+        const std::string temp = s.temp;
+        if (temp == "off") continue;
+        logformat::LogRow r;
+        if (temp != "down") {
+          r.fields[logformat::kHumidity] = r.fields[logformat::kHumiditySet] = "85.00";
+          r.fields[logformat::kTemp] = temp;
+          r.fields[logformat::kTempSet] = s.set;
+          r.fields[logformat::kDefrostMin] = s.defrost;
+        }
+        log += logformat::CsvRow(logformat::FromUtcMs(ms, 60), r);
+      }
+    }
+    Folder d;
+    report::Builder b({}, Day(2026, 12, 9));
+    b.AuditAlarms(report::ReadAuditAlarms(audit));
+    logread::LogSet({d.Write("c.csv", log)}, {})
+        .Read({[&b](const logread::Row& row) { b.Add(row); }, {}, {}});
+    struct Seen {
+      std::string raised, slot, cleared, acks;
+      int repeated = 0;
+    };
+    const auto said = [](const std::vector<Seen>& all) {
+      std::string out;
+      for (const Seen& x : all) {
+        out += (out.empty() ? "" : ", ") + x.raised + " raised " + x.slot + " x" +
+               std::to_string(x.repeated) + " cleared " + x.cleared + " acknowledged" + x.acks;
+      }
+      return out;
+    };
+    std::vector<Seen> got, want;
+    for (const report::AlarmEntry& a : b.Finish().alarms) {
+      got.push_back({minute_of(a.raised), alarms::Name(a.slot),
+                     a.cleared ? minute_of(*a.cleared) : "", "", a.repeated});
+      for (const report::AlarmAck& k : a.acks) got.back().acks += " " + minute_of(k.when);
+    }
+    // The same from the rule's events: each raise opens an entry, a repeat reopens it.
+    std::istringstream events(c.events);
+    std::string minute, what, slot;
+    while (events >> minute >> what >> slot) {
+      if (slot.back() == ',') slot.pop_back();
+      if (what == "raised") want.push_back({minute, slot, "", "", 0});
+      if (what == "repeated") ++want.back().repeated, want.back().cleared = "";
+      if (what == "cleared") want.back().cleared = minute;
+      if (what == "acknowledged") want.back().acks += " " + minute;
+    }
+    EXPECT_EQ(said(got), said(want)) << c.name;
+  }
 }
 
 // One period for both readers: dates and times without an offset are the log's own clock,
