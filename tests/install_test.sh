@@ -13,9 +13,11 @@ cmake --install "$build" --prefix "$prefix" --strip >/dev/null
 got=$(cd "$prefix" && find . -type f | sort)
 want=$(printf '%s\n' ./bin/climon ./bin/climon-plot ./bin/climon-report ./bin/climon-sim \
   ./lib/systemd/system/climon@.service \
-  ./share/climon/grafana/climon-dashboard.json ./share/climon/prometheus/climon.rules.yml \
+  ./share/climon/grafana/climon-dashboard.json ./share/climon/notify/notify-mail \
+  ./share/climon/notify/notify-webhook ./share/climon/prometheus/climon.rules.yml \
   ./share/doc/climon/changelog.gz ./share/doc/climon/copyright \
   ./share/doc/climon/examples/network-port.conf.example \
+  ./share/doc/climon/examples/notify.conf.example \
   ./share/doc/climon/examples/room.conf.example \
   ./share/doc/climon/examples/seal-key.conf.example \
   ./share/man/man1/climon-plot.1.gz ./share/man/man1/climon-report.1.gz \
@@ -26,7 +28,8 @@ if [ "$got" != "$want" ]; then
   exit 1
 fi
 # Modes from the install rules, whatever the checkout's (a tarball's files are 0664).
-modes=$(cd "$prefix" && find . -type f ! -path './bin/*' ! -perm 0644; find bin -type f ! -perm 0755)
+modes=$(cd "$prefix" && find . -type f ! -path './bin/*' ! -path './share/climon/notify/*' \
+  ! -perm 0644; find bin share/climon/notify -type f ! -perm 0755)
 if [ -n "$modes" ]; then
   printf 'installed with another mode than 0644 (0755 for programs):\n%s\n' "$modes"
   exit 1
@@ -57,7 +60,8 @@ if command -v systemd-analyze >/dev/null; then
   ln -s climon@.service "$units/climon@room1.service"
   # As installed, then with the keyed seals' drop-in, then with a network port's too.
   examples="$prefix/share/doc/climon/examples"
-  for dropin in "" "$examples/seal-key.conf.example" "$examples/network-port.conf.example"; do
+  for dropin in "" "$examples/seal-key.conf.example" "$examples/network-port.conf.example" \
+    "$examples/notify.conf.example"; do
     if [ -n "$dropin" ]; then
       mkdir -p "$units/climon@room1.service.d"
       cp "$dropin" "$units/climon@room1.service.d/$(basename "$dropin" .example)"

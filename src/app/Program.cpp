@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/Acknowledge.h"
+#include "app/Notify.h"
 #include "comLib3/comLib3.h"
 #include "console/FatalError.h"
 #include "files/Files.h"
@@ -94,7 +95,17 @@ int Run(Start& start, console::Console& con, comLib3::Clock& clock, comLib3::Ser
     out.user = files::LoginName();
     out.version = kVersion;
     std::optional<AckBox> box;
+    std::optional<Notifier> notifier;
     if (start.options.alarms) {
+      if (!start.options.notify.empty()) {
+        // A service's journal takes the program's errors; on a terminal they would
+        // write over the screen.
+        notifier.emplace(start.options.notify, clock, start.options.headless);
+        out.notify = [&notifier](const alarms::Event& e, const std::string& room) {
+          notifier->Event(e, room);
+        };
+        out.notify_problems = [&notifier] { return notifier->Poll(); };
+      }
       out.alarms = start.options.alarm_settings;
       if (!start.options.ack_folder.empty()) {
         box.emplace(start.options.ack_folder);

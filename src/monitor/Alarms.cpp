@@ -68,6 +68,12 @@ void Monitor::StepAlarms(bool record_ok) {
   s.startup = NotKnownYet().empty();
   for (const alarms::Event& e : alarm_->Step(s)) AlarmEvent(e);
   TakeAcknowledgements();
+  if (out_.notify_problems) {
+    for (const std::string& line : out_.notify_problems()) {
+      Journal(line, Severity::kWarning);
+      Audit("notify failed", line);
+    }
+  }
   const auto now = com_.clock().Now();
   if (alarm_->Unacknowledged() && now >= next_bell_) {
     // Again every minute until someone acknowledges it.

@@ -89,8 +89,10 @@ struct Outputs {
   std::optional<alarms::Settings> alarms;
   // The acknowledgements sent to a service since the last pass, taken once a pass.
   std::function<std::vector<AckRequest>()> acknowledgements;
-  // Each alarm event, for the site's program (--notify).
+  // Each alarm event, for the site's program (--notify); and what has gone wrong with
+  // the programs since the last pass, a line each.
   std::function<void(const alarms::Event&, const std::string& room)> notify;
+  std::function<std::vector<std::string>()> notify_problems;
 };
 
 class Monitor {
