@@ -36,6 +36,8 @@ class Notifier {
   void Event(const alarms::Event& e, const std::string& room);
   // The programs looked at: what has gone wrong since, a line each.
   std::vector<std::string> Poll();
+  // Nothing running, waiting or left to tell.
+  bool Idle() const { return running_.empty() && waiting_.empty() && said_.empty(); }
 
  private:
   void Start(Variables vars, std::vector<std::string>& said);

@@ -96,8 +96,8 @@ std::vector<cli::Option> Table(Options& o) {
        "the journal and the metrics)"},
   };
   for (cli::Option& p : alarms::Options(o.alarm_settings)) {
-    p.take = [&o, take = p.take](const std::string& v, std::string& why) {
-      ++o.alarm_options;
+    p.take = [&o, take = p.take, name = p.name](const std::string& v, std::string& why) {
+      o.alarm_args.insert(o.alarm_args.end(), {name, v});
       return take(v, why);
     };
     t.push_back(p);
@@ -133,13 +133,13 @@ std::vector<cli::Option> Table(Options& o) {
 std::string Check(const Options& o) {
   if (!o.acknowledge.empty()) {
     if (o.port || !o.log.empty() || !o.audit.empty() || !o.metrics.empty() || o.headless ||
-        o.alarms || o.alarm_options > 0 || !o.notify.empty() || !o.service.empty() ||
+        o.alarms || !o.alarm_args.empty() || !o.notify.empty() || !o.service.empty() ||
         !o.install_service.empty() || !o.remove_service.empty())
       return "option --acknowledge goes alone, with --cause, --action and --ack-folder";
     return "";
   }
   if (o.cause || o.action) return "options --cause and --action go with --acknowledge";
-  if ((o.alarm_options > 0 || !o.notify.empty() || !o.ack_folder.empty()) && !o.alarms)
+  if ((!o.alarm_args.empty() || !o.notify.empty() || !o.ack_folder.empty()) && !o.alarms)
     return "the alarms' options, --notify and --ack-folder go with --alarms";
   int services = !o.service.empty() + !o.install_service.empty() + !o.remove_service.empty();
   if (services > 1) return "--service, --install-service and --remove-service go one at a time";

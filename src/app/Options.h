@@ -21,7 +21,8 @@ struct Options {
   bool headless = false;            // no console: a service
   bool alarms = false;              // --alarms: raise them, with these settings
   alarms::Settings alarm_settings;
-  int alarm_options = 0;  // how many of the alarm settings' options were given
+  // The alarm settings' options as given, each then its value (for a service installed).
+  std::vector<std::string> alarm_args;
   // A service's folder of acknowledgements (--ack-folder); empty: none taken.
   std::string ack_folder;
   // --acknowledge ROOM: an alarm of the room's service acknowledged, with the cause and

@@ -82,13 +82,14 @@ class FakeConsole : public console::Console {
   }
   void Flush() override {}
   void Restore() override { ++restores; }
+  void Bell() override { ++bells; }
 
   std::string Row(int y) const { return screen().RowText(y); }
   // Columns x1..x2 of a screen row.
   std::string Text(int x1, int y, int len) const { return Row(y).substr(x1 - 1, len); }
   console::Cell CellAt(int x, int y) const { return screen().At(x, y); }
 
-  int reads = 0, restores = 0;
+  int reads = 0, restores = 0, bells = 0;
   // The screen as it stood at each ReadKey, for looking inside a loop that runs to ESC.
   bool keep_snapshots = false;
   std::vector<console::Screen> snapshots;

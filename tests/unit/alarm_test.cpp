@@ -2,9 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
 
 #include "AlarmCases.h"
+#include "MonitorFixture.h"
+#include "TempFiles.h"
 #include "alarm/Alarm.h"
+#include "app/Notify.h"
 
 namespace {
 
@@ -110,3 +117,131 @@ TEST(Alarm, Options) {
 }
 
 }  // namespace
+
+namespace {
+
+struct AlarmConsole : fakes::MonitorFixture {
+  std::vector<std::string> journal;
+  std::unique_ptr<monitor::Monitor> watched;
+  void SetUp() override {
+    monitor::Outputs out;
+    out.journal = [this](const std::string& said, monitor::Severity) { journal.push_back(said); };
+    out.alarms = alarms::Settings{};
+    out.alarms->delay_ms = 0;
+    out.alarms->settle_ms = 0;
+    out.user = "op";
+    watched = std::make_unique<monitor::Monitor>(com, out);
+    Detect(*watched, 1);
+    watched->MonitorPreparation();
+  }
+  // Passes until the virtual clock has gone on by `ms`.
+  void PassFor(fakes::Ms ms) {
+    const fakes::Ms until = clock.NowMs() + ms;
+    while (clock.NowMs() < until) watched->MonitorPass();
+  }
+};
+
+// Row 21, the bell each minute until the operator acknowledges at the console, ESC
+// leaving the questions without acknowledging, and the row cleared once it is over.
+TEST_F(AlarmConsole, RowBellAndTheKeyA) {
+  PassFor(fakes::Ms(2000));
+  EXPECT_EQ(Row(21), "");
+  Set("DM992=600");  // 15.00 against 12.50 +- 1.0
+  watched->MonitorPass();
+  EXPECT_TRUE(Row(21).starts_with("ALARM temperature: 15.00 above the limit 13.50 since 08:00:0"))
+      << Row(21);
+  EXPECT_TRUE(Row(21).ends_with("  A: acknowledge"));
+  EXPECT_EQ(con.bells, 1);
+  PassFor(fakes::Ms(61000));
+  EXPECT_EQ(con.bells, 2);  // again a minute on
+  const fakes::Ms t = clock.NowMs();
+  con.Type("a", t);
+  con.TypeCode(27, t + fakes::Ms(300));  // ESC at the cause: nothing acknowledged
+  PassFor(fakes::Ms(2000));
+  EXPECT_FALSE(watched->Stopping());
+  EXPECT_TRUE(Row(21).starts_with("ALARM temperature"));
+  const fakes::Ms u = clock.NowMs();
+  con.Type("a", u);
+  con.Type("door\x01 open\r", u + fakes::Ms(300));
+  con.Type("shut it\r", u + fakes::Ms(600));
+  PassFor(fakes::Ms(3000));
+  EXPECT_TRUE(Row(21).starts_with("Acknowledged: temperature: 15.00")) << Row(21);
+  EXPECT_EQ(Row(20), "");  // the questions' row cleared
+  EXPECT_TRUE(std::any_of(journal.begin(), journal.end(), [](const std::string& j) {
+    return j.starts_with("alarm acknowledged by op: temperature") &&
+           j.ends_with("; cause: door open; action: shut it");  // a control byte not kept
+  }));
+  const int bells = con.bells;
+  PassFor(fakes::Ms(61000));
+  EXPECT_EQ(con.bells, bells);  // acknowledged: no more bells
+  Set("DM992=500");
+  PassFor(fakes::Ms(1500));
+  EXPECT_EQ(Row(21), "");
+  EXPECT_TRUE(journal.back().starts_with("alarm cleared: temperature: back 12.50, peak 15.00"));
+}
+
+}  // namespace
+
+#ifndef _WIN32
+namespace {
+
+// The site's program for each kind of outcome: what the journal is told, and the
+// variables a program is given.
+TEST(Notify, EachOutcomeAndTheVariables) {
+  Folder d;
+  const std::string env = d.dir + "/env.txt";
+  struct Case {
+    std::string program;  // a script's body, or a path
+    fakes::Ms advance;    // virtual time let pass while it runs
+    std::string said;     // the start of the one line told; empty: none
+  } cases[] = {
+      {"#!/bin/sh\nenv | grep ^CLIMON_ | sort > " + env + "\n", fakes::Ms(0), ""},
+      {"#!/bin/sh\nexit 3\n", fakes::Ms(0),
+       "the notify program P failed for the raised "
+       "temperature: exit status 3"},
+      {"#!/bin/sh\nyes flood | head -c 10000000\n", fakes::Ms(0), ""},
+      {"#!/bin/sh\nsleep 100\n", fakes::Ms(31000),
+       "the notify program P failed for the raised temperature: ended after 30 s"},
+      {d.dir + "/missing", fakes::Ms(0),
+       "the notify program P could not be started for the raised temperature: No such file"},
+  };
+  alarms::Event e;
+  e.slot = alarms::kTemp;
+  e.reading = 14.2;
+  e.limit = 13.5;
+  e.set_point = 12.5;
+  e.at = e.since = {1796803200000, 60};
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    std::string program = c.program;
+    if (program.starts_with("#!")) {
+      program = d.Write("p" + std::to_string(i), c.program);
+      std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+    }
+    fakes::VirtualClock clock;
+    std::vector<std::string> said;
+    {
+      app::Notifier n(program, clock, false);
+      n.Event(e, "Room 1");
+      for (int tries = 0; tries < 500 && !n.Idle(); ++tries) {
+        clock.Advance(c.advance / 40);
+        std::vector<std::string> got = n.Poll();
+        said.insert(said.end(), got.begin(), got.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    }
+    std::string want = c.said;
+    if (auto p = want.find(" P "); p != std::string::npos) want.replace(p + 1, 1, program);
+    EXPECT_EQ(said.empty() ? "" : said[0].substr(0, want.size()), want) << c.program;
+  }
+  std::stringstream text;
+  text << std::ifstream(env).rdbuf();
+  EXPECT_EQ(text.str(),
+            "CLIMON_ALARM=temperature\nCLIMON_EVENT=raised\nCLIMON_LIMIT=13.50\n"
+            "CLIMON_READING=14.20\nCLIMON_ROOM=Room 1\nCLIMON_SINCE=2026-12-09T09:00:00.000+01:00\n"
+            "CLIMON_TEXT=temperature: 14.20 above the limit 13.50 since 09:00:00\n"
+            "CLIMON_TIME=2026-12-09T09:00:00.000+01:00\n");
+}
+
+}  // namespace
+#endif

@@ -1,6 +1,7 @@
 #include "platform/windows/WinService.h"
 
 #include <aclapi.h>
+#include <lm.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "app/Acknowledge.h"
 #include "app/Service.h"
 #include "climon_messages.h"  // MSG_JOURNAL, made by windmc from climon.mc
 #include "platform/windows/WinClock.h"
@@ -160,6 +162,61 @@ std::string ProtectKey(const std::string& file) {
   }
   LocalFree(acl);
   return e == ERROR_SUCCESS ? "" : "error " + std::to_string(e);
+}
+
+// Who may acknowledge the rooms' alarms: the members of this local group.
+constexpr wchar_t kAckGroup[] = L"climon-ack";
+
+// The folder where `climon --acknowledge NAME` leaves its requests: SYSTEM and the
+// administrators have it whole, the service's account (LOCAL SERVICE) and the members
+// of climon-ack (made here when missing) read, write and delete there, no one else. The
+// files left there inherit that, so the service reads each request and its sender the
+// answer.
+std::string MakeAckFolder(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(Wide(folder)), ec);
+  if (ec) return ec.message();
+  LOCALGROUP_INFO_1 group{const_cast<LPWSTR>(kAckGroup),
+                          const_cast<LPWSTR>(L"May acknowledge the climon rooms' alarms")};
+  NET_API_STATUS made = NetLocalGroupAdd(nullptr, 1, reinterpret_cast<LPBYTE>(&group), nullptr);
+  BYTE sids[4][SECURITY_MAX_SID_SIZE];
+  const WELL_KNOWN_SID_TYPE types[3] = {WinLocalSystemSid, WinBuiltinAdministratorsSid,
+                                        WinLocalServiceSid};
+  EXPLICIT_ACCESSW access[4] = {};
+  int n = 0;
+  for (; n < 3; ++n) {
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    if (!CreateWellKnownSid(types[n], nullptr, sids[n], &size)) return "no well-known account";
+  }
+  DWORD sid_size = SECURITY_MAX_SID_SIZE, domain_size = 256;
+  wchar_t domain[256];
+  SID_NAME_USE use;
+  const bool group_known =
+      LookupAccountNameW(nullptr, kAckGroup, sids[3], &sid_size, domain, &domain_size, &use);
+  if (group_known) ++n;
+  for (int i = 0; i < n; ++i) {
+    access[i].grfAccessPermissions = i < 2 ? GENERIC_ALL : GENERIC_READ | GENERIC_WRITE | DELETE;
+    access[i].grfAccessMode = SET_ACCESS;
+    access[i].grfInheritance = SUB_CONTAINERS_AND_OBJECTS_INHERIT;
+    access[i].Trustee.TrusteeForm = TRUSTEE_IS_SID;
+    access[i].Trustee.TrusteeType = TRUSTEE_IS_WELL_KNOWN_GROUP;
+    access[i].Trustee.ptstrName = reinterpret_cast<LPWSTR>(sids[i]);
+  }
+  PACL acl = nullptr;
+  DWORD e = SetEntriesInAclW(static_cast<ULONG>(n), access, nullptr, &acl);
+  std::wstring path = Wide(folder);
+  if (e == ERROR_SUCCESS) {
+    e = SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                              nullptr, nullptr, acl, nullptr);
+  }
+  LocalFree(acl);
+  if (e != ERROR_SUCCESS) return "error " + std::to_string(e);
+  if (!group_known) {
+    return "the group climon-ack could not be made (" + std::to_string(made) +
+           "): only the administrators may acknowledge";
+  }
+  return "";
 }
 
 // The port's name in the installer's environment (CLIMON_COMn: a device, or a serial
@@ -317,6 +374,14 @@ int InstallService(const app::Options& o) {
     }
     cmd += L" --seal-key " + Quoted(full(o.seal_key));
   }
+  std::string ack_folder;
+  if (o.alarms) {
+    cmd += L" --alarms";
+    for (const std::string& a : o.alarm_args) cmd += L" " + Quoted(Wide(a));
+    if (!o.notify.empty()) cmd += L" --notify " + Quoted(full(o.notify));
+    ack_folder = o.ack_folder.empty() ? app::AckFolderOf(o.install_service) : o.ack_folder;
+    cmd += L" --ack-folder " + Quoted(full(ack_folder));
+  }
   std::wstring display = L"climon room " + Wide(o.room);
   // LOCAL SERVICE: the least account that can open a COM port (the ports are open to
   // every signed-in account) and has no rights on the network or other users' files; it
@@ -362,6 +427,11 @@ int InstallService(const app::Options& o) {
     std::fprintf(stderr,
                  "climon: the event log's source could not be registered: its events "
                  "show without their text\n");
+  }
+  if (!ack_folder.empty()) {
+    if (std::string why = MakeAckFolder(ack_folder); !why.empty())
+      std::fprintf(stderr, "climon: the acknowledgements' folder %s: %s\n", ack_folder.c_str(),
+                   why.c_str());
   }
   for (const std::string* file : {&o.metrics, &o.log, &o.audit}) {
     if (file->empty()) continue;
