@@ -89,9 +89,13 @@ try:
         env = dict(os.environ, **{f"CLIMON_COM{i}": link})
         # Room A keeps a sealed value log too, whose seals Prometheus keeps a copy of.
         log = ["--log", os.path.join(work, "roomA.csv")] if i == 1 else []
+        # The alarms with times cut to seconds; each room takes acknowledgements.
+        acks = os.path.join(work, f"ack{i}")
+        os.mkdir(acks)
+        alarms = ["--alarms", "--delay", "0.05", "--settle", "0", "--ack-folder", acks]
         climons[room] = start(f"climon{i}", [os.path.join(build, "climon"), "--headless",
                                              "--port", str(i), "--room", room, "--metrics",
-                                             os.path.join(textfiles, f"room{i}.prom")] + log,
+                                             os.path.join(textfiles, f"room{i}.prom")] + log + alarms,
                               env=env, stdin=subprocess.DEVNULL, start_new_session=True)
 
     node_port, prom_port = free_port(), free_port()
@@ -132,11 +136,21 @@ scrape_configs:
 
     temps = until(lambda: (lambda t: t if len(t) == 3 else None)(by_room("climon_temperature_celsius")), 60)
     check(temps == want_temp, f"each room's temperature as its simulator has it: {temps}")
-    fired = until(lambda: firing("ClimonTemperatureOffSetpoint"), 30)
+    fired = until(lambda: firing("ClimonAlarm"), 30)
     time.sleep(3)  # the others have had their chance to fire too
-    check(firing("ClimonTemperatureOffSetpoint") == {"Room B"},
-          f"ClimonTemperatureOffSetpoint fires for Room B alone: {firing('ClimonTemperatureOffSetpoint')}")
+    check(firing("ClimonAlarm") == {"Room B"},
+          f"ClimonAlarm fires for Room B alone: {firing('ClimonAlarm')}")
     check(firing("ClimonLinkDown") == set(), "no link is down while every simulator answers")
+    # Acknowledged at the room: the page ends, though the room is still outside its band.
+    ack = subprocess.run([os.path.join(build, "climon"), "--acknowledge", "roomB", "--ack-folder",
+                          os.path.join(work, "ack2"), "--cause", "door open", "--action", "shut"],
+                         capture_output=True, text=True, timeout=30)
+    check(ack.returncode == 0 and "acknowledged: temperature: 20.00 above" in ack.stdout,
+          f"climon --acknowledge: {ack.returncode} {ack.stdout.strip()} {ack.stderr.strip()}")
+    check(until(lambda: not firing("ClimonAlarm"), 30),
+          f"ClimonAlarm ends once acknowledged: {firing('ClimonAlarm')}")
+    states = by_room('climon_alarm_state{alarm="temperature"}')
+    check(states == {"Room A": 0, "Room B": 3, "Room C": 0}, f"the alarms' states: {states}")
 
     # The copy of the seals: the last link written into Room A's log, its row and first
     # 12 hexadecimal digits, as Prometheus has them.
