@@ -1,7 +1,9 @@
 #include "app/Acknowledge.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <thread>
@@ -90,7 +92,16 @@ std::vector<monitor::AckRequest> AckBox::Take() {
 int SendAcknowledgement(const std::string& folder, const std::string& room,
                         const std::string& cause, const std::string& action) {
   std::error_code ec;
-  if (!fs::is_directory(folder, ec)) {
+  const auto refused = [&room, &folder] {
+    std::fprintf(stderr,
+                 "climon: you may not acknowledge the alarms of room %s (%s is not open to you; "
+                 "the members of the group climon-ack may): nothing acknowledged\n",
+                 room.c_str(), folder.c_str());
+    return 1;
+  };
+  const bool there = fs::is_directory(folder, ec);
+  if (ec == std::errc::permission_denied) return refused();
+  if (!there) {
     std::fprintf(stderr,
                  "climon: no climon service of room %s runs on this machine (%s is not there): "
                  "nothing acknowledged\n",
@@ -105,6 +116,7 @@ int SendAcknowledgement(const std::string& folder, const std::string& room,
   const fs::path answer = fs::path(folder) / (name + kAnswer);
   std::string why;
   if (!Leave(request, kMagic + OneLine(cause) + "\n" + OneLine(action) + "\n", why)) {
+    if (why.find(std::strerror(EACCES)) != std::string::npos) return refused();
     std::fprintf(stderr, "climon: the acknowledgement could not be left for room %s: %s\n",
                  room.c_str(), why.c_str());
     return 1;

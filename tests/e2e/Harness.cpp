@@ -172,6 +172,11 @@ Session::Session(const std::string& com1, const std::string& env, const std::str
   // so that a stop (SIGTSTP) stops it as it would at a prompt.
   Tmux("-f /dev/null new-session -d -s climon -x 80 -y 25 " +
        Quote("bash --norc --noprofile -i -c " + Quote("sh " + dir_ + "/run.sh; exit")));
+  Tmux("pipe-pane -t climon " + Quote("cat >> " + Quote(dir_ + "/output")));
+}
+
+std::string Session::Output() const {
+  return ReadFile(dir_ + "/output");
 }
 
 Session::~Session() {
@@ -254,6 +259,44 @@ std::optional<int> Session::WaitExit(std::chrono::milliseconds bound) const {
   std::string path = dir_ + "/status";
   if (!WaitFor([&] { return !ReadFile(path).empty(); }, bound)) return std::nullopt;
   return std::stoi(ReadFile(path));
+}
+
+Service::Service(const std::string& com1, const std::string& args, const std::string& env)
+    : dir(TempDir()) {
+  pid = ::fork();
+  if (pid == 0) {
+    ::setsid();  // no controlling terminal
+    std::string cmd = "exec env CLIMON_COM1=" + Quote(com1) + " " + env + " " + Quote(ClimonBin()) +
+                      " --headless " + args + " </dev/null >" + Quote(dir + "/out") + " 2>" +
+                      Quote(dir + "/err");
+    ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+}
+
+std::optional<int> Service::Wait(std::chrono::milliseconds bound) {
+  auto until = std::chrono::steady_clock::now() + bound;
+  while (std::chrono::steady_clock::now() < until) {
+    int st = 0;
+    if (::waitpid(pid, &st, WNOHANG) == pid) {
+      pid = -1;
+      return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  return std::nullopt;
+}
+
+std::string Service::Err() const {
+  return ReadFile(dir + "/err");
+}
+
+Service::~Service() {
+  if (pid > 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+  }
+  Run("rm -rf " + Quote(dir));
 }
 
 Climon::Climon(std::vector<std::string> sim_options, const std::string& env,

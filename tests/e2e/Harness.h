@@ -80,6 +80,8 @@ class Session {
   std::vector<std::string> Screen() const;
   std::string Row(int y) const;  // 1-based, without trailing blanks
   std::string ScreenText() const;
+  // The bytes the terminal has received since a moment after the start.
+  std::string Output() const;
   // Polls the screen until the predicate holds; false after the bound.
   bool WaitFor(const std::function<bool()>& ok, std::chrono::milliseconds bound = 10s) const;
   bool WaitForText(const std::string& text, std::chrono::milliseconds bound = 10s) const;
@@ -107,6 +109,18 @@ struct Climon {
   std::string dir;
   Simulator sim;
   Session s;
+};
+
+// The real climon as a service: --headless and `args`, without a terminal, its output and
+// errors kept; killed at the end if still running.
+struct Service {
+  std::string dir;
+  int pid = -1;
+  Service(const std::string& com1, const std::string& args, const std::string& env = "");
+  ~Service();
+  // The exit status, or nullopt if it has not ended within the bound.
+  std::optional<int> Wait(std::chrono::milliseconds bound);
+  std::string Err() const;
 };
 
 // The median time from one command to the next where nothing else came between (gaps

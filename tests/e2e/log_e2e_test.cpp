@@ -462,7 +462,11 @@ TEST(Report, PrintedByABrowser) {
       << header << Sealed(roomday::Rows(720, 1440), head);
   std::ofstream(dir + "/audit.csv", std::ios::binary)
       << logformat::AuditHeader()
-      << "2026-12-09T09:01:00.000+01:00,1,Room 3,ana,reset,\"total 1, heater 2\",OK\r\n";
+      << "2026-12-09T09:01:00.000+01:00,1,Room 3,ana,reset,\"total 1, heater 2\",OK\r\n"
+      // The answer to the afternoon's alarm (raised at 14:15, 15 minutes outside).
+      << "2026-12-09T14:31:00.000+01:00,1,Room 3,ana,alarm acknowledged,\"temperature: 11.50 "
+         "above the limit 11.00 since 14:00:00\ncause: door left open\naction: closed the "
+         "door\",\r\n";
   Ran r = RunProgram("(cd " + Quote(dir) + " && gzip morning.csv && TZ=CET " + Quote(ReportBin()) +
                      " room.csv morning.csv.gz --audit audit.csv --from 2026-12-08 --to "
                      "2026-12-09 -o r.html --csv r.csv && chromium --headless --no-sandbox "
@@ -472,8 +476,10 @@ TEST(Report, PrintedByABrowser) {
   std::size_t pages = r.out.find("Pages:");
   ASSERT_NE(pages, std::string::npos) << r.out;
   EXPECT_EQ(std::stoi(r.out.substr(pages + 6)), 3) << r.out;
-  for (const char* text : {"Room record: Room 3", "No rows for this day", "10.95", "0:40:00",
-                           "20:00:00", "total 1, heater 2", "Checked by", "certified"}) {
+  for (const char* text :
+       {"Room record: Room 3", "No rows for this day", "10.95", "0:40:00", "20:00:00",
+        "total 1, heater 2", "Checked by", "certified", "door left open", "closed the door",
+        "2026-12-09 14:15:00", "Every deviation has a corrective action on file."}) {
     EXPECT_NE(r.out.find(text), std::string::npos) << text;
   }
   // The period's seal on the summary is the day's closing seal on its page: the last link.

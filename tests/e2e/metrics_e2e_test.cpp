@@ -121,43 +121,6 @@ TEST(Metrics, AReaderNeverSeesAPartialFile) {
 }
 
 // climon --headless started as a service is: no terminal at all, a session of its own.
-struct Service {
-  std::string dir = TempDir();
-  pid_t pid = -1;
-  Service(const std::string& com1, const std::string& args) {
-    pid = ::fork();
-    if (pid == 0) {
-      ::setsid();  // no controlling terminal
-      std::string cmd = "exec env CLIMON_COM1=" + Quote(com1) + " " + Quote(ClimonBin()) +
-                        " --headless " + args + " </dev/null >" + Quote(dir + "/out") + " 2>" +
-                        Quote(dir + "/err");
-      ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
-    }
-  }
-  // The exit status, or nullopt if it has not ended within the bound.
-  std::optional<int> Wait(std::chrono::milliseconds bound) {
-    auto until = std::chrono::steady_clock::now() + bound;
-    while (std::chrono::steady_clock::now() < until) {
-      int st = 0;
-      if (::waitpid(pid, &st, WNOHANG) == pid) {
-        pid = -1;
-        return WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
-      }
-      std::this_thread::sleep_for(5ms);
-    }
-    return std::nullopt;
-  }
-  std::string Err() const { return ReadFile(dir + "/err"); }
-  ~Service() {
-    if (pid > 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-    std::system(("rm -rf " + Quote(dir)).c_str());
-  }
-};
-
 bool Poll(const std::function<bool()>& ok, std::chrono::milliseconds bound) {
   auto until = std::chrono::steady_clock::now() + bound;
   while (std::chrono::steady_clock::now() < until) {
