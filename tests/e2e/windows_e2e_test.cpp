@@ -118,6 +118,32 @@ TEST_F(Wine, CtrlCAtTheMonitorWritesTheEndRow) {
   std::system(("rm -rf " + Quote(dir)).c_str());
 }
 
+// An alarm at climon.exe's console: row 21, then the key A and the two answers typed in
+// the console's line editor, into the audit trail.
+TEST_F(Wine, AnAlarmAcknowledgedAtTheConsole) {
+  std::string dir = TempDir(), audit = dir + "/audit.csv";
+  Simulator sim(dir, {"--set", "DM992=600"}, com5);
+  Session s(com5, "",
+            Command(" --port 5 --alarms --delay 0 --settle 0 --audit " + Quote(WinPath(audit))));
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(21).starts_with("ALARM temperature: 15.00"); }, 30s))
+      << s.ScreenText();
+  s.Type("a");
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(20) == "Cause:"; }));
+  s.Type("fan stopped");
+  s.Key("Enter");
+  ASSERT_TRUE(s.WaitFor([&] { return s.Row(20) == "Corrective action:"; }));
+  s.Type("restarted it");
+  s.Key("Enter");
+  EXPECT_TRUE(s.WaitFor([&] { return s.Row(21).starts_with("Acknowledged: temperature"); }))
+      << s.ScreenText();
+  s.Key("Escape");
+  EXPECT_EQ(s.WaitExit(10s), 0);
+  EXPECT_NE(ReadFile(audit).find("\ncause: fan stopped\naction: restarted it\""), std::string::npos)
+      << ReadFile(audit);
+  sim.Stop();
+  std::system(("rm -rf " + Quote(dir)).c_str());
+}
+
 // A log rotation while climon.exe runs: the value log and the audit trail renamed, then
 // deleted; each time the next pass opens a new file at the path, header first. (Wine
 // gives a file deleted while open up at once, as Windows 10's POSIX semantics do; a
@@ -314,7 +340,9 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
                          Quote(events))
                             .c_str()),
             0);
-  Simulator sim(dir, {}, com5);
+  const std::string control = dir + "/control";
+  std::ofstream(control) << "DM992=500\n";
+  Simulator sim(dir, {"--control", control}, com5);
   // With a keyed log: a key that cannot be read is not installed.
   const std::string log = dir + "/room.csv", key = dir + "/seal.key";
   const std::string keyed = " --log " + Quote(WinPath(log)) + " --seal-key " + Quote(WinPath(key));
@@ -324,9 +352,11 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
   EXPECT_NE(no_key.err.find("cannot read the seal key"), std::string::npos) << no_key.err;
   std::ofstream(key) << "0123456789abcdef0123456789abcdef";
   // The port's name from the installer's environment goes with the service.
-  Ran installed = RunProgram("CLIMON_COM5='\\\\.\\COM5' " +
-                             Command(" --install-service t1 --port 5 --room T1 --metrics " +
-                                     Quote(WinPath(prom)) + keyed));
+  // With its alarms, and their acknowledgements' folder.
+  Ran installed =
+      RunProgram("CLIMON_COM5='\\\\.\\COM5' " +
+                 Command(" --install-service t1 --port 5 --room T1 --metrics " +
+                         Quote(WinPath(prom)) + keyed + " --alarms --delay 0.05 --settle 0"));
   ASSERT_EQ(installed.status, 0) << installed.err;
   Ran environment = RunProgram(
       "wine reg query 'HKLM\\System\\CurrentControlSet\\Services\\climon-t1' /v Environment "
@@ -349,6 +379,23 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
   std::string first = ReadFile(prom);
   ASSERT_TRUE(Poll([&] { return ReadFile(prom) != first; }, 20s));  // a new file a pass
   EXPECT_NE(sc("query climon-t1").out.find("RUNNING"), std::string::npos);
+  // Out of its band: the alarm raised, in the metrics and the event log; acknowledged by
+  // climon.exe --acknowledge through the service's folder.
+  std::ofstream(control) << "DM992=600\n";
+  const std::string raised = "climon_alarm_state{room=\"T1\",alarm=\"temperature\"} 2";
+  ASSERT_TRUE(Poll([&] { return ReadFile(prom).find(raised) != std::string::npos; }, 30s))
+      << ReadFile(prom);
+  Ran ack = RunProgram(Command(" --acknowledge t1 --cause door --action shut"));
+  EXPECT_EQ(ack.status, 0) << ack.err;
+  EXPECT_NE(ack.out.find("t1: acknowledged: temperature: 15.00 above the limit 13.50"),
+            std::string::npos)
+      << ack.out;
+  EXPECT_TRUE(Poll(
+      [&] {
+        return ReadFile(prom).find("climon_alarm_state{room=\"T1\",alarm=\"temperature\"} 3") !=
+               std::string::npos;
+      },
+      20s));
   std::size_t sent = sim.Commands().size();
   EXPECT_EQ(sc("stop climon-t1").status, 0);
   ASSERT_TRUE(
@@ -365,6 +412,9 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
             std::string::npos)
       << said;
   EXPECT_NE(said.find("trace:eventlog:ReportEventW L\"ended\""), std::string::npos) << said;
+  // The raised alarm as a warning (Wine traces the text of information events only).
+  EXPECT_NE(said.find(",0x0002,0x0000,0x00000001,"), std::string::npos) << said;
+  EXPECT_NE(said.find("L\"alarm acknowledged by "), std::string::npos) << said;
   Ran gone = RunProgram(Command(" --remove-service t1"));
   EXPECT_EQ(gone.out, "removed climon-t1\r\n");  // a console's line end
   EXPECT_EQ(sc("query climon-t1").out.find("climon-t1"), std::string::npos);
