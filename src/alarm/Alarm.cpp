@@ -65,7 +65,7 @@ std::vector<cli::Option> Options(Settings& s) {
        "nothing judged so long after a start, the link's\n"
        "return or a set point's change (default 10)"},
       {"--after-defrost", kMinutes, Minutes(s.after_defrost_ms), "MINUTES",
-       "temperature and humidity not judged so long after\na defrost begins (default 30)"},
+       "temperature and humidity not judged so long after\na defrost (default 30)"},
       {"--realarm", kMinutes, Minutes(s.realarm_ms), "MINUTES",
        "an acknowledged alarm still outside so long is\nraised again (default 60)"},
   };

@@ -64,6 +64,20 @@ TEST(Options, EachOptionAndEachBadOne) {
        "--service, --install-service and --remove-service go one at a time",
        std::nullopt,
        ""},
+      {{"--alarms", "--delay", "0.5", "--port", "1"}, "", "1", ""},
+      {{"--delay", "20"},
+       "the alarms' options, --notify and --ack-folder go with --alarms",
+       std::nullopt,
+       ""},
+      {{"--notify", "m"},
+       "the alarms' options, --notify and --ack-folder go with --alarms",
+       std::nullopt,
+       ""},
+      {{"--acknowledge", "r1", "--port", "1"},
+       "option --acknowledge goes alone, with --cause, --action and --ack-folder",
+       std::nullopt,
+       ""},
+      {{"--cause", "c"}, "options --cause and --action go with --acknowledge", std::nullopt, ""},
   };
   for (const auto& c : cases) {
     app::Parsed p = app::ParseOptions(c.args);
