@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -233,6 +235,23 @@ int main(int argc, char** argv) {
   Line("climon-report --month (.gz files)",
        Best(report + " " + files + " --month 2027-01 -o " + html + " 2>/dev/null"), &zcat,
        "zcat | wc -l");
+  // The month's alarms as the defaults judge it, and with a band half as wide, from the
+  // alarms' CSV (a row per alarm, or per acknowledgement).
+  for (const char* band : {"", " --temp-band 0.5"}) {
+    const std::string csv = dir + "/alarms.csv";
+    Run r =
+        Best(report + " " + files + " --month 2027-01 --alarms-csv " + csv + band + " 2>/dev/null");
+    std::ifstream in(csv);
+    int alarms = -1;  // the header
+    std::map<std::string, int> by_alarm;
+    for (std::string line; std::getline(in, line); ++alarms) {
+      if (alarms >= 0) ++by_alarm[line.substr(0, line.find(','))];
+    }
+    std::string which;
+    for (const auto& [name, count] : by_alarm) which += " " + name + " " + std::to_string(count);
+    std::printf("climon-report --month --alarms-csv%s: %.2f s; %d alarms%s\n", band, r.seconds,
+                alarms, which.c_str());
+  }
   Line("climon-report --day (plain year)",
        Best(report + " " + year + " --day 2027-06-01 -o " + html + " 2>/dev/null"), &wc_year,
        "wc -l");

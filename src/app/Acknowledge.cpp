@@ -38,13 +38,13 @@ std::string ReadSmall(const fs::path& p) {
   return text;
 }
 
-// Written whole beside, then renamed into place: the reader never sees a part.
+// Written whole beside under a new name, then renamed into place: the reader never sees a
+// part, and a name someone else left there is never written through.
 bool Leave(const fs::path& p, const std::string& text, std::string& why) {
   const std::string tmp = p.string() + ".tmp";
-  if (!files::WriteAll(tmp, text, why)) return false;
   std::error_code ec;
-  // The service reads it through the folder's group, whatever the sender's umask.
-  fs::permissions(tmp, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read, ec);
+  fs::remove(tmp, ec);  // a link left at the name goes, not its target
+  if (!files::WriteNew(tmp, text, why)) return false;
   if (!files::RenameOver(tmp, p.string(), why)) {
     fs::remove(tmp, ec);
     return false;
@@ -62,7 +62,10 @@ std::vector<monitor::AckRequest> AckBox::Take() {
   std::vector<fs::path> found;
   std::error_code ec;
   for (fs::directory_iterator it(folder_, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->path().extension() == kRequest) found.push_back(it->path());
+    // A file, not a link: its owner is who left it.
+    if (it->path().extension() == kRequest &&
+        it->symlink_status(ec).type() == fs::file_type::regular)
+      found.push_back(it->path());
   }
   std::sort(found.begin(), found.end());  // the sender's time leads the name
   std::vector<monitor::AckRequest> out;

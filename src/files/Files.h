@@ -34,6 +34,10 @@ std::uint64_t SizeOf(std::FILE* f);
 // Writes a whole file (a chart, a report, the metrics); false with the reason (the
 // system's words, such as "No space left on device") in `why`.
 bool WriteAll(const std::string& path, std::string_view bytes, std::string& why);
+// The same into a file that does not exist yet, made for its owner and group to read: in a
+// folder others write in too, a name they made (a link to another file) is refused, never
+// followed.
+bool WriteNew(const std::string& path, std::string_view bytes, std::string& why);
 
 // Whether two paths name one file (by identity: a link or another spelling of the path
 // is the same file); false when either does not exist.

@@ -102,9 +102,12 @@ void Monitor::AlarmEvent(const alarms::Event& e) {
   if (out_.notify) out_.notify(e, Room());
 }
 
-void Monitor::ShowAlarm() {
-  StatusRow(kAlarmRow, alarm_ ? AlarmRowText(*alarm_, MomentOf(com_.clock().Wall())) : "",
-            alarm_shown_);
+void Monitor::ShowAlarm(bool again) {
+  std::string text = alarm_ ? AlarmRowText(*alarm_, MomentOf(com_.clock().Wall())) : "";
+  // Drawn when it changes: an unchanged pass sends the terminal nothing more.
+  if (!again && text == alarm_text_) return;
+  alarm_text_ = std::move(text);
+  StatusRow(kAlarmRow, alarm_text_, alarm_shown_);
 }
 
 void Monitor::TakeAcknowledgements() {

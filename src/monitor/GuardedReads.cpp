@@ -154,7 +154,7 @@ void Monitor::KeyCommands(std::int32_t port) {
     out_shown_ = 0;
     StatusRow(kLogRow, out_text_, out_shown_);
     alarm_shown_ = 0;
-    ShowAlarm();
+    ShowAlarm(true);
   } else if (first == 'A' && alarm_) {
     AcknowledgeAtConsole();
   } else {

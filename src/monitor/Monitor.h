@@ -259,7 +259,8 @@ class Monitor {
   void StepAlarms(bool record_ok);
   void AlarmEvent(const alarms::Event& e);
   void TakeAcknowledgements();
-  void ShowAlarm();
+  // Row 21 when its text changed, or `again` after the screen was cleared.
+  void ShowAlarm(bool again = false);
   // Key A: the cause and the action asked for on the prompt row; ESC leaves.
   void AcknowledgeAtConsole();
   std::optional<std::string> AskAnswer(const char* prompt);
@@ -268,6 +269,7 @@ class Monitor {
   bool record_ok_ = true;  // the last pass wrote the value log and the audit trail
   comLib3::Clock::Duration next_bell_{};
   std::size_t alarm_shown_ = 0;
+  std::string alarm_text_;
 };
 
 }  // namespace monitor

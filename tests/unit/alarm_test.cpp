@@ -11,6 +11,7 @@
 #include "MonitorFixture.h"
 #include "TempFiles.h"
 #include "alarm/Alarm.h"
+#include "app/Acknowledge.h"
 #include "app/Notify.h"
 
 namespace {
@@ -241,6 +242,34 @@ TEST(Notify, EachOutcomeAndTheVariables) {
             "CLIMON_READING=14.20\nCLIMON_ROOM=Room 1\nCLIMON_SINCE=2026-12-09T09:00:00.000+01:00\n"
             "CLIMON_TEXT=temperature: 14.20 above the limit 13.50 since 09:00:00\n"
             "CLIMON_TIME=2026-12-09T09:00:00.000+01:00\n");
+}
+
+}  // namespace
+#endif
+
+#ifndef _WIN32
+namespace {
+
+// The acknowledgements' folder is written by a group: a link left there is neither taken
+// for a request (its target's owner would lend the name) nor written through.
+TEST(AckBox, ALinkIsNeitherTakenNorFollowed) {
+  Folder d;
+  const std::string target = d.Write("audit.csv", "the record\n");
+  std::filesystem::create_symlink(target, d.dir + "/1-a.request");
+  std::filesystem::create_symlink(target, d.dir + "/2-b.answer.tmp");
+  d.Write("2-b.request", "climon acknowledgement 1\ndoor\nshut\n");
+  app::AckBox box(d.dir);
+  std::vector<monitor::AckRequest> got = box.Take();
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].cause, "door");
+  EXPECT_EQ(got[0].action, "shut");
+  got[0].answer("acknowledged: it");
+  std::stringstream text, answer;
+  text << std::ifstream(target).rdbuf();
+  answer << std::ifstream(d.dir + "/2-b.answer").rdbuf();
+  EXPECT_EQ(text.str(), "the record\n");
+  EXPECT_EQ(answer.str(), "acknowledged: it\n");
+  EXPECT_TRUE(std::filesystem::is_symlink(d.dir + "/1-a.request"));  // left alone
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -54,9 +55,38 @@ std::string ServicesFolder() {
   return "/run/climon";
 }
 
+bool WriteNew(const std::string& path, std::string_view bytes, std::string& why) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0640);
+  if (fd < 0) {
+    why = std::strerror(errno);
+    return false;
+  }
+  // The mode whatever the umask: the folder's group reads it.
+  ::fchmod(fd, 0640);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      why = std::strerror(n < 0 ? errno : EIO);
+      ::close(fd);
+      ::unlink(path.c_str());
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) {
+    why = std::strerror(errno);
+    ::unlink(path.c_str());
+    return false;
+  }
+  return true;
+}
+
 std::string OwnerOf(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return "";
+  // The name's own owner: a link left there does not lend its target's.
+  if (::lstat(path.c_str(), &st) != 0) return "";
   if (const struct passwd* pw = ::getpwuid(st.st_uid)) return pw->pw_name;
   return "uid " + std::to_string(st.st_uid);
 }

@@ -99,6 +99,23 @@ std::string LoginName() {
   return platform::windows::Narrow(std::wstring_view(name, n - 1));
 }
 
+bool WriteNew(const std::string& path, std::string_view bytes, std::string& why) {
+  // CREATE_NEW: an existing name (a link included) is refused, never opened.
+  HANDLE h = CreateFileW(platform::windows::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = "Windows error " + std::to_string(GetLastError());
+    return false;
+  }
+  DWORD written = 0;
+  const bool ok = WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size();
+  if (!ok) why = "Windows error " + std::to_string(GetLastError());
+  CloseHandle(h);
+  if (!ok) DeleteFileW(platform::windows::Wide(path).c_str());
+  return ok;
+}
+
 std::string ServicesFolder() {
   wchar_t data[MAX_PATH];
   DWORD n = GetEnvironmentVariableW(L"ProgramData", data, MAX_PATH);
