@@ -291,6 +291,14 @@ std::string Text(const Event& e) {
   return std::string(Name(e.slot)) + ": " + s + " since " + ClockText(e.since);
 }
 
+std::string OneLine(std::string_view text, std::size_t max) {
+  std::string out(text.substr(0, max));
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  }
+  return out;
+}
+
 std::string AckDetail(const Event& e) {
   return Text(e) + "\ncause: " + e.cause + "\naction: " + e.action;
 }

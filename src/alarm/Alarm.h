@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -147,6 +148,9 @@ const char* EventName(Happened what);
 // "action: " on lines of their own; and read back, false when it is not one.
 std::string AckDetail(const Event& e);
 bool ReadAckDetail(const std::string& detail, Slot& slot, std::string& cause, std::string& action);
+// A typed text (a cause, an action) as one line: control characters made blanks, cut to
+// `max` bytes.
+std::string OneLine(std::string_view text, std::size_t max = std::string_view::npos);
 // A value to the decimals of its slot.
 std::string Reading(Slot slot, double v);
 

@@ -18,15 +18,6 @@ namespace fs = std::filesystem;
 constexpr const char* kMagic = "climon acknowledgement 1\n";
 constexpr const char *kRequest = ".request", *kAnswer = ".answer";
 
-// One line of the request: control bytes are blanks, so that it stays one line.
-std::string OneLine(const std::string& text) {
-  std::string out = text.substr(0, monitor::kAnswerMax);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  }
-  return out;
-}
-
 std::string ReadSmall(const fs::path& p) {
   std::string text;
   if (std::FILE* f = std::fopen(p.string().c_str(), "rb")) {
@@ -118,7 +109,11 @@ int SendAcknowledgement(const std::string& folder, const std::string& room,
   const fs::path request = fs::path(folder) / (name + kRequest);
   const fs::path answer = fs::path(folder) / (name + kAnswer);
   std::string why;
-  if (!Leave(request, kMagic + OneLine(cause) + "\n" + OneLine(action) + "\n", why)) {
+  // A line each: the cause and the action hold no line end.
+  if (!Leave(request,
+             kMagic + alarms::OneLine(cause, monitor::kAnswerMax) + "\n" +
+                 alarms::OneLine(action, monitor::kAnswerMax) + "\n",
+             why)) {
     if (why.find(std::strerror(EACCES)) != std::string::npos) return refused();
     std::fprintf(stderr, "climon: the acknowledgement could not be left for room %s: %s\n",
                  room.c_str(), why.c_str());

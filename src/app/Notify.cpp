@@ -23,11 +23,7 @@ Variables EventVariables(const alarms::Event& e, const std::string& room) {
     v.insert(v.end(),
              {{"CLIMON_USER", e.user}, {"CLIMON_CAUSE", e.cause}, {"CLIMON_ACTION", e.action}});
   }
-  for (auto& [name, value] : v) {
-    for (char& c : value) {
-      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-    }
-  }
+  for (auto& [name, value] : v) value = alarms::OneLine(value);
   return v;
 }
 

@@ -10,16 +10,6 @@
 namespace monitor {
 namespace {
 
-// The typed cause and action: printable text only, one row of the screen at the console,
-// at most kAnswerMax bytes from a request.
-std::string Printable(std::string_view text) {
-  std::string out;
-  for (char c : text.substr(0, kAnswerMax)) {
-    out += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? ' ' : c;
-  }
-  return out;
-}
-
 record::Moment MomentOf(const comLib3::WallTime& t) {
   return {static_cast<std::int64_t>(UnixSeconds(t) * 1000.0 + 0.5), t.utc_offset_minutes};
 }
@@ -113,9 +103,9 @@ void Monitor::ShowAlarm(bool again) {
 void Monitor::TakeAcknowledgements() {
   if (!out_.acknowledgements) return;
   for (AckRequest& r : out_.acknowledgements()) {
-    std::optional<alarms::Event> e =
-        alarm_->Acknowledge(MomentOf(com_.clock().Wall()), std::nullopt, r.user, Printable(r.cause),
-                            Printable(r.action));
+    std::optional<alarms::Event> e = alarm_->Acknowledge(
+        MomentOf(com_.clock().Wall()), std::nullopt, r.user, alarms::OneLine(r.cause, kAnswerMax),
+        alarms::OneLine(r.action, kAnswerMax));
     if (!e) {
       r.answer("no alarm of " + Room() + " to acknowledge: nothing changed");
       continue;

@@ -45,7 +45,8 @@ inline constexpr std::chrono::seconds kLinkLostAfter{2};
 // Start-up reads without a reply are made again at most this often: on a dead line each
 // costs its retries, and the passes stay short.
 inline constexpr std::chrono::seconds kStartupRetryEvery{5};
-// With a record kept (a log, metrics, an audit trail) the set points are read again this
+// With a record kept (a log, metrics, an audit trail) or alarms raised the set points are
+// read again this
 // often, on a pass that refreshes the counters, so that the record has the set point in
 // force when one is changed at the controller. The plain program reads them once.
 inline constexpr std::chrono::seconds kSetPointsEvery{60};
