@@ -26,7 +26,7 @@ DEMO_TARGETS = climon climon-sim
 demo:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
 	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
-	@scripts/demo.sh $(BUILD)
+	@ALARMS=$(ALARMS) scripts/demo.sh $(BUILD)
 
 bench: build
 	$(BUILD)/bench/transaction_bench
