@@ -153,6 +153,8 @@ void Machine::Judge(Slot slot, bool bad, bool good, std::int64_t delay, const Sa
       a.state = a.state == State::kAcknowledged ? State::kNone : State::kCleared;
     } else if (a.state == State::kPending) {
       a.state = State::kNone;
+    } else if (a.state == State::kNone) {
+      return;  // quiet, as nearly always: nothing to clear
     }
     if (a.state == State::kNone) a = Alarm{};
     a.since.reset();

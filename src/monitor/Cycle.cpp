@@ -191,8 +191,8 @@ void Monitor::MonitorPass() {
   if (retry_startup_) next_startup_retry_ = now + kStartupRetryEvery;
   ReadMissingStartup();
   // The alarms judge against the set point in force too.
-  const bool record = out_.log != nullptr || out_.metrics != nullptr || out_.audit != nullptr ||
-                      alarm_.has_value();
+  const bool record =
+      out_.log != nullptr || out_.metrics != nullptr || out_.audit != nullptr || alarm_.has_value();
   if (record && CycleCount % 2 == 0 && now >= next_set_points_) {
     next_set_points_ = now + kSetPointsEvery;
     ReadSetPointsAgain();

@@ -1,7 +1,7 @@
 // Any bytes as a climon value log, after a real header (sealed or not), fed in pieces of any
 // size: the reader, the seals' check, the chart and the report never hang, never grow
 // without bound, and the chart is drawn with finite coordinates only. The same bytes as an
-// audit trail's rows go through the seals' check too.
+// audit trail's rows go through the seals' check and the alarms' acknowledgements too.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -36,6 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     period.to = {20437 * report::kDayMs, data[0] % 2 == 0};
   }
   report::Builder record(report::Settings{}, period);
+  // The same bytes as an audit trail's rows: acknowledgements given to the alarms' rule.
+  record.AuditAlarms(report::ReadAuditAlarms(logformat::AuditHeader() + std::string(rows)));
   logread::LogReader reader("fuzz.csv", [&](const logread::Row& row) {
     chart.Add(row);
     record.Add(row);
@@ -53,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string svg = plot::TrendSvg(chart.Finish());
   report::Record r = record.Finish();
   report::Html(r, report::Provenance{});
+  report::AlarmsCsv(r);
   if (svg.find("nan") != std::string::npos || svg.find("inf") != std::string::npos) std::abort();
   return 0;
 }
