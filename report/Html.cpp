@@ -271,8 +271,9 @@ std::string AlarmEnd(const AlarmEntry& a) {
 // Whether an alarm of the excursion's value overlaps it (acknowledged, when `acked`).
 bool Covered(const Excursion& e, const Record& r, bool acked) {
   return std::any_of(r.alarms.begin(), r.alarms.end(), [&e, acked](const AlarmEntry& a) {
-    return a.slot == static_cast<alarms::Slot>(e.value) && (!acked || !a.acks.empty()) &&
-           a.since.ms <= e.end.ms && (!a.cleared || a.cleared->ms >= e.start.ms);
+    return e.value < alarms::kValueSlots && a.slot == static_cast<alarms::Slot>(e.value) &&
+           (!acked || !a.acks.empty()) && a.since.ms <= e.end.ms &&
+           (!a.cleared || a.cleared->ms >= e.start.ms);
   });
 }
 bool Answered(const Excursion& e, const Record& r) {
