@@ -56,7 +56,7 @@ std::vector<cli::Option> Options(Settings& s) {
       {"--temp-band", kAmount, BandTake(s, kTemp), "C",
        "temperature band around the set point (default +-1.0 C)"},
       {"--humidity-band", kAmount, BandTake(s, kHumidity), "PCT",
-       "humidity band around the set point (default +-5 points)"},
+       "humidity band around the set point (default +-5)"},
       {"--co2-above", kAmount, BandTake(s, kCo2), "PCT",
        "CO2 allowed above the set point (default 0.5 points)"},
       {"--delay", kMinutes, Minutes(s.delay_ms), "MINUTES",

@@ -23,7 +23,8 @@ const cli::Program kProgram = {
     "usage: climon [--port N] [--log FILE] [--metrics FILE] [--room NAME]\n"
     "              [--audit FILE] [--seal-key FILE] [--headless]\n"
     "              [--alarms [ALARM OPTIONS]] [--notify PROGRAM] [--ack-folder DIR]\n"
-    "       climon --acknowledge ROOM [--cause TEXT] [--action TEXT] [--ack-folder DIR]\n"
+    "       climon --acknowledge ROOM [--cause TEXT] [--action TEXT]\n"
+    "              [--ack-folder DIR]\n"
     "       climon --help | --version\n"
     "The operator's console of a climate room's controller on serial port COMn.\n"
     "\n",
