@@ -132,8 +132,8 @@ void Builder::KeepAlarms() {
   }
   const std::int64_t start = r_.from.ms;
   for (const AlarmEntry& a : alarms_) {
-    if (period_.Holds(a.raised) ||
-        (a.raised.ms < start && (!a.done || a.last.ms >= start) && a.last.ms >= start - kDayMs))
+    // Raised in the period, or before it and still open or answered in it.
+    if (period_.Holds(a.raised) || (a.raised.ms < start && (!a.done || a.last.ms >= start)))
       r_.alarms.push_back(a);
   }
   std::stable_sort(
