@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "Harness.h"
@@ -415,8 +416,11 @@ TEST_F(Wine, ARoomAsAServiceStartsReportsAndStops) {
   // The raised alarm as a warning (Wine traces the text of information events only).
   EXPECT_NE(said.find(",0x0002,0x0000,0x00000001,"), std::string::npos) << said;
   EXPECT_NE(said.find("L\"alarm acknowledged by "), std::string::npos) << said;
+  const std::string acks = Env("WINEPREFIX") + "/drive_c/ProgramData/climon/t1";
+  EXPECT_TRUE(std::filesystem::is_directory(acks)) << acks;
   Ran gone = RunProgram(Command(" --remove-service t1"));
   EXPECT_EQ(gone.out, "removed climon-t1\r\n");  // a console's line end
+  EXPECT_FALSE(std::filesystem::exists(acks));   // its acknowledgements' folder with it
   EXPECT_EQ(sc("query climon-t1").out.find("climon-t1"), std::string::npos);
   sim.Stop();
   std::system(("rm -rf " + Quote(dir)).c_str());

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <mutex>
 #include <vector>
@@ -213,7 +214,7 @@ std::string MakeAckFolder(const std::string& folder) {
   LocalFree(acl);
   if (e != ERROR_SUCCESS) return "error " + std::to_string(e);
   if (!group_known) {
-    return "the group climon-ack could not be made (" + std::to_string(made) +
+    return "the group climon-ack could not be made or found (" + std::to_string(made) +
            "): only the administrators may acknowledge";
   }
   return "";
@@ -482,6 +483,12 @@ int RemoveService(const std::string& name) {
       continue;
     }
     if (StopAndDelete(svc)) {
+      // Its acknowledgements' folder goes with it (requests left there have no one to
+      // answer them).
+      std::error_code ec;
+      std::filesystem::remove_all(
+          std::filesystem::path(Wide(app::AckFolderOf(Narrow(n.substr(std::wcslen(kPrefix)))))),
+          ec);
       std::printf("removed %s\n", Narrow(n).c_str());
     } else {
       status = Fail("cannot remove " + Narrow(n) + ": error " + std::to_string(GetLastError()));
