@@ -276,9 +276,6 @@ bool Covered(const Excursion& e, const Record& r, bool acked) {
            (!a.cleared || a.cleared->ms >= e.start.ms);
   });
 }
-bool Answered(const Excursion& e, const Record& r) {
-  return Covered(e, r, true);
-}
 
 // The deviations the signer must see answered: alarms without an acknowledgement, and
 // excursions no alarm was raised for (one that an alarm covers is that alarm's).
@@ -425,7 +422,7 @@ void DayExcursions(Writer& w, const Record& r, const Day& d) {
         ValueCell(w, e.peak, e.value, true, "out");
         Cell(w, At(d, e.peak_at));
         ValueCell(w, e.set_point, e.value);
-        if (Answered(e, r)) {
+        if (Covered(e, r, true)) {
           Cell(w, Sides(e) + "; " + HowText(e), "t");
         } else {
           w.Open("td", {{"class", "t"}}).Text(Sides(e) + "; " + HowText(e) + "; ");
