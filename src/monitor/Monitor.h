@@ -46,9 +46,9 @@ inline constexpr std::chrono::seconds kLinkLostAfter{2};
 // costs its retries, and the passes stay short.
 inline constexpr std::chrono::seconds kStartupRetryEvery{5};
 // With a record kept (a log, metrics, an audit trail) or alarms raised the set points are
-// read again this
-// often, on a pass that refreshes the counters, so that the record has the set point in
-// force when one is changed at the controller. The plain program reads them once.
+// read again this often, on a pass that refreshes the counters, so that the record and
+// the alarms have the set point in force when one is changed at the controller. The
+// plain program reads them once.
 inline constexpr std::chrono::seconds kSetPointsEvery{60};
 
 // The alarms (--alarms): the one that most needs attention on row 21, the bell when one is
