@@ -91,32 +91,6 @@ TEST(Alarm, StatesForemostAndText) {
   EXPECT_FALSE(m.Acknowledge(x.at, Slot::kTemp, "op", "", ""));  // nothing left to take
 }
 
-TEST(Alarm, Options) {
-  struct Row {
-    std::vector<std::string> args;
-    std::string error;
-  };
-  const Row rows[] = {
-      {{"--delay", "0.5", "--realarm", "120", "--co2-above", "0.8"}, ""},
-      {{"--settle", "-1"},
-       "option --settle: '-1' is not a number of minutes from 0 to 1440 such as 15 or 0.5"},
-      {{"--after-defrost", "1e9"},
-       "option --after-defrost: '1e9' is not a number of minutes from 0 to 1440 such as 15 or "
-       "0.5"},
-      {{"--temp-band", "nan"},
-       "option --temp-band: 'nan' is not a number from 0 to 100 such as 1.5"},
-  };
-  for (const Row& r : rows) {
-    alarms::Settings s;
-    cli::Program p{"t", "1", "", "", "", nullptr};
-    EXPECT_EQ(cli::Read(p, r.args, alarms::Options(s)).error, r.error) << r.args[0];
-    if (!r.error.empty()) continue;
-    EXPECT_EQ(s.delay_ms, 30000);
-    EXPECT_EQ(s.realarm_ms, 120 * 60000);
-    EXPECT_EQ(s.bands[Slot::kCo2].above, 0.8);
-  }
-}
-
 }  // namespace
 
 namespace {

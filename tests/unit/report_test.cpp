@@ -416,6 +416,13 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
        "option --temp-band: '-1' is not a number from 0 to 100 such as 1.5"},
       {{"a.csv", "-o", "r.html", "--last", "7d", "--delay", "1441"},
        "option --delay: '1441' is not a number of minutes from 0 to 1440 such as 15 or 0.5"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--settle", "-1"},
+       "option --settle: '-1' is not a number of minutes from 0 to 1440 such as 15 or 0.5"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--after-defrost", "1e9"},
+       "option --after-defrost: '1e9' is not a number of minutes from 0 to 1440 such as 15 or "
+       "0.5"},
+      {{"a.csv", "-o", "r.html", "--last", "7d", "--temp-band", "nan"},
+       "option --temp-band: 'nan' is not a number from 0 to 100 such as 1.5"},
       {{"a.csv", "--to", "2026-12-09", "-o", "r.html"}, "--from and --to go together"},
       {{"a.csv", "-o", "r.html", "--last", "401d"},
        "the period is longer than 400 days: make one report a month"},
@@ -426,16 +433,18 @@ TEST(ReportOptions, PeriodsBandsAndRefusals) {
     EXPECT_EQ(report::ParseReportOptions(c.args, o).error, c.error) << c.args.back();
   }
   report::ReportOptions o;
-  ASSERT_EQ(report::ParseReportOptions({"a", "--csv", "c", "--month", "2026-02", "--co2-above",
-                                        "0.8", "--humidity-band", "3", "--delay", "30"},
-                                       o)
-                .error,
-            "");
+  ASSERT_EQ(
+      report::ParseReportOptions({"a", "--csv", "c", "--month", "2026-02", "--co2-above", "0.8",
+                                  "--humidity-band", "3", "--delay", "30", "--realarm", "0.5"},
+                                 o)
+          .error,
+      "");
   EXPECT_EQ(*o.period.last_day - *o.period.first_day, 27);
   EXPECT_EQ(o.settings.alarms.bands[kCo2].above, 0.8);
   EXPECT_FALSE(o.settings.alarms.bands[kCo2].has_below);
   EXPECT_EQ(o.settings.alarms.bands[kHumidity].below, 3.0);
   EXPECT_EQ(o.settings.alarms.delay_ms, 30 * 60000);
+  EXPECT_EQ(o.settings.alarms.realarm_ms, 30000);  // minutes with decimals
 }
 
 // The alarm rule's cases written as a day's log and audit trail (the acknowledgements):
